@@ -1,0 +1,4 @@
+#include "intro/analyser.h"
+
+// Placeholder until the music issue lands.
+void draw_analyser() {}

@@ -1,0 +1,11 @@
+#pragma once
+// The header picture, waving line by line.
+#include <cstdint>
+
+#include "gfx/image.h"
+
+extern Image HeaderImage;
+
+// Creates the 512x96 image and loads header.bmp into it.
+void load_header();
+void draw_header_wobble(int32_t frame);
