@@ -1,10 +1,13 @@
 #pragma once
 // The header picture, waving line by line.
 #include <cstdint>
+#include <string>
 
 #include "gfx/image.h"
 
 extern Image HeaderImage;
+// The picture file, read from the working directory; tools may point it elsewhere.
+extern std::string HeaderFileName;
 
 // Creates the 512x96 image and loads header.bmp into it.
 void load_header();
