@@ -1,6 +1,7 @@
 #pragma once
 // The drawing state every primitive goes through: target, row table, clip rectangle, default
 // colours and write rules.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

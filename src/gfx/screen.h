@@ -34,7 +34,7 @@ struct Screen {
   std::vector<uint8_t*> pages;  // 16-byte aligned, pitch * height bytes each
   int page_count = 0;
   int visible_index = 0;
-  uint8_t* visible_page = nullptr;
+  uint32_t* visible_page = nullptr;
   int width = 0;
   int height = 0;
   int depth = 0;

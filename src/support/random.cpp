@@ -32,6 +32,10 @@ void seed_random(uint32_t seed) {
   generator.seed(state);
 }
 
-uint32_t random_word() { return static_cast<uint32_t>(generator()); }
+uint32_t random_word() {
+  return static_cast<uint32_t>(generator());
+}
 
-double random_unit() { return static_cast<double>(random_word()) * (1.0 / 4294967296.0); }
+double random_unit() {
+  return static_cast<double>(random_word()) * (1.0 / 4294967296.0);
+}

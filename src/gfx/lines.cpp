@@ -1,0 +1,199 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "gfx/draw_context.h"
+#include "gfx/primitives.h"
+#include "gfx/screen.h"
+
+namespace {
+
+constexpr int kLeft = 1, kRight = 2, kBelow = 4, kAbove = 8;
+
+struct Clip {
+  int x, y, w, h;
+};
+
+int outcode(const Clip& c, int x, int y) {
+  int code = 0;
+  if (x < c.x) {
+    code |= kLeft;
+  } else if (x >= c.x + c.w) {
+    code |= kRight;
+  }
+  if (y < c.y) {
+    code |= kAbove;
+  } else if (y >= c.y + c.h) {
+    code |= kBelow;
+  }
+  return code;
+}
+
+// Truncation towards zero that stays defined for any double.
+int trunc_to_int(double v) {
+  constexpr double kLimit = 1073741824.0;  // 2^30
+  if (!(v > -kLimit)) return -static_cast<int>(kLimit);
+  if (!(v < kLimit)) return static_cast<int>(kLimit);
+  return static_cast<int>(v);
+}
+
+// Cohen-Sutherland on integer end points; P1 is always the point being moved. False = reject.
+bool clip_line(const Clip& c, int& x1, int& y1, int& x2, int& y2) {
+  int c1 = outcode(c, x1, y1), c2 = outcode(c, x2, y2);
+  // Each pass moves P1 onto one clip edge; a handful of passes always suffices, the cap only
+  // guards against rounding ping-pong.
+  for (int pass = 0; pass < 16; ++pass) {
+    if ((c1 | c2) == 0) return true;
+    if (c1 & c2) return false;
+    if (c1 == 0) {
+      std::swap(x1, x2);
+      std::swap(y1, y2);
+      std::swap(c1, c2);
+    }
+    const double m = x1 == x2 ? 1.0 : static_cast<double>(y2 - y1) / static_cast<double>(x2 - x1);
+    if (c1 & kLeft) {
+      y1 = trunc_to_int(y1 + m * (c.x - x1));
+      x1 = c.x;
+    } else if (c1 & kRight) {
+      y1 = trunc_to_int(y1 + m * (c.x + c.w - 1 - x1));
+      x1 = c.x + c.w - 1;
+    } else if (c1 & kAbove) {
+      if (x1 != x2) x1 = trunc_to_int(x1 + (c.y - y1) / m);
+      y1 = c.y;
+    } else {
+      if (x1 != x2) x1 = trunc_to_int(x1 + (c.y + c.h - 1 - y1) / m);
+      y1 = c.y + c.h - 1;
+    }
+    c1 = outcode(c, x1, y1);
+  }
+  return false;
+}
+
+uint16_t reverse_bits16(uint16_t v) {
+  uint16_t r = 0;
+  for (int i = 0; i < 16; ++i) r = static_cast<uint16_t>(r | (((v >> i) & 1) << (15 - i)));
+  return r;
+}
+
+uint16_t rotate_right(uint16_t mask) {
+  return static_cast<uint16_t>((mask >> 1) | (mask << 15));
+}
+
+void draw_box(DrawContext& ctx, int x1, int y1, int x2, int y2, uint32_t colour, int kind,
+              uint16_t style) {
+  if (x2 < x1) std::swap(x1, x2);
+  if (y2 < y1) std::swap(y1, y2);
+  const Clip c{ctx.clip_x, ctx.clip_y, ctx.clip_w, ctx.clip_h};
+  if (x2 < c.x || y2 < c.y || x1 >= c.x + c.w || y1 >= c.y + c.h) return;
+  const int cx1 = std::max(x1, c.x), cy1 = std::max(y1, c.y);
+  const int cx2 = std::min(x2, c.x + c.w - 1), cy2 = std::min(y2, c.y + c.h - 1);
+  lock_screen();
+  if (kind == LINE_KIND_FILLED_BOX) {
+    for (int y = cy1; y <= cy2; ++y)
+      ctx.write_span(pixel_address(ctx, cx1, y), cx2 - cx1 + 1, colour);
+  } else {
+    uint16_t mask = 0x8000;
+    auto row = [&](int y) {
+      if (style == 0xFFFF) {
+        ctx.write_span(pixel_address(ctx, cx1, y), cx2 - cx1 + 1, colour);
+        return;
+      }
+      for (int x = cx1; x <= cx2; ++x, mask = rotate_right(mask)) {
+        if (mask & style) ctx.write_pixel(ctx, x, y, colour);
+      }
+    };
+    auto column = [&](int x) {
+      for (int y = cy1; y <= cy2; ++y, mask = rotate_right(mask)) {
+        if (mask & style) ctx.write_pixel(ctx, x, y, colour);
+      }
+    };
+    if (y2 < c.y + c.h) row(y2);
+    if (y1 >= c.y) row(y1);
+    if (x2 < c.x + c.w) column(x2);
+    if (x1 >= c.x) column(x1);
+  }
+  mark_drawn_rows(ctx, cy1, cy2);
+  unlock_screen(1, 0);
+}
+
+void draw_clipped_line(DrawContext& ctx, int x1, int y1, int x2, int y2, uint32_t colour,
+                       uint16_t style) {
+  const Clip c{ctx.clip_x, ctx.clip_y, ctx.clip_w, ctx.clip_h};
+  if (!clip_line(c, x1, y1, x2, y2)) return;
+  lock_screen();
+  uint16_t mask = 0x8000;
+  auto plot = [&](int x, int y) {
+    if (mask & style) ctx.write_pixel(ctx, x, y, colour);
+    mask = rotate_right(mask);
+  };
+  if (x1 == x2) {
+    if (y1 > y2) {
+      std::swap(y1, y2);
+      style = reverse_bits16(style);
+      mask = static_cast<uint16_t>(1u << ((y2 - y1) % 16));
+    }
+    for (int y = y1; y <= y2; ++y) plot(x1, y);
+  } else if (y1 == y2) {
+    if (x1 > x2) {
+      std::swap(x1, x2);
+      style = reverse_bits16(style);
+      mask = static_cast<uint16_t>(1u << ((x2 - x1) % 16));
+    }
+    if (style == 0xFFFF) {
+      ctx.write_span(pixel_address(ctx, x1, y1), x2 - x1 + 1, colour);
+    } else {
+      for (int x = x1; x <= x2; ++x) plot(x, y1);
+    }
+  } else {
+    const int dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
+    const int sx = x2 > x1 ? 1 : -1, sy = y2 > y1 ? 1 : -1;
+    int x = x1, y = y1;
+    if (dx >= dy) {
+      int err = 2 * dy - dx;
+      for (int i = 0; i <= dx; ++i) {
+        plot(x, y);
+        if (err >= 0) {
+          y += sy;
+          err -= 2 * dx;
+        }
+        err += 2 * dy;
+        x += sx;
+      }
+    } else {
+      int err = 2 * dx - dy;
+      for (int i = 0; i <= dy; ++i) {
+        plot(x, y);
+        if (err >= 0) {
+          x += sx;
+          err -= 2 * dy;
+        }
+        err += 2 * dx;
+        y += sy;
+      }
+    }
+  }
+  mark_drawn_rows(ctx, std::min(y1, y2), std::max(y1, y2));
+  unlock_screen(1, 0);
+}
+
+}  // namespace
+
+void draw_line(Image target, float x1, float y1, float x2, float y2, Color colour, int kind,
+               int style, int mode) {
+  if (!current_screen()) return;
+  DrawContext& ctx = draw_context();
+  select_target(ctx, target);
+  const uint32_t pixel = mode < 0 ? ctx.foreground : fix_color(ctx.bytes_per_pixel, colour);
+  select_write_rule(ctx, pixel);
+  const auto pattern = static_cast<uint16_t>(style & 0xFFFF);
+  apply_coord_mode(ctx, mode, x1, y1, &x2, &y2);
+  int px1, py1, px2, py2;
+  to_pixel_coords(ctx, x1, y1, px1, py1);
+  to_pixel_coords(ctx, x2, y2, px2, py2);
+  if (kind != LINE_KIND_LINE) {
+    draw_box(ctx, px1, py1, px2, py2, pixel, kind, pattern);
+  } else {
+    draw_clipped_line(ctx, px1, py1, px2, py2, pixel, pattern);
+  }
+}

@@ -1,0 +1,96 @@
+#include "intro/sequencer.h"
+
+#include <string>
+
+#include "gfx/keys.h"
+#include "gfx/primitives.h"
+#include "gfx/screen.h"
+#include "gfx/text.h"
+#include "intro/analyser.h"
+#include "intro/cube.h"
+#include "intro/glyph_table.h"
+#include "intro/header_wobble.h"
+#include "intro/raster_bars.h"
+#include "intro/scroll_text.h"
+#include "intro/sine_scroller.h"
+#include "intro/starfield.h"
+#include "music/music.h"
+#include "platform/keyboard.h"
+#include "platform/timing.h"
+#include "support/random.h"
+
+int32_t FrameCounter = 0;
+
+namespace {
+
+constexpr int kFadeFrames = 256;
+const std::string kCloseString("\xFF\x6B", 2);
+
+bool close_requested = false;
+int32_t fade_frames_left = kFadeFrames;
+int32_t fade_alpha = 0;
+
+void clear_page(Color colour) {
+  draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, colour, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+}
+
+// All three queries run every frame, also while fading, so the key ring loses one key per frame.
+bool close_request_seen() {
+  const bool alt = key_down(56) != 0;
+  const bool f4 = key_down(62) != 0;
+  const std::string key = read_key();
+  return (alt && f4) || key == kCloseString;
+}
+
+}  // namespace
+
+int start_intro(uint32_t seed, bool with_music) {
+  seed_random(seed);
+  MusicFileName = "module.xm";
+  const int opened =
+      set_screen_mode(640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST, 0);
+  if (opened != 0) return opened;
+  print_text("loading...", true);
+  install_glyph_table();
+  build_scroll_text();
+  close_requested = false;
+  fade_frames_left = kFadeFrames;
+  fade_alpha = 0;
+  init_starfield();
+  if (with_music) start_music();
+  load_header();
+  build_trig_tables();
+  init_cube(CubeModel);
+  return 0;
+}
+
+bool run_frame() {
+  advance_scroll();
+  // Wraps instead of overflowing after 2^31 frames.
+  FrameCounter = static_cast<int32_t>(static_cast<uint32_t>(FrameCounter) + 1u);
+  lock_screen();
+  clear_page(0xFF000000u);
+  draw_starfield(FrameCounter);
+  draw_sine_scroller(FrameCounter, ScrollPosition);
+  draw_cube(FrameCounter);
+  draw_raster_bars(FrameCounter);
+  draw_header_wobble(FrameCounter);
+  draw_analyser();
+  unlock_screen(-1, -1);
+  if (close_request_seen()) close_requested = true;
+  if (close_requested) {
+    set_music_volume(static_cast<float>(fade_frames_left / 256.0));
+    clear_page(static_cast<Color>(fade_alpha) << 24);
+    --fade_frames_left;
+    ++fade_alpha;
+  }
+  sleep_ms(2);
+  wait_vsync();
+  set_pages(0, 1);
+  copy_page(0, 1);
+  return fade_frames_left > 0;
+}
+
+FadeState fade_state() {
+  return {close_requested, fade_frames_left, fade_alpha};
+}

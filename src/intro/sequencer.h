@@ -1,0 +1,20 @@
+#pragma once
+// Start-up and the frame loop with its exit fade.
+#include <cstdint>
+
+extern int32_t FrameCounter;
+
+// Start-up after seeding: opens the screen, prepares every effect and, when with_music is set,
+// starts the music. Returns set_screen_mode's result (0 = the screen is open).
+int start_intro(uint32_t seed, bool with_music);
+
+// One pass of the frame loop. False once the 256th fade frame has been presented.
+bool run_frame();
+
+// Overlay alpha and music volume of the frame being faded (for inspection by tools and tests).
+struct FadeState {
+  bool close_requested;
+  int32_t fade_frames_left;
+  int32_t fade_alpha;
+};
+FadeState fade_state();

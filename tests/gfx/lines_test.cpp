@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "gfx/draw_context.h"
+#include "gfx/null_screen.h"
+#include "gfx/primitives.h"
+
+namespace {
+
+using Lines = NullScreen;
+
+int count_not(uint32_t background) {
+  int n = 0;
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) n += NullScreen::pixel(0, x, y) != background;
+  }
+  return n;
+}
+
+TEST_F(Lines, ClearBoxCoversThePageExactlyAndMarksItsRows) {
+  clear_dirty();
+  draw_line(nullptr, 0, 0, 640, 480, 0xFF204060u, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  EXPECT_EQ(count_not(0xFF204060u), 0);
+  EXPECT_EQ(dirty_count(), 480);
+  // The exit-fade overlay: alpha 0 changes nothing, alpha 255 gives black.
+  draw_line(nullptr, 0, 0, 640, 480, 0x00000000u, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  EXPECT_EQ(count_not(0xFF204060u), 0);
+  draw_line(nullptr, 0, 0, 640, 480, 0xFF000000u - 0x01000000u, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  EXPECT_EQ(pixel(0, 5, 5) & 0x00FFFFFFu, 0u);
+}
+
+TEST_F(Lines, BottomUpBoxesAndZeroHeight) {
+  const int i = 3, h = 10;
+  draw_line(nullptr, 4 * i + 64, 480, 4 * i + 66, 480 - h, 0xFFFFFFFFu, LINE_KIND_FILLED_BOX,
+            0xFFFF, 0);
+  EXPECT_EQ(count_not(0xFF000000u), 3 * h);
+  EXPECT_EQ(pixel(0, 76, 470), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 78, 479), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 79, 479), 0xFF000000u);
+  EXPECT_EQ(pixel(0, 76, 469), 0xFF000000u);
+  draw_line(nullptr, 100, 480, 102, 480, 0xFFFFFFFFu, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  EXPECT_EQ(count_not(0xFF000000u), 3 * h);
+}
+
+TEST_F(Lines, BoxOutlineBlendsItsCornersTwice) {
+  draw_line(nullptr, 10, 10, 20, 15, 0x80FFFFFFu, LINE_KIND_BOX, 0xFFFF, 0);
+  EXPECT_EQ(pixel(0, 15, 10) & 0xFFFFFFu, 0x7F7F7Fu);
+  EXPECT_EQ(pixel(0, 10, 10) & 0xFFFFFFu, 0xBFBFBFu);
+  EXPECT_EQ(pixel(0, 15, 12), 0xFF000000u);
+}
+
+TEST_F(Lines, HorizontalAndDegenerateLines) {
+  draw_line(nullptr, 0, 100, 640, 100, 0xFF00FF00u, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(count_not(0xFF000000u), 640);
+  draw_line(nullptr, 33, 200, 33, 200, 0xFF0000FFu, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(count_not(0xFF000000u), 641);
+  draw_line(nullptr, -50, 10, -1, 300, 0xFFFFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(count_not(0xFF000000u), 641);
+  EXPECT_EQ(current_screen()->lock_count, 0);
+}
+
+TEST_F(Lines, SlopedLinesClipByTruncationAndKeepBresenhamEnds) {
+  draw_line(nullptr, -10, 0, 10, 5, 0xFFFFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(pixel(0, 0, 2), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 0, 1), 0xFF000000u);
+  EXPECT_EQ(pixel(0, 0, 3), 0xFF000000u);
+  EXPECT_EQ(pixel(0, 10, 5), 0xFFFFFFFFu);
+
+  draw_line(nullptr, 0, 0, 640, 480, 0xFF000000u, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  draw_line(nullptr, 300, 300, 310, 305, 0xFFFFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(count_not(0xFF000000u), 11);
+  EXPECT_EQ(pixel(0, 300, 300), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 310, 305), 0xFFFFFFFFu);
+  // A tie (err = 0) steps the minor axis at once.
+  draw_line(nullptr, 400, 400, 402, 401, 0xFF0000FFu, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(pixel(0, 401, 401), 0xFF0000FFu);
+  EXPECT_EQ(pixel(0, 401, 400), 0xFF000000u);
+  // Steep lines and lines crossing the whole page from outside.
+  draw_line(nullptr, 50, 50, 52, 60, 0xFF00FF00u, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(pixel(0, 50, 50), 0xFF00FF00u);
+  EXPECT_EQ(pixel(0, 52, 60), 0xFF00FF00u);
+  draw_line(nullptr, -1000, -700, 2000, 1500, 0xFFFF0000u, LINE_KIND_LINE, 0xFFFF, 0);
+  draw_line(nullptr, 1e30f, -1e30f, -1e30f, 1e30f, 0xFFFF0000u, LINE_KIND_LINE, 0xFFFF, 0);
+}
+
+TEST_F(Lines, DashPatternStaysAnchoredAtTheFirstPoint) {
+  // Pattern 0xF000: the four pixels nearest the first point, whichever way the line runs.
+  draw_line(nullptr, 10, 20, 10, 2, 0xFFFFFFFFu, LINE_KIND_LINE, 0xF000, 0);
+  EXPECT_EQ(pixel(0, 10, 20), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 10, 17), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 10, 16), 0xFF000000u);
+  draw_line(nullptr, 100, 5, 120, 5, 0xFFFFFFFFu, LINE_KIND_LINE, 0xF000, 0);
+  EXPECT_EQ(pixel(0, 103, 5), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 104, 5), 0xFF000000u);
+  EXPECT_EQ(pixel(0, 116, 5), 0xFFFFFFFFu);  // the pattern repeats every 16 pixels
+}
+
+TEST_F(Lines, PlotPixelRoundsAndClips) {
+  plot_pixel(nullptr, 639.4f, 0, 0xFFD0D0D0u, 4, 0);
+  plot_pixel(nullptr, 639.5f, 1, 0xFFD0D0D0u, 4, 0);
+  plot_pixel(nullptr, -0.4f, 2, 0xFFD0D0D0u, 4, 0);
+  plot_pixel(nullptr, -0.5f, 3, 0xFFD0D0D0u, 4, 0);
+  EXPECT_EQ(pixel(0, 639, 0), 0xFFD0D0D0u);
+  EXPECT_EQ(pixel(0, 0, 2), 0xFFD0D0D0u);
+  EXPECT_EQ(count_not(0xFF000000u), 2);
+  plot_pixel(nullptr, 5, 5, 0x80FFFFFFu, 4, 0);  // translucent: blended
+  EXPECT_EQ(pixel(0, 5, 5) & 0xFFFFFFu, 0x7F7F7Fu);
+  plot_pixel(nullptr, 6, 6, 0x12345678u, MODE_DEFAULT_COLOUR, 1);  // background colour
+  EXPECT_EQ(pixel(0, 6, 6), 0xFF000000u);
+  plot_pixel(nullptr, 7, 7, 0x12345678u, MODE_DEFAULT_COLOUR, 0);  // foreground colour
+  EXPECT_EQ(pixel(0, 7, 7), 0xFFFFFFFFu);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "gfx/draw_context.h"
+#include "gfx/null_screen.h"
+
+namespace {
+
+TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
+  force_display_driver("Null");
+  EXPECT_EQ(set_screen_mode(640, 480, 12, 2, 0xC0, 0), 1);
+  EXPECT_EQ(current_screen(), nullptr);
+  EXPECT_EQ(set_screen_mode(0, 480, 32, 2, 0xC0, 0), 1);
+  ASSERT_EQ(set_screen_mode(64, 48, 24, 0, 0xC0, 0), 0);
+  EXPECT_EQ(current_screen()->depth, 32);
+  EXPECT_EQ(current_screen()->bytes_per_pixel, 4);
+  EXPECT_EQ(current_screen()->page_count, 1);
+  ASSERT_EQ(set_screen_mode(64, 48, 15, 2, 0xC0, 0), 0);
+  EXPECT_EQ(current_screen()->depth, 16);
+  EXPECT_EQ(current_screen()->bytes_per_pixel, 2);
+  EXPECT_EQ(current_screen()->pitch, 128);
+  // A bad call leaves the open screen as it was.
+  EXPECT_EQ(set_screen_mode(64, 48, 7, 2, 0xC0, 0), 1);
+  EXPECT_EQ(current_screen()->depth, 16);
+  shutdown_screen();
+  EXPECT_EQ(current_screen(), nullptr);
+  EXPECT_EQ(wait_vsync(), 1);
+  EXPECT_EQ(copy_page(0, 1), 1);
+  force_display_driver(nullptr);
+}
+
+TEST(ScreenMode, FlagsMinusOneTurnsBlendingOff) {
+  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, -1, 0), 0);
+  EXPECT_EQ(current_screen()->flags, 0u);
+  EXPECT_EQ(current_screen()->driver, &NullDisplayDriver);
+  shutdown_screen();
+}
+
+using Screen640 = NullScreen;
+
+TEST_F(Screen640, FreshScreenIsBlackWithRebuiltContext) {
+  const Screen* s = current_screen();
+  EXPECT_EQ(s->flags, SCREEN_FLAG_BLENDED | SCREEN_FLAG_BOOST);
+  for (int page = 0; page < 2; ++page) {
+    for (int y = 0; y < 480; y += 7) {
+      for (int x = 0; x < 640; x += 3) ASSERT_EQ(pixel(page, x, y), 0xFF000000u);
+    }
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(s->pages[static_cast<size_t>(page)]) % 16, 0u);
+  }
+  const DrawContext& ctx = draw_context();
+  EXPECT_EQ(ctx.work_page, 0);
+  EXPECT_EQ(ctx.clip_x, 0);
+  EXPECT_EQ(ctx.clip_y, 0);
+  EXPECT_EQ(ctx.clip_w, 640);
+  EXPECT_EQ(ctx.clip_h, 480);
+  EXPECT_EQ(ctx.foreground, 0xFFFFFFFFu);
+  EXPECT_EQ(ctx.background, 0xFF000000u);
+  EXPECT_EQ(ctx.screen_id, s->serial);
+}
+
+TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
+  Screen* s = current_screen();
+  clear_dirty();
+  lock_screen();
+  lock_screen();
+  EXPECT_EQ(s->lock_count, 2);
+  unlock_screen(5, 2);  // an empty range marks nothing
+  EXPECT_EQ(dirty_count(), 0);
+  EXPECT_EQ(s->lock_count, 1);
+  unlock_screen(-1, -1);  // work page 0 is still shown: every line
+  EXPECT_EQ(dirty_count(), 480);
+  EXPECT_EQ(s->lock_count, 0);
+  unlock_screen(1, 0);
+  EXPECT_EQ(s->lock_count, 0);
+
+  EXPECT_EQ(set_pages(0, 1), 0);  // previous: visible 0, work 0
+  EXPECT_EQ(s->visible_index, 1);
+  clear_dirty();
+  EXPECT_EQ(set_pages(0, 1), 256);  // page 1 already shown: nothing marked
+  EXPECT_EQ(dirty_count(), 0);
+  lock_screen();
+  unlock_screen(-1, -1);  // drawing on page 0 while page 1 is shown marks nothing
+  EXPECT_EQ(dirty_count(), 0);
+  EXPECT_EQ(s->lock_count, 0);
+
+  EXPECT_EQ(set_pages(-1, -1), 256);
+  EXPECT_EQ(s->visible_index, 0);
+  EXPECT_EQ(draw_context().work_page, 0);
+  EXPECT_EQ(set_pages(7, 9), 0);  // out of range: nothing changes
+  EXPECT_EQ(s->visible_index, 0);
+}
+
+TEST_F(Screen640, CopyPageMarksOnlyWhenItTookTheLock) {
+  Screen* s = current_screen();
+  set_pages(0, 1);
+  set_pixel(0, 17, 300, 0xFF123456u);
+  EXPECT_EQ(copy_page(0, 0), 0);
+  EXPECT_EQ(copy_page(0, 2), 1);
+  EXPECT_EQ(pixel(1, 17, 300), 0xFF000000u);
+
+  clear_dirty();
+  lock_screen();
+  EXPECT_EQ(copy_page(0, 1), 0);
+  EXPECT_EQ(pixel(1, 17, 300), 0xFF123456u);
+  EXPECT_EQ(dirty_count(), 0);
+  unlock_screen(1, 0);
+
+  set_pixel(0, 639, 479, 0xFF654321u);
+  EXPECT_EQ(copy_page(0, 1), 0);
+  EXPECT_EQ(pixel(1, 639, 479), 0xFF654321u);
+  EXPECT_EQ(dirty_count(), 480);
+  EXPECT_EQ(s->lock_count, 0);
+}
+
+TEST_F(Screen640, CoordinatesRoundHalfAwayFromZeroAndNonNumbersClipAway) {
+  const DrawContext& ctx = draw_context();
+  int x, y;
+  to_pixel_coords(ctx, 639.5f, -0.5f, x, y);
+  EXPECT_EQ(x, 640);
+  EXPECT_EQ(y, -1);
+  to_pixel_coords(ctx, 2.5f, 0.5f, x, y);
+  EXPECT_EQ(x, 3);
+  EXPECT_EQ(y, 1);
+  to_pixel_coords(ctx, -0.4f, 639.4f, x, y);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 639);
+  to_pixel_coords(ctx, 0.49999997f, -2.5f, x, y);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, -3);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  to_pixel_coords(ctx, nan, inf, x, y);
+  EXPECT_LT(x, -100000);
+  EXPECT_GT(y, 100000);
+  to_pixel_coords(ctx, -3e38f, 3e38f, x, y);
+  EXPECT_LT(x, -100000);
+  EXPECT_GT(y, 100000);
+}
+
+TEST_F(Screen640, CoordinateModesAndLastPoint) {
+  DrawContext& ctx = draw_context();
+  float x1 = 10, y1 = 20, x2 = 5, y2 = 6;
+  apply_coord_mode(ctx, 1, x1, y1, &x2, &y2);
+  EXPECT_FLOAT_EQ(x2, 15);
+  EXPECT_FLOAT_EQ(y2, 26);
+  float px = 1, py = 2;
+  apply_coord_mode(ctx, 2, px, py);  // relative to the last point (15, 26)
+  EXPECT_FLOAT_EQ(px, 16);
+  EXPECT_FLOAT_EQ(py, 28);
+  float a = 1, b = 1, c = 2, d = 2;
+  apply_coord_mode(ctx, 3, a, b, &c, &d);  // first relative to (16, 28), second to the first
+  EXPECT_FLOAT_EQ(a, 17);
+  EXPECT_FLOAT_EQ(c, 19);
+  EXPECT_FLOAT_EQ(ctx.last_x, 19);
+  float e = 4, f = 4;
+  apply_coord_mode(ctx, 4, e, f);
+  EXPECT_FLOAT_EQ(e, 4);
+  EXPECT_FLOAT_EQ(ctx.last_y, 4);
+}
+
+}  // namespace
