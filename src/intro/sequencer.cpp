@@ -64,7 +64,7 @@ int start_intro(uint32_t seed, bool with_music) {
   return 0;
 }
 
-bool run_frame() {
+void draw_frame() {
   advance_scroll();
   // Wraps instead of overflowing after 2^31 frames.
   FrameCounter = static_cast<int32_t>(static_cast<uint32_t>(FrameCounter) + 1u);
@@ -84,6 +84,10 @@ bool run_frame() {
     --fade_frames_left;
     ++fade_alpha;
   }
+}
+
+bool run_frame() {
+  draw_frame();
   sleep_ms(2);
   wait_vsync();
   set_pages(0, 1);

@@ -8,7 +8,11 @@ extern int32_t FrameCounter;
 // starts the music. Returns set_screen_mode's result (0 = the screen is open).
 int start_intro(uint32_t seed, bool with_music);
 
-// One pass of the frame loop. False once the 256th fade frame has been presented.
+// The drawing half of a frame: scroll, count, draw every effect, test for a close request and
+// apply the fade step. The page is not shown yet.
+void draw_frame();
+// One pass of the frame loop: draw_frame, then pace and show the page. False once the 256th fade
+// frame has been presented.
 bool run_frame();
 
 // Overlay alpha and music volume of the frame being faded (for inspection by tools and tests).
