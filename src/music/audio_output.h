@@ -1,0 +1,19 @@
+#pragma once
+// The default output device through SDL2 audio, fed by a ModulePlayer on SDL's audio thread.
+#include <cstdint>
+
+#include "music/module_player.h"
+
+constexpr int OUTPUT_BLOCK_FRAMES = 1024;  // small, so the bars stay close to the sound
+
+struct AudioOutput;
+
+// Opens the default device at 44100 Hz stereo float (SDL converts to what the device wants) and
+// starts playing. Null when there is no usable device. The player must outlive the output.
+AudioOutput* open_audio_output(ModulePlayer* player);
+
+// Stops the callback and closes the device; the player may be destroyed afterwards.
+void close_audio_output(AudioOutput* output);
+
+// Absolute frame of the player's rendered stream that is being heard now.
+int64_t audible_output_frame(AudioOutput* output);
