@@ -1,0 +1,235 @@
+#include "gfx/image.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "gfx/draw_context.h"
+#include "gfx/error.h"
+#include "gfx/screen.h"
+
+namespace {
+
+constexpr uint32_t kWholeImage = 0xFFFF0000u;
+// The raw allocation's address sits just before the header; the header itself starts on a
+// 16-byte boundary so that every row does.
+constexpr size_t kPointerRoom = 16;
+constexpr size_t kAlignment = 16;
+
+uint32_t default_fill(int bytes_per_pixel) {
+  if (bytes_per_pixel == 4) return 0xFFFF00FFu;
+  if (bytes_per_pixel == 2) return 0xF81Fu;
+  return 0;
+}
+
+uint32_t rgb565(Color c) {
+  return ((c & 0xF80000u) >> 8) | ((c & 0xFC00u) >> 5) | ((c & 0xF8u) >> 3);
+}
+
+void alpha_blit_4(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
+                  int dst_pitch) {
+  for (int y = 0; y < height; ++y) {
+    const auto* s = reinterpret_cast<const uint32_t*>(src + static_cast<ptrdiff_t>(y) * src_pitch);
+    auto* d = reinterpret_cast<uint32_t*>(dst + static_cast<ptrdiff_t>(y) * dst_pitch);
+    for (int x = 0; x < width; ++x) {
+      const uint32_t a = s[x] >> 24;
+      if (a == 0) continue;  // blend with weight 0 leaves the pixel as it is
+      d[x] = blend_pixel(s[x], d[x], a);
+    }
+  }
+}
+
+// Pixels of 1 and 2 bytes carry no alpha: they count as opaque and are copied.
+void copy_rows(const uint8_t* src, uint8_t* dst, int row_bytes, int height, int src_pitch,
+               int dst_pitch) {
+  for (int y = 0; y < height; ++y) {
+    std::memmove(dst + static_cast<ptrdiff_t>(y) * dst_pitch,
+                 src + static_cast<ptrdiff_t>(y) * src_pitch, static_cast<size_t>(row_bytes));
+  }
+}
+
+void alpha_blit_1(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
+                  int dst_pitch) {
+  copy_rows(src, dst, width, height, src_pitch, dst_pitch);
+}
+
+void alpha_blit_2(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
+                  int dst_pitch) {
+  copy_rows(src, dst, width * 2, height, src_pitch, dst_pitch);
+}
+
+using AlphaRoutine = void (*)(const uint8_t*, uint8_t*, int, int, int, int);
+// By target bytes per pixel, 1 to 4; there are no 3-byte targets.
+constexpr AlphaRoutine kAlphaRoutines[4] = {alpha_blit_1, alpha_blit_2, nullptr, alpha_blit_4};
+
+// 1-byte source onto a 4-byte target: each source byte becomes the destination's alpha.
+void alpha_mask_blit(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
+                     int dst_pitch, int, void*, void*) {
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* s = src + static_cast<ptrdiff_t>(y) * src_pitch;
+    uint8_t* d = dst + static_cast<ptrdiff_t>(y) * dst_pitch;
+    for (int x = 0; x < width; ++x) d[4 * x + 3] = s[x];
+  }
+}
+
+// Plain copy for callers that pass no blitter outside the alpha mode.
+void copy_blit(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
+               int dst_pitch, int, void*, void*) {
+  const int bpp = draw_context().bytes_per_pixel;
+  copy_rows(src, dst, width * bpp, height, src_pitch, dst_pitch);
+}
+
+}  // namespace
+
+Image create_image(int width, int height, Color colour, int depth, int flags) {
+  DrawContext& ctx = draw_context();
+  const Screen* screen = current_screen();
+  if (!screen || width <= 0 || height <= 0) {
+    set_last_error(ERROR_ILLEGAL_CALL);
+    return nullptr;
+  }
+  int bpp = screen->bytes_per_pixel;
+  if (depth > 0) {
+    bpp = static_cast<int>((static_cast<int64_t>(depth) + 7) / 8);
+    if (bpp != 1 && bpp != 2 && bpp != 4) {
+      set_last_error(ERROR_ILLEGAL_CALL);
+      return nullptr;
+    }
+  }
+  uint32_t fill = colour;
+  if (flags < 0) {
+    fill = default_fill(bpp);
+  } else if (bpp == 2) {
+    fill = rgb565(colour);
+  }
+
+  const uint64_t pitch = (static_cast<uint64_t>(width) * static_cast<uint64_t>(bpp) + 15) / 16 * 16;
+  const uint64_t pixel_bytes = pitch * static_cast<uint64_t>(height);
+  // The header stores the pitch in 32 bits and rows are addressed with int pitches.
+  if (pitch > INT32_MAX ||
+      pixel_bytes > SIZE_MAX - sizeof(ImageHeader) - kPointerRoom - kAlignment) {
+    set_last_error(ERROR_OUT_OF_MEMORY);
+    return nullptr;
+  }
+  auto* raw = static_cast<uint8_t*>(
+      std::malloc(kPointerRoom + kAlignment + sizeof(ImageHeader) + pixel_bytes));
+  if (!raw) {
+    set_last_error(ERROR_OUT_OF_MEMORY);
+    return nullptr;
+  }
+  const uintptr_t after_room = reinterpret_cast<uintptr_t>(raw) + kPointerRoom;
+  auto* header_bytes = raw + (((after_room + kAlignment - 1) & ~(kAlignment - 1)) -
+                              reinterpret_cast<uintptr_t>(raw));
+  std::memcpy(header_bytes - sizeof(void*), &raw, sizeof(void*));
+
+  ImageHeader header{};
+  header.type = IMAGE_TYPE;
+  header.bytes_per_pixel = bpp;
+  header.width = static_cast<uint32_t>(width);
+  header.height = static_cast<uint32_t>(height);
+  header.pitch = static_cast<uint32_t>(pitch);
+  std::memcpy(header_bytes, &header, sizeof header);
+
+  Image image = header_bytes;
+  select_target(ctx, image);
+  select_write_rule(ctx, 0xFF000000u);
+  // The fill covers the padding pixels too; row by row keeps every count within int.
+  const int pixels_per_row = static_cast<int>(pitch) / bpp;
+  for (int y = 0; y < height; ++y)
+    ctx.write_span(ctx.rows[static_cast<size_t>(y)], pixels_per_row, fill);
+  set_last_error(ERROR_NONE);
+  return image;
+}
+
+void destroy_image(Image image) {
+  if (!image) return;
+  // A later image may reuse this address; the context must not take it for its current target.
+  DrawContext& ctx = draw_context();
+  if (ctx.last_target == image) select_target(ctx, nullptr);
+  if (ctx.last_target == image) ctx.last_target = nullptr;
+  void* raw;
+  std::memcpy(&raw, static_cast<uint8_t*>(image) - sizeof(void*), sizeof(void*));
+  std::free(raw);
+}
+
+void alpha_blit(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
+                int dst_pitch, int, void*, void*) {
+  DrawContext& ctx = draw_context();
+  ctx.alpha_blitters = kAlphaRoutines;
+  const int bpp = ctx.bytes_per_pixel;
+  if (bpp < 1 || bpp > 4) return;
+  const AlphaRoutine routine = static_cast<const AlphaRoutine*>(ctx.alpha_blitters)[bpp - 1];
+  if (routine) routine(src, dst, width, height, src_pitch, dst_pitch);
+}
+
+int put_image(Image target, float x, float y, Image source, int x1, int y1, int x2, int y2,
+              int coordinate_type, int mode, Blitter blitter, int alpha, void* blender,
+              void* parameter) {
+  DrawContext& ctx = draw_context();
+  const Screen* screen = current_screen();
+  if (!screen || !source) return set_last_error(ERROR_ILLEGAL_CALL);
+  select_target(ctx, target);
+  select_write_rule(ctx, 0xFF000000u);
+
+  if (coordinate_type < 0 || coordinate_type > 3) return set_last_error(ERROR_ILLEGAL_CALL);
+  apply_coord_mode(ctx, coordinate_type >= 2 ? 2 : 0, x, y);
+  if (coordinate_type == 1 || coordinate_type == 3) {
+    x2 = static_cast<int>(static_cast<uint32_t>(x2) + static_cast<uint32_t>(x1));
+    y2 = static_cast<int>(static_cast<uint32_t>(y2) + static_cast<uint32_t>(y1));
+  }
+  int px, py;
+  to_pixel_coords(ctx, x, y, px, py);
+
+  const ImageView src = image_view(source, screen->bytes_per_pixel);
+  if (!blitter) blitter = mode == PUT_MODE_ALPHA ? alpha_blit : copy_blit;
+  if (src.bytes_per_pixel != ctx.bytes_per_pixel) {
+    if (!(src.bytes_per_pixel == 1 && mode == PUT_MODE_ALPHA && ctx.bytes_per_pixel == 4)) {
+      return set_last_error(ERROR_ILLEGAL_CALL);
+    }
+    blitter = alpha_mask_blit;
+  }
+
+  int64_t sx = 0, sy = 0, width = src.width, height = src.height;
+  if (static_cast<uint32_t>(x1) != kWholeImage) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    const auto clamp = [](int v, int size) { return v < 0 ? 0 : v >= size ? size - 1 : v; };
+    x1 = clamp(x1, src.width);
+    x2 = clamp(x2, src.width);
+    y1 = clamp(y1, src.height);
+    y2 = clamp(y2, src.height);
+    sx = x1;
+    sy = y1;
+    width = static_cast<int64_t>(x2) - x1 + 1;
+    height = static_cast<int64_t>(y2) - y1 + 1;
+  }
+  if (width <= 0 || height <= 0) return set_last_error(ERROR_NONE);
+
+  // Clip in 64 bits: a far-away destination must not overflow.
+  const int64_t cx = ctx.clip_x, cy = ctx.clip_y, cw = ctx.clip_w, ch = ctx.clip_h;
+  int64_t dx = px, dy = py;
+  if (dx + width <= cx || dx >= cx + cw || dy + height <= cy || dy >= cy + ch) {
+    return set_last_error(ERROR_NONE);
+  }
+  if (dy < cy) {
+    sy += cy - dy;
+    height -= cy - dy;
+    dy = cy;
+  }
+  if (dy + height > cy + ch) height -= dy + height - (cy + ch);
+  if (dx < cx) {
+    sx += cx - dx;
+    width -= cx - dx;
+    dx = cx;
+  }
+  if (dx + width > cx + cw) width -= dx + width - (cx + cw);
+
+  const uint8_t* from = src.pixels + sy * src.pitch + sx * src.bytes_per_pixel;
+  uint8_t* to = pixel_address(ctx, static_cast<int>(dx), static_cast<int>(dy));
+  lock_screen();
+  blitter(from, to, static_cast<int>(width), static_cast<int>(height), src.pitch, ctx.pitch, alpha,
+          blender, parameter);
+  mark_drawn_rows(ctx, static_cast<int>(dy), static_cast<int>(dy + height - 1));
+  unlock_screen(1, 0);
+  return set_last_error(ERROR_NONE);
+}
