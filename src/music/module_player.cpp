@@ -28,6 +28,31 @@ ModulePlayer* create_module_player(const void* bytes, size_t size) {
   return player;
 }
 
+namespace {
+
+void collect_log_line(const char* message, void* user) {
+  auto* messages = static_cast<std::string*>(user);
+  *messages += message;
+  *messages += '\n';
+}
+
+}  // namespace
+
+std::string module_load_messages(const void* bytes, size_t size) {
+  std::string messages;
+  openmpt_module* module = openmpt_module_create_from_memory2(bytes, size, collect_log_line,
+                                                              &messages, openmpt_error_func_ignore,
+                                                              nullptr, nullptr, nullptr, nullptr);
+  if (module == nullptr) return messages + "not loadable\n";
+  const char* warnings = openmpt_module_get_metadata(module, "warnings");
+  if (warnings != nullptr) {
+    if (warnings[0] != '\0') messages = messages + warnings + '\n';
+    openmpt_free_string(warnings);
+  }
+  openmpt_module_destroy(module);
+  return messages;
+}
+
 void destroy_module_player(ModulePlayer* player) {
   if (player == nullptr) return;
   openmpt_module_destroy(player->module);

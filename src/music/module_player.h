@@ -4,6 +4,7 @@
 // both drive it through render_module.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "music/frame_ring.h"
 
@@ -14,6 +15,10 @@ struct ModulePlayer;
 // Null when the bytes are no module libopenmpt can play. Logs nothing.
 ModulePlayer* create_module_player(const void* bytes, size_t size);
 void destroy_module_player(ModulePlayer* player);
+
+// Everything libopenmpt reports while loading the bytes (log lines and load warnings), one per
+// line; empty for a module that loads cleanly. For the generator and tests, never the intro.
+std::string module_load_messages(const void* bytes, size_t size);
 
 // Decodes the next `frames` frames into `stereo` (interleaved L, R), records them in the ring,
 // then applies the volume as a ramp from the previous block's gain. Allocates nothing.

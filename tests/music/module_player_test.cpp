@@ -1,0 +1,106 @@
+// Decoding the shipped module without a device: loading, looping, the volume ramp on real
+// music, and refusal of files that are no module.
+#include "music/module_player.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "music/analysis.h"
+
+namespace {
+
+const char* const SHIPPED_MODULE = "../../data/module.xm";
+
+std::vector<char> read_bytes(const char* name) {
+  std::ifstream file(name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+struct PlayerDeleter {
+  void operator()(ModulePlayer* p) const { destroy_module_player(p); }
+};
+using PlayerPtr = std::unique_ptr<ModulePlayer, PlayerDeleter>;
+
+PlayerPtr load(const std::vector<char>& bytes) {
+  return PlayerPtr(create_module_player(bytes.data(), bytes.size()));
+}
+
+float peak(const std::vector<float>& samples) {
+  float p = 0.0f;
+  for (float s : samples) p = std::max(p, std::fabs(s));
+  return p;
+}
+
+}  // namespace
+
+TEST(ModulePlayer, ShippedModuleLastsOverNinetySecondsAndKeepsPlayingPastItsEnd) {
+  const auto bytes = read_bytes(SHIPPED_MODULE);
+  ASSERT_FALSE(bytes.empty());
+  auto player = load(bytes);
+  ASSERT_NE(player, nullptr);
+  const double duration = module_duration_seconds(player.get());
+  EXPECT_GE(duration, 90.0);
+  seek_module(player.get(), duration - 1.0);
+  // Four seconds from one second before the end: every half second past the end still sounds.
+  std::vector<float> block(PLAYER_RATE / 2 * 2);
+  for (int half_second = 0; half_second < 8; ++half_second) {
+    render_module(player.get(), block.data(), PLAYER_RATE / 2);
+    EXPECT_GT(peak(block), 0.01f) << "half second " << half_second;
+  }
+}
+
+TEST(ModulePlayer, RingHoldsTheFramesBeforeTheVolumeAndTheVolumeRamps) {
+  auto player = load(read_bytes(SHIPPED_MODULE));
+  ASSERT_NE(player, nullptr);
+  seek_module(player.get(), 10.0);
+  constexpr int frames = 1024;
+  std::vector<float> out(frames * 2);
+  std::vector<float> heard(frames * 2);
+  render_module(player.get(), out.data(), frames);
+  ring_read(player_ring(player.get()), frames, frames, heard.data());
+  EXPECT_EQ(out, heard);  // full volume: output equals what was recorded
+
+  set_player_volume(player.get(), 0.5f);
+  render_module(player.get(), out.data(), frames);
+  ring_read(player_ring(player.get()), 2 * frames, frames, heard.data());
+  ASSERT_GT(peak_level_word(heard.data(), frames), 0u);
+  // Where the signal is large enough to read the gain back, it steps by at most one increment.
+  const float increment = 0.5f / frames;
+  float previous_gain = 1.0f;
+  int previous_frame = -1;
+  for (int i = 0; i < frames; ++i) {
+    if (std::fabs(heard[2 * i]) < 0.05f) continue;
+    const float gain = out[2 * i] / heard[2 * i];
+    const float allowed = increment * static_cast<float>(i - previous_frame) + 1e-4f;
+    EXPECT_LE(std::fabs(gain - previous_gain), allowed) << "frame " << i;
+    previous_gain = gain;
+    previous_frame = i;
+  }
+  EXPECT_NEAR(previous_gain, 0.5f, increment * static_cast<float>(frames - previous_frame) + 1e-4f);
+}
+
+TEST(ModulePlayer, RefusesDataThatIsNoModuleWithoutAWord) {
+  const std::vector<char> text(4096, 'x');
+  auto truncated = read_bytes(SHIPPED_MODULE);
+  ASSERT_GT(truncated.size(), 60u);
+  truncated.resize(60);  // inside the header
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(load(text), nullptr);
+  EXPECT_EQ(load(truncated), nullptr);
+  EXPECT_EQ(create_module_player(nullptr, 0), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(ModulePlayer, ShippedModuleLoadsWithoutAnyMessage) {
+  const auto bytes = read_bytes(SHIPPED_MODULE);
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_EQ(module_load_messages(bytes.data(), bytes.size()), "");
+  const std::vector<char> text(64, 'x');
+  EXPECT_NE(module_load_messages(text.data(), text.size()), "");
+}
