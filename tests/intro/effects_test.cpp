@@ -73,12 +73,13 @@ TEST_F(Effects, StarsDrawInOrderAndRespawnWithTwoDraws) {
   EXPECT_EQ(Starfield.depth[5], static_cast<float>(std::nearbyint(draws[6145] * 208.0) + 48.0));
   EXPECT_EQ(Starfield.y[9], static_cast<float>(std::nearbyint(draws[6146] * 960.0) - 240.0));
   EXPECT_EQ(Starfield.depth[9], static_cast<float>(std::nearbyint(draws[6147] * 208.0) + 48.0));
-  // Star 9 moved to 644.83 and was plotted off the page; a depth-48 star at x = 2 shows grey D0.
-  Starfield.x[9] = 2.0f - static_cast<float>(256.0 / 48.0);
+  // Star 9 moved to 644.83 and was plotted off the page; a depth-48 star moving to x = 600 shows
+  // grey D0 (the other stars are still near the left edge).
+  Starfield.x[9] = 600.0f - static_cast<float>(256.0 / 48.0);
   Starfield.y[9] = 10.0f;
   Starfield.depth[9] = 48.0f;
   draw_starfield(0);
-  EXPECT_EQ(pixel(0, 2, 10), 0xFFD0D0D0u);
+  EXPECT_EQ(pixel(0, 600, 10), 0xFFD0D0D0u);
 }
 
 }  // namespace
