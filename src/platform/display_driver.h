@@ -4,10 +4,11 @@
 #include <cstdint>
 
 struct DisplayView {
-  uint32_t* const* visible_page;  // the screen's visible-page pointer; read under the presenter lock
-  uint8_t* dirty_lines;           // one flag per line; the back end clears what it presented
-  uint8_t* key_state;             // 128 key-held flags by PC scan code
-  int* refresh_rate;              // written by the back end at start: the display's rate, 0 unknown
+  uint32_t* const*
+      visible_page;      // the screen's visible-page pointer; read under the presenter lock
+  uint8_t* dirty_lines;  // one flag per line; the back end clears what it presented
+  uint8_t* key_state;    // 128 key-held flags by PC scan code
+  int* refresh_rate;     // written by the back end at start: the display's rate, 0 unknown
   int width;
   int height;
   int pitch;  // bytes from one line to the next
@@ -28,3 +29,6 @@ struct DisplayDriver {
 extern const DisplayDriver SdlDisplayDriver;
 // No window, no thread, no waits: pages and drawing only.
 extern const DisplayDriver NullDisplayDriver;
+
+// Why the last refused start was refused (with the window system's own reason), "" otherwise.
+const char* display_error();

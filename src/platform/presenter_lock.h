@@ -4,3 +4,6 @@
 
 void take_presenter_lock();
 void release_presenter_lock();
+
+// Takes the lock unless another thread keeps it for longer than timeout_ms; true when taken.
+bool try_take_presenter_lock(int timeout_ms);

@@ -1,0 +1,25 @@
+#include "platform/presenter_lock.h"
+
+#include <chrono>
+#include <mutex>
+
+namespace {
+// Timed so the window thread can give up waiting and notice that it is being stopped while the
+// drawing thread still holds the lock.
+std::recursive_timed_mutex& presenter_mutex() {
+  static std::recursive_timed_mutex mutex;
+  return mutex;
+}
+}  // namespace
+
+void take_presenter_lock() {
+  presenter_mutex().lock();
+}
+
+void release_presenter_lock() {
+  presenter_mutex().unlock();
+}
+
+bool try_take_presenter_lock(int timeout_ms) {
+  return presenter_mutex().try_lock_for(std::chrono::milliseconds(timeout_ms));
+}

@@ -1,0 +1,48 @@
+#include "platform/display_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+struct FakeScreen {
+  std::vector<uint32_t> page = std::vector<uint32_t>(640 * 480, 0xFF000000u);
+  uint32_t* visible = page.data();
+  std::vector<uint8_t> dirty = std::vector<uint8_t>(480, 0);
+  uint8_t keys[128] = {};
+  int refresh_rate = -1;
+  DisplayView view{&visible, dirty.data(), keys, &refresh_rate, 640, 480, 640 * 4};
+};
+
+TEST(NullDisplay, StartsWithoutWindowOrWaits) {
+  FakeScreen screen;
+  EXPECT_STREQ(NullDisplayDriver.name, "Null");
+  EXPECT_EQ(NullDisplayDriver.start("t", 640, 480, 32, 0, -1, &screen.view), 0);
+  EXPECT_EQ(screen.refresh_rate, 0);
+  EXPECT_EQ(NullDisplayDriver.await_retrace, nullptr);
+  NullDisplayDriver.take_lock();
+  NullDisplayDriver.take_lock();
+  NullDisplayDriver.release_lock();
+  NullDisplayDriver.stop();
+}
+
+TEST(SdlDisplay, RefusesWithoutADisplayAndSaysWhy) {
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  FakeScreen screen;
+  EXPECT_STREQ(SdlDisplayDriver.name, "SDL");
+  EXPECT_NE(SdlDisplayDriver.start("t", 640, 480, 32, 0, 0xC0, &screen.view), 0);
+  EXPECT_EQ(std::strncmp(display_error(), "no display: ", 12), 0) << display_error();
+  EXPECT_GT(std::strlen(display_error()), 12u);
+  SdlDisplayDriver.stop();  // nothing left to stop: must not hang or crash
+}
+
+TEST(SdlDisplay, RefusesPalettePages) {
+  FakeScreen screen;
+  EXPECT_NE(SdlDisplayDriver.start("t", 640, 480, 8, 0, 0xC0, &screen.view), 0);
+  EXPECT_STRNE(display_error(), "");
+}
+}  // namespace

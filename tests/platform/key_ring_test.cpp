@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/keyboard.h"
+
+namespace {
+void drain() {
+  while (pop_key() != 0) {
+  }
+}
+
+TEST(KeyRing, EmptyReadGivesEmptyStringAndClearsHit) {
+  drain();
+  EXPECT_EQ(read_key(), "");
+  EXPECT_EQ(pop_key(), 0);
+  EXPECT_EQ(take_key_hit(), 0);
+}
+
+TEST(KeyRing, TwentyTypedLeaveTheLastFifteenInOrder) {
+  drain();
+  for (int i = 0; i < 20; ++i) push_key('a' + i);
+  for (int i = 5; i < 20; ++i) EXPECT_EQ(read_key(), std::string(1, static_cast<char>('a' + i)));
+  EXPECT_EQ(read_key(), "");
+}
+
+TEST(KeyRing, FifteenFitWithoutLoss) {
+  drain();
+  for (int i = 1; i <= 15; ++i) push_key(i);
+  for (int i = 1; i <= 15; ++i) EXPECT_EQ(pop_key(), i);
+  EXPECT_EQ(pop_key(), 0);
+}
+
+TEST(KeyRing, SpecialCodesReadAsTwoBytes) {
+  drain();
+  push_key(CLOSE_KEY_CODE);
+  push_key(0x3BFF);
+  push_key(0xE9);  // a code page 437 character above 127 stays one byte
+  EXPECT_EQ(read_key(), std::string("\xFF\x6B", 2));
+  EXPECT_EQ(read_key(), std::string("\xFF\x3B", 2));
+  EXPECT_EQ(read_key(), std::string("\xE9", 1));
+}
+
+TEST(KeyRing, KeyHitFlagSetByPushClearedByPopAndTake) {
+  drain();
+  push_key('x');
+  EXPECT_EQ(take_key_hit(), 1);
+  EXPECT_EQ(take_key_hit(), 0);
+  push_key('y');
+  EXPECT_EQ(pop_key(), 'x');
+  EXPECT_EQ(take_key_hit(), 0);  // the pop cleared it though a key is still waiting
+  EXPECT_EQ(pop_key(), 'y');
+}
+}  // namespace
