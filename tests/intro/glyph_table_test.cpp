@@ -1,0 +1,168 @@
+#include "intro/glyph_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "gfx/screen.h"
+#include "gfx/text.h"
+
+namespace {
+
+struct Font {
+  int height;
+  int offset;
+};
+constexpr Font kFonts[] = {{8, 0}, {14, 2048}, {16, 5632}};
+
+std::vector<uint8_t> glyph(const Font& font, int code) {
+  const uint8_t* start = GlyphTable + font.offset + code * font.height;
+  return {start, start + font.height};
+}
+
+bool blank(const Font& font, int code) {
+  for (uint8_t row : glyph(font, code))
+    if (row) return false;
+  return true;
+}
+
+// Bit mask of the columns a glyph uses.
+uint8_t columns(const Font& font, int code) {
+  uint8_t used = 0;
+  for (uint8_t row : glyph(font, code)) used |= row;
+  return used;
+}
+
+int top_row(const Font& font, int code) {
+  const auto rows = glyph(font, code);
+  for (int r = 0; r < font.height; ++r)
+    if (rows[r]) return r;
+  return -1;
+}
+
+int bottom_row(const Font& font, int code) {
+  const auto rows = glyph(font, code);
+  for (int r = font.height - 1; r >= 0; --r)
+    if (rows[r]) return r;
+  return -1;
+}
+
+bool drawn_in_upper_range(int code) {
+  for (int c : {0x82, 0x84, 0x88, 0x91, 0x92, 0x93, 0x94, 0x96, 0x97, 0x98, 0xA1, 0xA2,
+                0xA8, 0xA9, 0xAF, 0xB2, 0xB3, 0xB8, 0xB9, 0xBA, 0xBD, 0xBE, 0xBF})
+    if (c == code) return true;
+  return false;
+}
+
+TEST(GlyphTable, TellingGlyphsByteForByte) {
+  using Rows = std::vector<uint8_t>;
+  EXPECT_EQ(glyph(kFonts[0], 0x01), (Rows{0x7E, 0x81, 0xA5, 0x81, 0xBD, 0x99, 0x81, 0x7E}));
+  EXPECT_EQ(glyph(kFonts[0], 0x41), (Rows{0x3E, 0x63, 0x63, 0x7F, 0x63, 0x63, 0x63, 0x00}));
+  EXPECT_EQ(glyph(kFonts[0], 0xC6), (Rows{0xDB, 0xDB, 0x7E, 0x18, 0x7E, 0xDB, 0xDB, 0x00}));
+  EXPECT_EQ(glyph(kFonts[0], 0xE0), (Rows{0x00, 0x00, 0x1E, 0x30, 0x3E, 0x33, 0x7E, 0x00}));
+  EXPECT_EQ(glyph(kFonts[0], 0xB9), (Rows{0x71, 0x13, 0x57, 0xB5, 0x5D, 0x19, 0xD1, 0x00}));
+  EXPECT_EQ(glyph(kFonts[1], 0x41), (Rows{0x00, 0x00, 0x08, 0x1C, 0x36, 0x63, 0x63, 0x7F, 0x63,
+                                          0x63, 0x63, 0x63, 0x00, 0x00}));
+  EXPECT_EQ(glyph(kFonts[1], 0xC4), (Rows{0x00, 0x00, 0x78, 0x6C, 0x66, 0x66, 0x66, 0x66, 0x66,
+                                          0x66, 0x66, 0xFF, 0xC3, 0x81}));
+  EXPECT_EQ(glyph(kFonts[2], 0x41), (Rows{0x00, 0x00, 0x08, 0x1C, 0x36, 0x63, 0x63, 0x7F, 0x63,
+                                          0x63, 0x63, 0x63, 0x00, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(glyph(kFonts[2], 0xD4), (Rows{0x00, 0x3C, 0x18, 0x7E, 0xDB, 0xDB, 0xDB, 0xDB, 0xDB,
+                                          0x7E, 0x18, 0x3C, 0x00, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(glyph(kFonts[2], 0xA9), (Rows{0x00, 0x00, 0x3E, 0x63, 0x03, 0x13, 0x1F, 0x13, 0x03,
+                                          0x03, 0x63, 0x3E, 0x00, 0x00, 0x00, 0x00}));
+}
+
+TEST(GlyphTable, RepertoireIsTheSameInAllThreeFonts) {
+  for (const Font& font : kFonts) {
+    SCOPED_TRACE(font.height);
+    EXPECT_TRUE(blank(font, 0x00));
+    EXPECT_TRUE(blank(font, 0x20));
+    for (int c = 0x01; c <= 0x1F; ++c) EXPECT_FALSE(blank(font, c)) << std::hex << c;
+    for (int c = 0x21; c <= 0x7F; ++c) EXPECT_FALSE(blank(font, c)) << std::hex << c;
+    int drawn = 0;
+    for (int c = 0x80; c <= 0xBF; ++c) {
+      EXPECT_EQ(blank(font, c), !drawn_in_upper_range(c)) << std::hex << c;
+      drawn += !blank(font, c);
+    }
+    EXPECT_EQ(drawn, 23);
+    EXPECT_TRUE(blank(font, 0x80));
+    EXPECT_TRUE(blank(font, 0xAA));
+    for (int c = 0xC0; c <= 0xFF; ++c) EXPECT_FALSE(blank(font, c)) << std::hex << c;
+  }
+}
+
+TEST(GlyphTable, QuotesAndDashesShareTheirBitmaps) {
+  for (const Font& font : kFonts) {
+    SCOPED_TRACE(font.height);
+    EXPECT_EQ(glyph(font, 0x84), glyph(font, 0x93));
+    EXPECT_EQ(glyph(font, 0x93), glyph(font, 0x94));
+    EXPECT_EQ(glyph(font, 0x91), glyph(font, 0x92));
+    EXPECT_EQ(glyph(font, 0x96), glyph(font, 0x97));
+    EXPECT_NE(glyph(font, 0x91), glyph(font, 0x93));
+    // Cyrillic capitals are not their small letters.
+    EXPECT_NE(glyph(font, 0xC0), glyph(font, 0xE0));
+  }
+}
+
+TEST(GlyphTable, AsciiLeavesTheRightmostColumnClear) {
+  for (const Font& font : kFonts) {
+    SCOPED_TRACE(font.height);
+    for (int c = 0x21; c <= 0x7E; ++c) EXPECT_EQ(columns(font, c) & 0x80, 0) << char(c);
+  }
+}
+
+TEST(GlyphTable, WideCyrillicLettersFillTheCell) {
+  // Д Ф Щ Ю д ф щ ъ ю
+  for (const Font& font : kFonts) {
+    SCOPED_TRACE(font.height);
+    for (int c : {0xC4, 0xD4, 0xD9, 0xDE, 0xE4, 0xF4, 0xF9, 0xFA, 0xFE})
+      EXPECT_EQ(columns(font, c) & 0x81, 0x81) << std::hex << c;
+  }
+}
+
+TEST(GlyphTable, CapitalsDigitsAndDescendersSitOnTheirRows) {
+  const int cap_top[] = {0, 2, 2}, cap_bottom[] = {6, 11, 11}, descent[] = {7, 13, 14};
+  for (int f = 0; f < 3; ++f) {
+    const Font& font = kFonts[f];
+    SCOPED_TRACE(font.height);
+    for (int c = 0x30; c <= 0x5A; ++c) {
+      if ((c > 0x39 && c < 0x41) || c == 'Q') continue;  // Q's tail is a descender
+      EXPECT_EQ(top_row(font, c), cap_top[f]) << char(c);
+      EXPECT_EQ(bottom_row(font, c), cap_bottom[f]) << char(c);
+    }
+    for (int c : {'g', 'p', 'q', 'y'}) EXPECT_EQ(bottom_row(font, c), descent[f]) << char(c);
+    // р у: descenders of the Cyrillic small letters.
+    for (int c : {0xF0, 0xF3}) EXPECT_EQ(bottom_row(font, c), descent[f]) << std::hex << c;
+    if (font.height > 8) {
+      // The marks of Ё and Й sit above the capitals.
+      for (int c : {0xA8, 0xC9}) {
+        EXPECT_LE(top_row(font, c), 1) << std::hex << c;
+        EXPECT_EQ(bottom_row(font, c), 11) << std::hex << c;
+      }
+    }
+  }
+}
+
+TEST(GlyphTable, InstallingReplacesTheFontsAndKeepsThePalette) {
+  force_display_driver("Null");
+  ASSERT_EQ(set_screen_mode(640, 480, 32, 2, 0xC0, 0), 0);
+  uint8_t* storage = font_storage();
+  ASSERT_EQ(font_info(0).data, storage);
+  fill_builtin_font_storage(storage);  // an earlier test may have installed the table already
+  std::vector<uint8_t> palette(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE);
+  // Before installing, the built-in code page 437 glyphs are there: 0xC0 is box drawing.
+  EXPECT_NE(std::memcmp(storage + 8 * 0xC0, GlyphTable + 8 * 0xC0, 8), 0);
+
+  install_glyph_table();
+
+  EXPECT_EQ(std::memcmp(storage, GlyphTable, GLYPH_TABLE_SIZE), 0);
+  EXPECT_EQ(std::vector<uint8_t>(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE), palette);
+  EXPECT_EQ(font_info(1).data, storage + 2048);
+  EXPECT_EQ(font_info(2).data, storage + 5632);
+  shutdown_screen();
+  force_display_driver(nullptr);
+}
+
+}  // namespace
