@@ -1,0 +1,229 @@
+"""The intro's sound end to end: run under its own Xvfb with SDL's disk audio driver, it plays
+the shipped module while running, lowers it step by step in the 256-frame fade and exits 0; with
+no module or a broken one it runs silent and still fades and exits 0.
+
+The disk driver writes exactly the frames the engine hands to the device (32-bit float stereo
+at 44100 Hz, as the engine opens it). The same module rendered offline by music_probe is what
+those frames are before the volume, so their ratio is the gain the fade applied."""
+import array
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+RATE = 44100
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def build_tool(name):
+    path = os.path.join(os.environ["INTRO_BUILD_DIR"], name)
+    if not os.path.exists(path):
+        fail(name + " was not built")
+    return path
+
+
+class Xvfb:
+    """A private X server; -displayfd picks a free display number."""
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten",
+             "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as reader:
+            number = reader.readline().strip()
+        if not number:
+            fail("Xvfb did not start")
+        self.display = ":" + number
+        return self
+
+    def __exit__(self, *exc):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+
+def xdotool(display, *args, timeout=15):
+    return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display),
+                          capture_output=True, text=True, timeout=timeout)
+
+
+def find_window(display, pid, timeout=20.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = xdotool(display, "search", "--pid", str(pid))
+        windows = found.stdout.split()
+        if windows:
+            return windows[0]
+        time.sleep(0.2)
+    fail("the intro's window did not appear")
+
+
+def hold_alt_f4(display, window):
+    """Alt and F4 held together for a few frames, as a user would."""
+    xdotool(display, "windowfocus", "--sync", window)
+    xdotool(display, "keydown", "--window", window, "alt")
+    xdotool(display, "keydown", "--window", window, "F4")
+    time.sleep(0.3)
+    xdotool(display, "keyup", "--window", window, "F4")
+    xdotool(display, "keyup", "--window", window, "alt")
+
+
+def run_intro_with_disk_audio(workdir, display, seconds_before_close):
+    """Runs the intro in workdir until it has played for the given time, asks it to close and
+    waits for its end. Returns (exit status, path of the raw sound it wrote)."""
+    sound = os.path.join(tempfile.mkdtemp(prefix="intro_audio_"), "sound.raw")
+    env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=sound)
+    intro = subprocess.Popen([os.environ["INTRO_BIN"]], cwd=workdir, env=env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        window = find_window(display, intro.pid)
+        time.sleep(seconds_before_close)
+        if intro.poll() is not None:
+            fail("the intro ended before it was asked to close")
+        hold_alt_f4(display, window)
+        status = intro.wait(timeout=60)
+    finally:
+        if intro.poll() is None:
+            intro.kill()
+            intro.wait()
+    return status, sound
+
+
+def read_float_stereo(path):
+    """Raw 32-bit float stereo frames as two lists."""
+    samples = array.array("f")
+    with open(path, "rb") as f:
+        samples.frombytes(f.read())
+    if sys.byteorder != "little":
+        samples.byteswap()
+    return samples[0::2], samples[1::2]
+
+
+def read_wav_float_stereo(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
+        fail(path + " is no WAV file")
+    samples = array.array("f")
+    samples.frombytes(data[44:])
+    return samples[0::2], samples[1::2]
+
+
+def peak(values, start, end):
+    return max((abs(v) for v in values[start:end]), default=0.0)
+
+
+def gain_curve(heard, reference):
+    """(frame, gain) where the reference is loud enough to read the gain from the ratio. The
+    heard sound may start with device silence written before playback began: the offset is
+    where both first sound."""
+    first_heard = next((i for i, v in enumerate(heard) if v != 0.0), None)
+    first_reference = next((i for i, v in enumerate(reference) if v != 0.0), None)
+    if first_heard is None:
+        fail("the intro wrote only silence")
+    offset = first_heard - first_reference
+    if offset < 0:
+        fail("the heard sound starts before the module does")
+    points = []
+    for i in range(first_heard, len(heard)):
+        r = i - offset
+        if r >= len(reference):
+            break
+        if abs(reference[r]) > 0.02:
+            points.append((i, heard[i] / reference[r]))
+    return points
+
+
+def check_shipped_module(display):
+    status, sound = run_intro_with_disk_audio(os.environ["INTRO_DATA_DIR"], display, 4.0)
+    if status != 0:
+        fail("the intro exited with status %d" % status)
+    left, right = read_float_stereo(sound)
+    seconds = len(left) / RATE
+    if seconds < 5.0:
+        fail("only %.1f s of sound were written" % seconds)
+    # Running: the module's opening is pads fading in; from two seconds on every half second
+    # sounds.
+    for start in range(2 * RATE, 4 * RATE, RATE // 2):
+        if max(peak(left, start, start + RATE // 2), peak(right, start, start + RATE // 2)) < 0.01:
+            fail("silence at %.1f s while running" % (start / RATE))
+
+    reference_wav = os.path.join(os.path.dirname(sound), "reference.wav")
+    probe = subprocess.run([build_tool("music_probe"), os.path.join(
+        os.environ["INTRO_DATA_DIR"], "module.xm"), "--seconds", "%.3f" % (seconds + 1.0),
+        "--fps", "1", "--wav", reference_wav], capture_output=True, timeout=120)
+    if probe.returncode != 0:
+        fail("music_probe failed: " + probe.stderr.decode())
+    reference_left, _ = read_wav_float_stereo(reference_wav)
+    curve = gain_curve(left, reference_left)
+    if len(curve) < RATE:
+        fail("too little sound to follow the gain")
+
+    # Before the fade the gain is exactly 1; after it, it has fallen to a few 256ths at most.
+    if any(abs(g - 1.0) > 1e-4 for _, g in curve[: len(curve) // 4]):
+        fail("the sound before the fade is not the module at full volume")
+    final_gain = curve[-1][1]
+    if final_gain > 0.05:
+        fail("the fade ended at gain %.4f" % final_gain)
+    # Step by step: the gain never rises, never drops by more than a ramp of a few fade steps
+    # within a block of 1024 frames (a frame's 1/256 spread over the block), and the fall from
+    # 0.9 to 0.1 spans a couple of seconds, not one jump.
+    previous_frame, previous_gain = curve[0]
+    start_of_fall = end_of_fall = None
+    for frame, gain in curve[1:]:
+        if gain > previous_gain + 1e-4:
+            fail("the gain rose from %.5f to %.5f at frame %d" % (previous_gain, gain, frame))
+        allowed = 4.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4
+        if previous_gain - gain > allowed:
+            fail("the gain fell from %.5f to %.5f in %d frames" %
+                 (previous_gain, gain, frame - previous_frame))
+        if start_of_fall is None and gain < 0.9:
+            start_of_fall = frame
+        if end_of_fall is None and gain < 0.1:
+            end_of_fall = frame
+        previous_frame, previous_gain = frame, gain
+    fall_seconds = (end_of_fall - start_of_fall) / RATE
+    if fall_seconds < 1.5:
+        fail("the fade fell from 0.9 to 0.1 in only %.2f s" % fall_seconds)
+    print("sound %.2f s, fade from 0.9 to 0.1 over %.2f s, final gain %.4f" %
+          (seconds, fall_seconds, final_gain))
+
+
+def check_silent_run(display, module_bytes, what):
+    workdir = tempfile.mkdtemp(prefix="intro_nomusic_")
+    header = os.path.join(os.environ["INTRO_DATA_DIR"], "header.bmp")
+    if os.path.exists(header):
+        with open(header, "rb") as src, open(os.path.join(workdir, "header.bmp"), "wb") as dst:
+            dst.write(src.read())
+    if module_bytes is not None:
+        with open(os.path.join(workdir, "module.xm"), "wb") as f:
+            f.write(module_bytes)
+    status, sound = run_intro_with_disk_audio(workdir, display, 1.5)
+    if status != 0:
+        fail("with %s the intro exited with status %d" % (what, status))
+    if os.path.exists(sound):
+        left, right = read_float_stereo(sound)
+        if peak(left, 0, len(left)) != 0.0 or peak(right, 0, len(right)) != 0.0:
+            fail("with %s the intro was not silent" % what)
+    print("%s: silent, faded, exit 0" % what)
+
+
+def main():
+    with Xvfb() as xvfb:
+        check_shipped_module(xvfb.display)
+        check_silent_run(xvfb.display, None, "no module.xm")
+        with open(os.path.join(os.environ["INTRO_DATA_DIR"], "module.xm"), "rb") as f:
+            shipped = f.read()
+        check_silent_run(xvfb.display, shipped[:200] + bytes(range(256)) * 4, "a broken module.xm")
+    print("ok")
+
+
+if __name__ == "__main__":
+    main()
