@@ -95,7 +95,7 @@ inline std::vector<uint8_t> encode_bmp(const BmpFileSpec& f) {
     pixels.insert(pixels.end(), row.begin(), row.end());
   }
 
-  const uint64_t offset = 14 + info.size() + extra.size();
+  const uint64_t offset = 18 + info.size() + extra.size();
   std::vector<uint8_t> out;
   out.push_back('B');
   out.push_back('M');
