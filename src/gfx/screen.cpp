@@ -8,6 +8,7 @@
 
 #include "gfx/draw_context.h"
 #include "gfx/error.h"
+#include "gfx/fast_paths.h"
 #include "gfx/text.h"
 #include "gfx/write_rules.h"
 
@@ -252,11 +253,9 @@ int copy_page(int source, int destination) {
   uint8_t* to = screen->pages[static_cast<size_t>(destination)];
   const size_t row_bytes =
       static_cast<size_t>(ctx.clip_w) * static_cast<size_t>(screen->bytes_per_pixel);
-  for (int y = ctx.clip_y; y < ctx.clip_y + ctx.clip_h; ++y) {
-    const ptrdiff_t offset =
-        static_cast<ptrdiff_t>(y) * screen->pitch + ctx.clip_x * screen->bytes_per_pixel;
-    std::memcpy(to + offset, from + offset, row_bytes);
-  }
+  const ptrdiff_t offset =
+      static_cast<ptrdiff_t>(ctx.clip_y) * screen->pitch + ctx.clip_x * screen->bytes_per_pixel;
+  copy_rows_fast(to + offset, from + offset, row_bytes, ctx.clip_h, screen->pitch);
   screen->text_cells[static_cast<size_t>(destination)] =
       screen->text_cells[static_cast<size_t>(source)];
   if (mark) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gfx/color.h"
+#include "gfx/fast_paths.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ void use_plain_rules(DrawContext& ctx, int bytes_per_pixel) {
     default:
       ctx.write_pixel = write_pixel_4;
       ctx.read_pixel = read_pixel_4;
-      ctx.write_span = span_fill_reference;
+      ctx.write_span = pixel_kernels().span_fill;
       break;
   }
 }
@@ -77,5 +78,5 @@ void use_plain_rules(DrawContext& ctx, int bytes_per_pixel) {
 void use_blend_rules(DrawContext& ctx) {
   ctx.write_pixel = write_pixel_blend;
   ctx.read_pixel = read_pixel_4;
-  ctx.write_span = span_blend_reference;
+  ctx.write_span = pixel_kernels().span_blend;
 }

@@ -1,0 +1,13 @@
+#pragma once
+// The per-level kernel sets behind pixel_kernels(); each exists only where the build can emit it.
+#include "gfx/fast_paths.h"
+
+#if defined(__x86_64__)
+#define GFX_HAVE_X86_KERNELS 1
+extern const PixelKernels Sse2Kernels;
+extern const PixelKernels Avx2Kernels;
+#endif
+
+// Copies rows, joined into one copy when they lie back to back (the full-width page copy).
+void copy_rows_joined(uint8_t* dst, const uint8_t* src, size_t row_bytes, int rows,
+                      ptrdiff_t pitch);
