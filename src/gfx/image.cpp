@@ -6,6 +6,7 @@
 
 #include "gfx/draw_context.h"
 #include "gfx/error.h"
+#include "gfx/fast_paths.h"
 #include "gfx/screen.h"
 
 namespace {
@@ -29,13 +30,9 @@ uint32_t rgb565(Color c) {
 void alpha_blit_4(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
                   int dst_pitch) {
   for (int y = 0; y < height; ++y) {
-    const auto* s = reinterpret_cast<const uint32_t*>(src + static_cast<ptrdiff_t>(y) * src_pitch);
-    auto* d = reinterpret_cast<uint32_t*>(dst + static_cast<ptrdiff_t>(y) * dst_pitch);
-    for (int x = 0; x < width; ++x) {
-      const uint32_t a = s[x] >> 24;
-      if (a == 0) continue;  // blend with weight 0 leaves the pixel as it is
-      d[x] = blend_pixel(s[x], d[x], a);
-    }
+    alpha_blit_row_fast(
+        reinterpret_cast<const uint32_t*>(src + static_cast<ptrdiff_t>(y) * src_pitch),
+        reinterpret_cast<uint32_t*>(dst + static_cast<ptrdiff_t>(y) * dst_pitch), width);
   }
 }
 
