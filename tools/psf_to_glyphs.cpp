@@ -7,6 +7,19 @@
 // and ASCII below 0x80, a few marks and Cyrillic letters of Windows-1251 above). Each code takes
 // the glyph of the first font that has one of its Unicode candidates. Codes without a glyph are
 // left out of the output (they are blank) and listed on stderr.
+//
+// The fonts come from Debian's console-setup-linux package, unpacked first
+// (zcat /usr/share/consolefonts/NAME.psf.gz > NAME.psf). The glyph files were made with
+//   psf_to_glyphs intro 8 CyrKoi-VGA8.psf Uni2-VGA8.psf FullCyrSlav-VGA8.psf
+//   psf_to_glyphs intro 14 CyrKoi-VGA14.psf Uni2-VGA14.psf FullCyrSlav-VGA14.psf
+//   psf_to_glyphs intro 16 CyrKoi-VGA16.psf FullCyrSlav-VGA16.psf Uni2-VGA16.psf
+//   psf_to_glyphs cp437 8 Uni2-VGA8.psf FullGreek-VGA8.psf Uni1-VGA8.psf Lat15-VGA8.psf
+//     Lat38-VGA8.psf
+//   psf_to_glyphs cp437 14 Uni2-VGA14.psf FullGreek-VGA14.psf Uni1-VGA14.psf Lat15-VGA14.psf
+//     Lat38-VGA14.psf
+//   psf_to_glyphs cp437 16 FullGreek-VGA16.psf Uni2-VGA16.psf
+// and then edited by hand, as each file's header says; they are the sources now, not the output
+// of a build step.
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
