@@ -1,8 +1,9 @@
+#include "intro/sequencer.h"
+
 #include <gtest/gtest.h>
 
 #include "gfx/screen.h"
 #include "intro/scroll_text.h"
-#include "intro/sequencer.h"
 #include "platform/keyboard.h"
 
 namespace {
@@ -58,7 +59,8 @@ TEST_F(Sequencer, CloseRequestIsFollowedByExactly256PresentedFramesEndingBlack) 
   EXPECT_EQ(fade_state().fade_alpha, 256);  // the last overlay had alpha 255
   const Screen* s = current_screen();
   for (int y = 0; y < 480; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(s->pages[1] + static_cast<ptrdiff_t>(y) * s->pitch);
+    const auto* row =
+        reinterpret_cast<const uint32_t*>(s->pages[1] + static_cast<ptrdiff_t>(y) * s->pitch);
     for (int x = 0; x < 640; ++x) ASSERT_EQ(row[x] & 0xFFFFFFu, 0u) << x << "," << y;
   }
 }
