@@ -208,6 +208,27 @@ TEST_F(TextTest, BuiltInStorageHoldsCodePage437AndThePalettes) {
   EXPECT_EQ(std::memcmp(storage + FONT_TABLE_SIZE, two, 6), 0);
 }
 
+TEST_F(TextTest, DrawsIntoAnImageWithoutMarkingTheScreen) {
+  Screen* screen = current_screen();
+  std::fill(screen->dirty_lines.begin(), screen->dirty_lines.end(), 0);
+  Image image = create_image(12, 6, kBlack, 32, 0);
+  ASSERT_NE(image, nullptr);
+  draw_text(image, 4, -2, kScroller, "\xDB", 0);  // cut to columns 0..7 of x 4..11, rows 2..7
+  const ImageView view = image_view(image, 4);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 12; ++x) {
+      Color c;
+      std::memcpy(&c, view.pixels + y * view.pitch + x * 4, 4);
+      EXPECT_EQ(c, x >= 4 ? kWhite : kBlack) << x << "," << y;
+    }
+  }
+  for (uint8_t line : screen->dirty_lines) EXPECT_EQ(line, 0);
+  // The screen is the target again for the next call.
+  draw_text(nullptr, 0, 0, kScroller, "\xDB", 0);
+  EXPECT_EQ(pixel(0, 0, 0), kWhite);
+  destroy_image(image);
+}
+
 TEST(TextWithoutScreen, DrawsNothingAndSucceeds) {
   EXPECT_EQ(draw_text(nullptr, 0, 0, kScroller, "A", 0), 0);
 }

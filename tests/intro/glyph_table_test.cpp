@@ -161,6 +161,18 @@ TEST(GlyphTable, InstallingReplacesTheFontsAndKeepsThePalette) {
   EXPECT_EQ(std::vector<uint8_t>(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE), palette);
   EXPECT_EQ(font_info(1).data, storage + 2048);
   EXPECT_EQ(font_info(2).data, storage + 5632);
+
+  // A byte without a glyph draws nothing but still takes its cell; Cyrillic bytes draw letters.
+  draw_text(nullptr, 0, 0, static_cast<int>(0x80000004u), "\x80\xAA\xC6", 0);
+  const Screen* screen = current_screen();
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 24; ++x) {
+      uint32_t c;
+      std::memcpy(&c, screen->pages[0] + y * screen->pitch + x * 4, 4);
+      const bool set = x >= 16 && ((GlyphTable[8 * 0xC6 + y] >> (x - 16)) & 1);
+      EXPECT_EQ(c, set ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
+    }
+  }
   shutdown_screen();
   force_display_driver(nullptr);
 }
