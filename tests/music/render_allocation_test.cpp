@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -18,13 +19,48 @@ std::atomic<long> allocations{0};
 // The replacements pair malloc with free themselves; GCC cannot see that through inlining.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-void* operator new(std::size_t size) {
+// Every form of operator new is replaced, so that all of them pair with the deletes below,
+// libopenmpt's nothrow and aligned ones included.
+namespace {
+void* counted_allocation(std::size_t size, std::size_t alignment) {
   if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  if (size == 0) size = 1;
+  if (alignment <= alignof(std::max_align_t)) return std::malloc(size);
+  return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+}
+void* counted_or_throw(std::size_t size, std::size_t alignment) {
+  if (void* p = counted_allocation(size, alignment)) return p;
   throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) {
-  return operator new(size);
+constexpr std::size_t plain = alignof(std::max_align_t);
+auto aligned(std::align_val_t a) {
+  return static_cast<std::size_t>(a);
+}
+}  // namespace
+
+void* operator new(std::size_t n) {
+  return counted_or_throw(n, plain);
+}
+void* operator new[](std::size_t n) {
+  return counted_or_throw(n, plain);
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  return counted_allocation(n, plain);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+  return counted_allocation(n, plain);
+}
+void* operator new(std::size_t n, std::align_val_t a) {
+  return counted_or_throw(n, aligned(a));
+}
+void* operator new[](std::size_t n, std::align_val_t a) {
+  return counted_or_throw(n, aligned(a));
+}
+void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+  return counted_allocation(n, aligned(a));
+}
+void* operator new[](std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+  return counted_allocation(n, aligned(a));
 }
 void operator delete(void* p) noexcept {
   std::free(p);
@@ -36,6 +72,30 @@ void operator delete(void* p, std::size_t) noexcept {
   std::free(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
   std::free(p);
 }
 
