@@ -12,6 +12,7 @@
 #include "gfx/null_screen.h"
 #include "gfx/primitives.h"
 #include "gfx/screen.h"
+#include "gfx/text.h"
 
 namespace {
 
@@ -144,6 +145,21 @@ TEST_F(ImageTest, PrimitivesDrawIntoImages) {
   plot_pixel(nullptr, 2, 3, 0xFFFFFFFF, 0, 0);
   EXPECT_EQ(pixel(0, 2, 3), 0xFFFFFFFFu);
   EXPECT_EQ(get(image, 2, 3), 0xFF00FF00u);
+
+  // Boxes and text as well, clipped to the image.
+  draw_line(image, 15, 6, 30, 30, 0xFF0000FF, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  EXPECT_EQ(get(image, 15, 6), 0xFF0000FFu);
+  EXPECT_EQ(get(image, 19, 9), 0xFF0000FFu);
+  EXPECT_EQ(get(image, 14, 6), 0xFF000000u);
+  Image text = create_image(8, 8, 0xFF000000, 0, 0);
+  draw_text(text, 0, 0, 0, "A", 0xFFFFFFFF);
+  int lit = 0;
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) lit += get(text, x, y) == 0xFFFFFFFFu;
+  }
+  EXPECT_GT(lit, 8);
+  EXPECT_EQ(pixel(0, 3, 3), kUnset);
+  destroy_image(text);
   destroy_image(image);
 }
 
