@@ -16,6 +16,7 @@ const PixelKernels kScalarKernels{KernelLevel::Scalar,      "scalar",
 std::atomic<const PixelKernels*> g_chosen{nullptr};
 
 const PixelKernels* widest_available() {
+  if (const PixelKernels* k = pixel_kernels_for(KernelLevel::Avx512)) return k;
   if (const PixelKernels* k = pixel_kernels_for(KernelLevel::Avx2)) return k;
   if (const PixelKernels* k = pixel_kernels_for(KernelLevel::Sse2)) return k;
   return &kScalarKernels;
@@ -33,6 +34,11 @@ const PixelKernels* pixel_kernels_for(KernelLevel level) {
     case KernelLevel::Avx2:
       __builtin_cpu_init();
       return __builtin_cpu_supports("avx2") ? &Avx2Kernels : nullptr;
+    case KernelLevel::Avx512:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
+                 ? &Avx512Kernels
+                 : nullptr;
 #endif
     default:
       return nullptr;

@@ -2,11 +2,12 @@
 // Vectorised versions of the hot 32-bit pixel kernels: the plain span fill (the per-frame clear),
 // the blended span (fade overlay, translucent bars and boxes), the per-pixel alpha row blit (the
 // header strips) and the page copy. Each gives exactly the result of its scalar reference, alpha
-// byte included. One set is chosen once, at first use, from what the processor offers.
+// byte included. One set is chosen once, at first use, from what the processor offers: AVX-512
+// (F and BW), AVX2, SSE2 (every x86-64), or the scalar references on other processors.
 #include <cstddef>
 #include <cstdint>
 
-enum class KernelLevel { Scalar, Sse2, Avx2 };
+enum class KernelLevel { Scalar, Sse2, Avx2, Avx512 };
 
 struct PixelKernels {
   KernelLevel level;

@@ -6,6 +6,7 @@
 #define GFX_HAVE_X86_KERNELS 1
 extern const PixelKernels Sse2Kernels;
 extern const PixelKernels Avx2Kernels;
+extern const PixelKernels Avx512Kernels;
 #endif
 
 // Copies rows, joined into one copy when they lie back to back (the full-width page copy).

@@ -109,7 +109,8 @@ TEST_P(FastPaths, SpanBlendEqualsReferenceForEveryAlphaOnChannelExtremes) {
   for (size_t i = 0; i < base.size(); ++i)
     base[i] = i % 3 == 0 ? 0xFFFFFFFFu : i % 3 == 1 ? 0x00000000u : rng();
   for (uint32_t a = 0; a < 256; ++a) {
-    for (uint32_t rgb : {0x000000u, 0xFFFFFFu, 0xFF00FFu, 0x00FF00u, static_cast<uint32_t>(rng() & 0xFFFFFFu)}) {
+    for (uint32_t rgb :
+         {0x000000u, 0xFFFFFFu, 0xFF00FFu, 0x00FF00u, static_cast<uint32_t>(rng() & 0xFFFFFFu)}) {
       auto expected = base, actual = base;
       span_blend_reference(reinterpret_cast<uint8_t*>(expected.data()), 67, a << 24 | rgb);
       kernels_->span_blend(reinterpret_cast<uint8_t*>(actual.data()), 67, a << 24 | rgb);
@@ -177,15 +178,17 @@ TEST_P(FastPaths, CopyRowsCopiesOnlyTheRectangle) {
 
 INSTANTIATE_TEST_SUITE_P(AllLevels, FastPaths,
                          ::testing::Values(KernelLevel::Scalar, KernelLevel::Sse2,
-                                           KernelLevel::Avx2),
+                                           KernelLevel::Avx2, KernelLevel::Avx512),
                          [](const ::testing::TestParamInfo<KernelLevel>& info) {
                            switch (info.param) {
                              case KernelLevel::Scalar:
                                return std::string("Scalar");
                              case KernelLevel::Sse2:
                                return std::string("Sse2");
-                             default:
+                             case KernelLevel::Avx2:
                                return std::string("Avx2");
+                             default:
+                               return std::string("Avx512");
                            }
                          });
 
@@ -193,8 +196,10 @@ TEST(KernelChoice, TheWidestAvailableLevelIsChosenAndCanBeOverridden) {
   const PixelKernels& chosen = pixel_kernels();
 #if defined(__x86_64__)
   EXPECT_NE(chosen.level, KernelLevel::Scalar);
-  EXPECT_EQ(chosen.level,
-            pixel_kernels_for(KernelLevel::Avx2) ? KernelLevel::Avx2 : KernelLevel::Sse2);
+  KernelLevel widest = KernelLevel::Sse2;
+  if (pixel_kernels_for(KernelLevel::Avx2)) widest = KernelLevel::Avx2;
+  if (pixel_kernels_for(KernelLevel::Avx512)) widest = KernelLevel::Avx512;
+  EXPECT_EQ(chosen.level, widest);
 #else
   EXPECT_EQ(chosen.level, KernelLevel::Scalar);
 #endif
