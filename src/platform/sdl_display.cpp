@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -109,6 +110,12 @@ int display_refresh_rate(SDL_Window* window) {
 bool open_window(Window& w) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a close request must not end anything
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) == nullptr) {
+    // Only drivers that put a window on a desktop: without a display SDL would otherwise settle
+    // for an invisible off-screen surface. Wayland only when named, as its client library
+    // complains on stderr when it finds no compositor.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") ? "x11,wayland" : "x11");
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     set_error("no display");
     return false;

@@ -1,0 +1,51 @@
+"""The intro's window under a private X server: titled "intro", a 640x480 client area showing an
+animated picture; holding Alt and F4 starts the 256-frame fade and the intro exits 0 after it."""
+import time
+
+from window_session import (SHORTEST_FADE, Xvfb, client_size, fail, find_window, focus, keys,
+                            start_intro, stop, wait_exit, window_pixels, window_title)
+
+
+def lit_share(rows):
+    lit = sum(1 for row in rows for pixel in row if pixel != 0)
+    return lit / float(len(rows) * len(rows[0]))
+
+
+def main():
+    with Xvfb() as x:
+        intro = start_intro(x.display)
+        try:
+            window = find_window(x.display, intro)
+            if window_title(x.display, window) != "intro":
+                fail("title is %r" % window_title(x.display, window))
+            size = client_size(x.display, window)
+            if size != (640, 480):
+                fail("client area is %dx%d, not 640x480" % size)
+
+            # The picture is shown and moves: two looks half a second apart differ.
+            time.sleep(2.0)
+            first = window_pixels(x.display, window, 640, 480)
+            time.sleep(0.5)
+            second = window_pixels(x.display, window, 640, 480)
+            if lit_share(first) < 0.01:
+                fail("the window shows a black picture")
+            if first == second:
+                fail("the picture does not change")
+
+            focus(x.display, window)
+            keys(x.display, "keydown", "alt", "F4")
+            pressed = time.monotonic()
+            status, err = wait_exit(intro)
+            took = time.monotonic() - pressed
+            keys(x.display, "keyup", "alt", "F4")
+            if status != 0:
+                fail("exit status %d after Alt+F4: %s" % (status, err))
+            if took < SHORTEST_FADE:
+                fail("exited %.2f s after Alt+F4: the fade ran faster than the refresh" % took)
+            print("Alt+F4: exit 0 after %.2f s" % took)
+        finally:
+            stop(intro)
+    print("PASS")
+
+
+main()
