@@ -12,12 +12,10 @@ import sys
 import tempfile
 import time
 
+from window_session import Xvfb, fail, find_window, focus, keys, send_delete_window, stop, \
+    wait_exit
+
 RATE = 44100
-
-
-def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
 
 
 def build_tool(name):
@@ -27,72 +25,32 @@ def build_tool(name):
     return path
 
 
-class Xvfb:
-    """A private X server; -displayfd picks a free display number."""
-
-    def __enter__(self):
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten",
-             "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as reader:
-            number = reader.readline().strip()
-        if not number:
-            fail("Xvfb did not start")
-        self.display = ":" + number
-        return self
-
-    def __exit__(self, *exc):
-        self.process.terminate()
-        self.process.wait(timeout=10)
-
-
-def xdotool(display, *args, timeout=15):
-    return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display),
-                          capture_output=True, text=True, timeout=timeout)
-
-
-def find_window(display, pid, timeout=20.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        found = xdotool(display, "search", "--pid", str(pid))
-        windows = found.stdout.split()
-        if windows:
-            return windows[0]
-        time.sleep(0.2)
-    fail("the intro's window did not appear")
-
-
 def hold_alt_f4(display, window):
     """Alt and F4 held together for a few frames, as a user would."""
-    xdotool(display, "windowfocus", "--sync", window)
-    xdotool(display, "keydown", "--window", window, "alt")
-    xdotool(display, "keydown", "--window", window, "F4")
+    focus(display, window)
+    keys(display, "keydown", "alt", "F4")
     time.sleep(0.3)
-    xdotool(display, "keyup", "--window", window, "F4")
-    xdotool(display, "keyup", "--window", window, "alt")
+    keys(display, "keyup", "F4", "alt")
 
 
-def run_intro_with_disk_audio(workdir, display, seconds_before_close):
-    """Runs the intro in workdir until it has played for the given time, asks it to close and
-    waits for its end. Returns (exit status, path of the raw sound it wrote)."""
+def run_intro_with_disk_audio(workdir, display, seconds_before_close, close):
+    """Runs the intro in workdir until it has played for the given time, asks it to close with
+    close(display, window) and waits for its end. Returns (exit status, path of the raw sound it
+    wrote)."""
     sound = os.path.join(tempfile.mkdtemp(prefix="intro_audio_"), "sound.raw")
     env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=sound)
+    env.pop("WAYLAND_DISPLAY", None)
     intro = subprocess.Popen([os.environ["INTRO_BIN"]], cwd=workdir, env=env,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
-        window = find_window(display, intro.pid)
+        window = find_window(display, intro)
         time.sleep(seconds_before_close)
         if intro.poll() is not None:
             fail("the intro ended before it was asked to close")
-        hold_alt_f4(display, window)
-        status = intro.wait(timeout=60)
+        close(display, window)
+        status, _ = wait_exit(intro)
     finally:
-        if intro.poll() is None:
-            intro.kill()
-            intro.wait()
+        stop(intro)
     return status, sound
 
 
@@ -142,7 +100,8 @@ def gain_curve(heard, reference):
 
 
 def check_shipped_module(display):
-    status, sound = run_intro_with_disk_audio(os.environ["INTRO_DATA_DIR"], display, 4.0)
+    status, sound = run_intro_with_disk_audio(os.environ["INTRO_DATA_DIR"], display, 4.0,
+                                              hold_alt_f4)
     if status != 0:
         fail("the intro exited with status %d" % status)
     left, right = read_float_stereo(sound)
@@ -196,7 +155,7 @@ def check_shipped_module(display):
           (seconds, fall_seconds, final_gain))
 
 
-def check_silent_run(display, module_bytes, what):
+def check_silent_run(display, module_bytes, what, close):
     workdir = tempfile.mkdtemp(prefix="intro_nomusic_")
     header = os.path.join(os.environ["INTRO_DATA_DIR"], "header.bmp")
     if os.path.exists(header):
@@ -205,7 +164,7 @@ def check_silent_run(display, module_bytes, what):
     if module_bytes is not None:
         with open(os.path.join(workdir, "module.xm"), "wb") as f:
             f.write(module_bytes)
-    status, sound = run_intro_with_disk_audio(workdir, display, 1.5)
+    status, sound = run_intro_with_disk_audio(workdir, display, 1.5, close)
     if status != 0:
         fail("with %s the intro exited with status %d" % (what, status))
     if os.path.exists(sound):
@@ -218,10 +177,11 @@ def check_silent_run(display, module_bytes, what):
 def main():
     with Xvfb() as xvfb:
         check_shipped_module(xvfb.display)
-        check_silent_run(xvfb.display, None, "no module.xm")
+        check_silent_run(xvfb.display, None, "no module.xm", send_delete_window)
         with open(os.path.join(os.environ["INTRO_DATA_DIR"], "module.xm"), "rb") as f:
             shipped = f.read()
-        check_silent_run(xvfb.display, shipped[:200] + bytes(range(256)) * 4, "a broken module.xm")
+        check_silent_run(xvfb.display, shipped[:200] + bytes(range(256)) * 4, "a broken module.xm",
+                         hold_alt_f4)
     print("ok")
 
 

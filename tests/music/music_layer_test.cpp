@@ -1,8 +1,10 @@
 // The thin layer with no music: every call harmless, nothing printed, nothing written.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "music/music.h"
@@ -33,7 +35,9 @@ TEST(MusicLayer, MissingFileLeavesHandleZeroAndStaysQuiet) {
 }
 
 TEST(MusicLayer, CorruptFileLeavesHandleZeroAndStaysQuiet) {
-  const char* name = "corrupt_module_for_test.xm";
+  const std::string name = (std::filesystem::temp_directory_path() /
+                            ("corrupt_module_" + std::to_string(getpid()) + ".xm"))
+                               .string();
   {
     std::ofstream file(name, std::ios::binary);
     file << "Extended Module: broken";
@@ -44,5 +48,5 @@ TEST(MusicLayer, CorruptFileLeavesHandleZeroAndStaysQuiet) {
   start_music();
   expect_silent_layer();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  std::remove(name);
+  std::filesystem::remove(name);
 }
