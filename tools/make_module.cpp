@@ -5,9 +5,12 @@
 //   make_module SCORE.txt OUT.xm
 //
 // The output depends only on the score, so rebuilding an unchanged score gives the same bytes.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <numbers>

@@ -84,6 +84,8 @@ void seek_module(ModulePlayer* player, double seconds) {
 }
 
 void set_player_volume(ModulePlayer* player, float volume) {
+  if (!(volume >= 0.0f)) volume = 0.0f;  // also NaN
+  if (volume > 1.0f) volume = 1.0f;
   player->target_volume.store(volume, std::memory_order_relaxed);
 }
 

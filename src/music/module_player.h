@@ -30,7 +30,8 @@ double module_duration_seconds(ModulePlayer* player);
 // Jumps to `seconds` into the module (for tests and tools that look at a later part).
 void seek_module(ModulePlayer* player, double seconds);
 
-// Linear gain 0..1 reached by the end of the next rendered block; any thread may call it.
+// Linear gain 0..1 (clamped) reached by the end of the next rendered block; any thread may
+// call it.
 void set_player_volume(ModulePlayer* player, float volume);
 
 // The frames rendered so far, before the volume.

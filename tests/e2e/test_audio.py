@@ -131,15 +131,17 @@ def check_shipped_module(display):
     final_gain = curve[-1][1]
     if final_gain > 0.05:
         fail("the fade ended at gain %.4f" % final_gain)
-    # Step by step: the gain never rises, never drops by more than a ramp of a few fade steps
-    # within a block of 1024 frames (a frame's 1/256 spread over the block), and the fall from
-    # 0.9 to 0.1 spans a couple of seconds, not one jump.
+    # Step by step: the gain never rises, and falls only in ramps spread over a block of 1024
+    # frames. A fade frame lowers it by 1/256; a block may have to take several frames' steps
+    # when the audio thread was held up, so up to 16 steps per block are let pass, still 64
+    # times less per frame than a single step applied at once. The fall from 0.9 to 0.1 spans
+    # a couple of seconds, not one jump.
     previous_frame, previous_gain = curve[0]
     start_of_fall = end_of_fall = None
     for frame, gain in curve[1:]:
         if gain > previous_gain + 1e-4:
             fail("the gain rose from %.5f to %.5f at frame %d" % (previous_gain, gain, frame))
-        allowed = 4.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4
+        allowed = 16.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4
         if previous_gain - gain > allowed:
             fail("the gain fell from %.5f to %.5f in %d frames" %
                  (previous_gain, gain, frame - previous_frame))

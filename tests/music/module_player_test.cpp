@@ -104,3 +104,23 @@ TEST(ModulePlayer, ShippedModuleLoadsWithoutAnyMessage) {
   const std::vector<char> text(64, 'x');
   EXPECT_NE(module_load_messages(text.data(), text.size()), "");
 }
+
+TEST(ModulePlayer, VolumeOutsideZeroToOneIsClamped) {
+  auto player = load(read_bytes(SHIPPED_MODULE));
+  ASSERT_NE(player, nullptr);
+  seek_module(player.get(), 10.0);
+  constexpr int frames = 1024;
+  std::vector<float> out(frames * 2);
+  std::vector<float> heard(frames * 2);
+  set_player_volume(player.get(), 7.0f);
+  render_module(player.get(), out.data(), frames);
+  ring_read(player_ring(player.get()), frames, frames, heard.data());
+  ASSERT_GT(peak(heard), 0.01f);
+  EXPECT_EQ(out, heard);
+  set_player_volume(player.get(), std::nanf(""));
+  render_module(player.get(), out.data(), frames);  // ramps down to 0
+  render_module(player.get(), out.data(), frames);
+  ring_read(player_ring(player.get()), 3 * frames, frames, heard.data());
+  ASSERT_GT(peak(heard), 0.01f);
+  EXPECT_EQ(peak(out), 0.0f);
+}
