@@ -38,12 +38,12 @@ GFX_AVX2 void span_fill_avx2(uint8_t* address, int count, uint32_t pixel) {
   for (; n > 0 && (reinterpret_cast<uintptr_t>(p) & 31) != 0; --n, p += 4) store_pixel(p, pixel);
   const __m256i v = _mm256_set1_epi32(static_cast<int>(pixel));
   for (; n >= 32; n -= 32, p += 128) {
-    _mm256_store_si256(reinterpret_cast<__m256i*>(p), v);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(p + 32), v);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(p + 64), v);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(p + 96), v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 64), v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 96), v);
   }
-  for (; n >= 8; n -= 8, p += 32) _mm256_store_si256(reinterpret_cast<__m256i*>(p), v);
+  for (; n >= 8; n -= 8, p += 32) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
   for (; n > 0; --n, p += 4) store_pixel(p, pixel);
 }
 
@@ -61,13 +61,13 @@ GFX_AVX2 void span_blend_avx2(uint8_t* address, int count, uint32_t pixel) {
       _mm256_set1_epi32(static_cast<int>(((pixel >> 8) & 0xFF) * a | (pixel >> 24) * a << 16));
   for (; n >= 16; n -= 16, p += 64) {
     auto* v = reinterpret_cast<__m256i*>(p);
-    const __m256i d0 = _mm256_load_si256(v), d1 = _mm256_load_si256(v + 1);
-    _mm256_store_si256(v, blend8(d0, weight_d, sa_rb, sa_ag));
-    _mm256_store_si256(v + 1, blend8(d1, weight_d, sa_rb, sa_ag));
+    const __m256i d0 = _mm256_loadu_si256(v), d1 = _mm256_loadu_si256(v + 1);
+    _mm256_storeu_si256(v, blend8(d0, weight_d, sa_rb, sa_ag));
+    _mm256_storeu_si256(v + 1, blend8(d1, weight_d, sa_rb, sa_ag));
   }
   for (; n >= 8; n -= 8, p += 32) {
     auto* v = reinterpret_cast<__m256i*>(p);
-    _mm256_store_si256(v, blend8(_mm256_load_si256(v), weight_d, sa_rb, sa_ag));
+    _mm256_storeu_si256(v, blend8(_mm256_loadu_si256(v), weight_d, sa_rb, sa_ag));
   }
   for (; n > 0; --n, p += 4) store_pixel(p, blend_pixel(pixel, load_pixel(p), a));
 }

@@ -34,16 +34,17 @@ void span_fill_sse2(uint8_t* address, int count, uint32_t pixel) {
   if (count <= 0) return;
   uint8_t* p = address;
   size_t n = static_cast<size_t>(count);
-  // Single pixels up to a 16-byte boundary so that the vector stores are aligned.
+  // Single pixels up to a 16-byte boundary so that the vector stores do not straddle cache
+  // lines; the unaligned forms keep any address safe.
   for (; n > 0 && (reinterpret_cast<uintptr_t>(p) & 15) != 0; --n, p += 4) store_pixel(p, pixel);
   const __m128i v = _mm_set1_epi32(static_cast<int>(pixel));
   for (; n >= 16; n -= 16, p += 64) {
-    _mm_store_si128(reinterpret_cast<__m128i*>(p), v);
-    _mm_store_si128(reinterpret_cast<__m128i*>(p + 16), v);
-    _mm_store_si128(reinterpret_cast<__m128i*>(p + 32), v);
-    _mm_store_si128(reinterpret_cast<__m128i*>(p + 48), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 48), v);
   }
-  for (; n >= 4; n -= 4, p += 16) _mm_store_si128(reinterpret_cast<__m128i*>(p), v);
+  for (; n >= 4; n -= 4, p += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
   for (; n > 0; --n, p += 4) store_pixel(p, pixel);
 }
 
@@ -61,13 +62,13 @@ void span_blend_sse2(uint8_t* address, int count, uint32_t pixel) {
       _mm_set1_epi32(static_cast<int>(((pixel >> 8) & 0xFF) * a | (pixel >> 24) * a << 16));
   for (; n >= 8; n -= 8, p += 32) {
     auto* v = reinterpret_cast<__m128i*>(p);
-    const __m128i d0 = _mm_load_si128(v), d1 = _mm_load_si128(v + 1);
-    _mm_store_si128(v, blend4(d0, weight_d, sa_rb, sa_ag));
-    _mm_store_si128(v + 1, blend4(d1, weight_d, sa_rb, sa_ag));
+    const __m128i d0 = _mm_loadu_si128(v), d1 = _mm_loadu_si128(v + 1);
+    _mm_storeu_si128(v, blend4(d0, weight_d, sa_rb, sa_ag));
+    _mm_storeu_si128(v + 1, blend4(d1, weight_d, sa_rb, sa_ag));
   }
   for (; n >= 4; n -= 4, p += 16) {
     auto* v = reinterpret_cast<__m128i*>(p);
-    _mm_store_si128(v, blend4(_mm_load_si128(v), weight_d, sa_rb, sa_ag));
+    _mm_storeu_si128(v, blend4(_mm_loadu_si128(v), weight_d, sa_rb, sa_ag));
   }
   for (; n > 0; --n, p += 4) store_pixel(p, blend_pixel(pixel, load_pixel(p), a));
 }
