@@ -144,6 +144,14 @@ void clear_with(benchmark::State& state, SpanFn span) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kPageBytes);
 }
+// The same boxes as one span over the back-to-back rows, as a full-width box could be drawn.
+void page_span_with(benchmark::State& state, SpanFn span, uint32_t colour) {
+  for (auto _ : state) {
+    span(reinterpret_cast<uint8_t*>(page_a), kWidth * kHeight, colour);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kPageBytes);
+}
 void clear_pixman_fill(benchmark::State& state) {
   for (auto _ : state) {
     pixman_fill(page_a, kWidth, 32, 0, 0, kWidth, kHeight, 0xFF000000u);
@@ -258,12 +266,14 @@ void register_all() {
   for (const Level& l : levels)
     benchmark::RegisterBenchmark(("fade_box/" + l.name).c_str(), fade_box_with,
                                  l.kernels->span_blend);
+  benchmark::RegisterBenchmark("fade_box/one_span", page_span_with, chosen.span_blend, kFadeColour);
   benchmark::RegisterBenchmark("fade_box/pixman_fill", fade_box_pixman_fill);
   benchmark::RegisterBenchmark("fade_box/pixman_composite", fade_box_pixman_composite);
   benchmark::RegisterBenchmark("fade_box/memset", page_memset);
 
   for (const Level& l : levels)
     benchmark::RegisterBenchmark(("clear/" + l.name).c_str(), clear_with, l.kernels->span_fill);
+  benchmark::RegisterBenchmark("clear/one_span", page_span_with, chosen.span_fill, 0xFF000000u);
   benchmark::RegisterBenchmark("clear/pixman_fill", clear_pixman_fill);
   benchmark::RegisterBenchmark("clear/memset", page_memset);
 

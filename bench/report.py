@@ -56,7 +56,8 @@ def kernel_table(runs):
         best_name = best.get("run_name", best["name"]).split("/")[1]
         levels = ", ".join(
             f"{level} {micros(runs[f'{case}/{level}'], 'cpu_time'):.1f}"
-            for level in ("scalar", "sse2", "avx2", "avx512") if f"{case}/{level}" in runs)
+            for level in ("scalar", "sse2", "avx2", "avx512", "one_span")
+            if f"{case}/{level}" in runs)
 
         def cell(b):
             return f"{micros(b, 'cpu_time'):7.1f} ({micros(b, 'real_time'):5.1f})"

@@ -35,6 +35,7 @@ GFX_AVX2 void span_fill_avx2(uint8_t* address, int count, uint32_t pixel) {
   if (count <= 0) return;
   uint8_t* p = address;
   size_t n = static_cast<size_t>(count);
+  if (n >= kStringFillPixels && has_fast_string_store()) return string_fill(p, n, pixel);
   for (; n > 0 && (reinterpret_cast<uintptr_t>(p) & 31) != 0; --n, p += 4) store_pixel(p, pixel);
   const __m256i v = _mm256_set1_epi32(static_cast<int>(pixel));
   for (; n >= 32; n -= 32, p += 128) {

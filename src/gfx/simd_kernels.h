@@ -7,6 +7,13 @@
 extern const PixelKernels Sse2Kernels;
 extern const PixelKernels Avx2Kernels;
 extern const PixelKernels Avx512Kernels;
+
+// Fills of at least this many pixels go to the processor's string store when it has enhanced
+// "rep stos": past a few kilobytes it writes whole lines without reading them first, which no
+// vector loop can do (a full-width box on a page is one such span).
+constexpr size_t kStringFillPixels = 4096;
+bool has_fast_string_store();
+void string_fill(uint8_t* address, size_t count, uint32_t pixel);
 #endif
 
 // Copies rows, joined into one copy when they lie back to back (the full-width page copy).

@@ -2,6 +2,7 @@
 #include "gfx/simd_kernels.h"
 
 #if GFX_HAVE_X86_KERNELS
+#include <cpuid.h>
 #include <emmintrin.h>
 
 #include <cstring>
@@ -34,6 +35,7 @@ void span_fill_sse2(uint8_t* address, int count, uint32_t pixel) {
   if (count <= 0) return;
   uint8_t* p = address;
   size_t n = static_cast<size_t>(count);
+  if (n >= kStringFillPixels && has_fast_string_store()) return string_fill(p, n, pixel);
   // Single pixels up to a 16-byte boundary so that the vector stores do not straddle cache
   // lines; the unaligned forms keep any address safe.
   for (; n > 0 && (reinterpret_cast<uintptr_t>(p) & 15) != 0; --n, p += 4) store_pixel(p, pixel);
@@ -102,6 +104,18 @@ void alpha_blit_row_sse2(const uint32_t* src, uint32_t* dst, int count) {
 }
 
 }  // namespace
+
+bool has_fast_string_store() {
+  static const bool erms = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & (1u << 9)) != 0;
+  }();
+  return erms;
+}
+
+void string_fill(uint8_t* address, size_t count, uint32_t pixel) {
+  asm volatile("rep stosl" : "+D"(address), "+c"(count) : "a"(pixel) : "memory");
+}
 
 const PixelKernels Sse2Kernels{KernelLevel::Sse2,   "sse2",
                                span_fill_sse2,      span_blend_sse2,

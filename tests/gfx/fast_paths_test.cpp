@@ -21,6 +21,8 @@ const std::vector<int> kLengths = [] {
   std::vector<int> v;
   for (int n = -1; n <= 80; ++n) v.push_back(n);
   for (int n : {127, 128, 129, 511, 512, 513, 639, 640, 641}) v.push_back(n);
+  // Long spans take other routes (a whole page filled as one span).
+  for (int n : {4095, 4096, 4097, 5003}) v.push_back(n);
   return v;
 }();
 
