@@ -114,8 +114,10 @@ def measure(name, command, cwd, env, seconds, ready_key, xvfb_pid):
         for key in ("first_present_ns", "first_content_ns", "first_colour_ns"):
             t = probe1.get(key, 0)
             result[key] = (t - start_ns) / 1e6 if t else float("nan")
+        # The main thread's id is the process id.
         result["threads"] = sorted(
-            ((threads1[tid][0], tid, (threads1[tid][1] - threads0.get(tid, ("", 0))[1]) / 1e9 / wall)
+            ((threads1[tid][0] + (" (main)" if tid == str(proc.pid) else ""), tid,
+              (threads1[tid][1] - threads0.get(tid, ("", 0))[1]) / 1e9 / wall)
              for tid in threads1), key=lambda t: -t[2])
     finally:
         if proc.poll() is None:
@@ -167,9 +169,11 @@ def main():
     print(f"{'start to first non-black (ms)':34}{intro['first_content_ns']:12.1f}"
           f"{bare['first_content_ns']:14.1f}")
     print(f"{'start to first intro frame (ms)':34}{intro['first_colour_ns']:12.1f}")
-    print("intro threads (share of one core):")
-    for name, tid, share in intro["threads"]:
-        print(f"  {name:20} {tid:>8} {share * 100:7.2f}%")
+    for result in (intro, bare):
+        print(f"{result['name']} threads (share of one core, from schedstat):")
+        for name, tid, share in result["threads"]:
+            if share >= 0.0005:
+                print(f"  {name:24} {tid:>8} {share * 100:7.2f}%")
 
 
 if __name__ == "__main__":
