@@ -8,7 +8,9 @@ processor time per second (user + system, all threads, from /proc), presents per
 resident memory (VmHWM), and the time from process start to the first presented picture (from the
 present probe preloaded into both). Prints both side by side, then the intro's threads.
 
-Usage: measure_running.py BUILD_DIR [--seconds S] [--data DIR]
+Usage: measure_running.py BUILD_DIR [--seconds S] [--data DIR] [--renderers default,software]
+Each renderer in the list is measured in turn for both programs: "default" leaves the choice to SDL
+(OpenGL on Mesa's llvmpipe under Xvfb), "software" forces SDL's software renderer.
 """
 import argparse
 import os
@@ -136,6 +138,8 @@ def main():
     parser.add_argument("build_dir")
     parser.add_argument("--seconds", type=float, default=25.0)
     parser.add_argument("--data", default=os.path.join(os.path.dirname(__file__), "..", "data"))
+    parser.add_argument("--renderers", default="default",
+                        help="comma-separated: default (SDL's choice) or an SDL render driver name")
     args = parser.parse_args()
     build = os.path.abspath(args.build_dir)
     data = os.path.abspath(args.data)
@@ -146,16 +150,23 @@ def main():
 
     xvfb, display = start_xvfb()
     try:
-        env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy", LD_PRELOAD=probe)
-        intro = measure("intro", [os.path.join(build, "intro")], data, env, args.seconds,
-                        "first_colour_ns", xvfb.pid)
-        bare = measure("bare_present", [os.path.join(build, "bare_present")], data, env,
-                       args.seconds, "first_content_ns", xvfb.pid)
+        for renderer in args.renderers.split(","):
+            env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy", LD_PRELOAD=probe)
+            if renderer != "default":
+                # SDL's own choice otherwise; the window surface must not go through GL either.
+                env.update(SDL_RENDER_DRIVER=renderer, SDL_FRAMEBUFFER_ACCELERATION="0")
+            intro = measure("intro", [os.path.join(build, "intro")], data, env, args.seconds,
+                            "first_colour_ns", xvfb.pid)
+            bare = measure("bare_present", [os.path.join(build, "bare_present")], data, env,
+                           args.seconds, "first_content_ns", xvfb.pid)
+            print_comparison(renderer, display, intro, bare)
     finally:
         xvfb.terminate()
         xvfb.wait()
 
-    print(f"Running under Xvfb {display}, SDL dummy audio, {intro['wall']:.1f} s each "
+
+def print_comparison(renderer, display, intro, bare):
+    print(f"Renderer {renderer}: under Xvfb {display}, SDL dummy audio, {intro['wall']:.1f} s each "
           f"(CPU = user + system of all threads per second of wall time)")
     print(f"{'':34}{'intro':>12}{'bare_present':>14}{'ratio':>9}")
     print(f"{'CPU share of one core':34}{intro['cpu_share'] * 100:11.2f}%"
@@ -174,7 +185,7 @@ def main():
         for name, tid, share in result["threads"]:
             if share >= 0.0005:
                 print(f"  {name:24} {tid:>8} {share * 100:7.2f}%")
-
+    print()
 
 if __name__ == "__main__":
     main()
