@@ -163,10 +163,10 @@ void close_window(Window& w) {
   if (w.texture != nullptr) SDL_DestroyTexture(w.texture);
   if (w.renderer != nullptr) SDL_DestroyRenderer(w.renderer);
   if (w.window != nullptr) SDL_DestroyWindow(w.window);
-  if (w.video_started) {
-    SDL_EnableScreenSaver();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  }
+  // SDL's video stays initialised until the process ends: quitting it unloads the GL and D-Bus
+  // libraries while they still hold memory, and a later start on a new thread would find SDL's
+  // signal handlers gone.
+  if (w.video_started) SDL_EnableScreenSaver();
 }
 
 void end_handoff() {
@@ -361,6 +361,8 @@ void window_main() {
   s.wake_drawing.notify_all();
   if (opened) run_cycles(w);
   close_window(w);
+  // SDL keeps per-thread data (its error text) that it frees only for threads it started itself.
+  SDL_TLSCleanup();
 }
 
 int sdl_start(const char* title, int width, int height, int depth, int /*refresh_rate*/, int flags,
