@@ -36,8 +36,22 @@ GFX_AVX2 void span_fill_avx2(uint8_t* address, int count, uint32_t pixel) {
   uint8_t* p = address;
   size_t n = static_cast<size_t>(count);
   if (n >= kStringFillPixels && has_fast_string_store()) return string_fill(p, n, pixel);
-  for (; n > 0 && (reinterpret_cast<uintptr_t>(p) & 31) != 0; --n, p += 4) store_pixel(p, pixel);
   const __m256i v = _mm256_set1_epi32(static_cast<int>(pixel));
+  if (n < 8) {
+    if (n >= 4) {  // two stores that may overlap
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * n - 16), _mm256_castsi256_si128(v));
+    } else {
+      for (; n > 0; --n, p += 4) store_pixel(p, pixel);
+    }
+    return;
+  }
+  // The ends are stored unaligned and may overlap the aligned middle.
+  uint8_t* const last = p + 4 * n - 32;
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+  const size_t head = ((0 - reinterpret_cast<uintptr_t>(p)) & 31) >> 2;
+  p += 4 * head;
+  n -= head;
   for (; n >= 32; n -= 32, p += 128) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), v);
@@ -45,7 +59,21 @@ GFX_AVX2 void span_fill_avx2(uint8_t* address, int count, uint32_t pixel) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 96), v);
   }
   for (; n >= 8; n -= 8, p += 32) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  for (; n > 0; --n, p += 4) store_pixel(p, pixel);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(last), v);
+}
+
+// Four pixels with the low halves of the colour terms, for the ends of a span.
+GFX_AVX2 inline void blend4_at(uint8_t* p, __m256i weight_d, __m256i sa_rb, __m256i sa_ag) {
+  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
+  const __m128i w = _mm256_castsi256_si128(weight_d);
+  auto* v = reinterpret_cast<__m128i*>(p);
+  const __m128i d = _mm_loadu_si128(v);
+  const __m128i rb = _mm_srli_epi16(
+      _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, low_bytes), w), _mm256_castsi256_si128(sa_rb)),
+      8);
+  const __m128i ag =
+      _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(d, 8), w), _mm256_castsi256_si128(sa_ag));
+  _mm_storeu_si128(v, _mm_or_si128(rb, _mm_andnot_si128(low_bytes, ag)));
 }
 
 GFX_AVX2 void span_blend_avx2(uint8_t* address, int count, uint32_t pixel) {
@@ -53,13 +81,21 @@ GFX_AVX2 void span_blend_avx2(uint8_t* address, int count, uint32_t pixel) {
   if (count <= 0 || a == 0) return;  // weight 0 changes nothing
   uint8_t* p = address;
   size_t n = static_cast<size_t>(count);
-  for (; n > 0 && (reinterpret_cast<uintptr_t>(p) & 31) != 0; --n, p += 4)
-    store_pixel(p, blend_pixel(pixel, load_pixel(p), a));
   const __m256i weight_d = _mm256_set1_epi16(static_cast<short>(256 - a));
   const __m256i sa_rb =
       _mm256_set1_epi32(static_cast<int>((pixel & 0xFF) * a | ((pixel >> 16) & 0xFF) * a << 16));
   const __m256i sa_ag =
       _mm256_set1_epi32(static_cast<int>(((pixel >> 8) & 0xFF) * a | (pixel >> 24) * a << 16));
+  // Up to the next 32-byte boundary: four pixels at once where they fit, then single ones.
+  size_t head = ((0 - reinterpret_cast<uintptr_t>(p)) & 31) >> 2;
+  if (head > n) head = n;
+  n -= head;
+  if (head >= 4) {
+    blend4_at(p, weight_d, sa_rb, sa_ag);
+    p += 16;
+    head -= 4;
+  }
+  for (; head > 0; --head, p += 4) store_pixel(p, blend_pixel(pixel, load_pixel(p), a));
   for (; n >= 16; n -= 16, p += 64) {
     auto* v = reinterpret_cast<__m256i*>(p);
     const __m256i d0 = _mm256_loadu_si256(v), d1 = _mm256_loadu_si256(v + 1);
@@ -69,6 +105,11 @@ GFX_AVX2 void span_blend_avx2(uint8_t* address, int count, uint32_t pixel) {
   for (; n >= 8; n -= 8, p += 32) {
     auto* v = reinterpret_cast<__m256i*>(p);
     _mm256_storeu_si256(v, blend8(_mm256_loadu_si256(v), weight_d, sa_rb, sa_ag));
+  }
+  if (n >= 4) {
+    blend4_at(p, weight_d, sa_rb, sa_ag);
+    p += 16;
+    n -= 4;
   }
   for (; n > 0; --n, p += 4) store_pixel(p, blend_pixel(pixel, load_pixel(p), a));
 }
