@@ -38,21 +38,17 @@ inline size_t bmp_row_bytes(int width, int bits) {
 }
 
 inline std::vector<uint8_t> encode_bmp(const BmpFileSpec& f) {
+  const int rows = f.height < 0 ? -f.height : f.height;
+  const size_t row_bytes = bmp_row_bytes(f.width, f.bits);
   std::vector<uint8_t> info;
-  if (f.header_size == 12) {
-    put_le(info, static_cast<uint16_t>(f.width), 2);
-    put_le(info, static_cast<uint16_t>(f.height), 2);
-    put_le(info, f.planes, 2);
-    put_le(info, f.bits, 2);
-  } else {
-    put_le(info, static_cast<uint32_t>(f.width), 4);
-    put_le(info, static_cast<uint32_t>(f.height), 4);
-    put_le(info, f.planes, 2);
-    put_le(info, f.bits, 2);
+  const int size_field = f.header_size == 12 ? 2 : 4;  // the core header has 16-bit sizes
+  put_le(info, static_cast<uint32_t>(f.width), size_field);
+  put_le(info, static_cast<uint32_t>(f.height), size_field);
+  put_le(info, f.planes, 2);
+  put_le(info, f.bits, 2);
+  if (f.header_size != 12) {
     put_le(info, f.compression, 4);
-    const uint32_t rows =
-        static_cast<uint32_t>(f.height < 0 ? -static_cast<int64_t>(f.height) : f.height);
-    put_le(info, bmp_row_bytes(f.width, f.bits) * rows, 4);
+    put_le(info, row_bytes * static_cast<uint32_t>(rows), 4);
     put_le(info, 2835, 4);  // 72 dpi
     put_le(info, 2835, 4);
     put_le(info, f.palette.size(), 4);
@@ -64,51 +60,34 @@ inline std::vector<uint8_t> encode_bmp(const BmpFileSpec& f) {
   }
   // The size field counts itself; shorter headers simply cut the fields off.
   info.resize(f.header_size >= 4 ? f.header_size - 4 : 0, 0);
-
-  std::vector<uint8_t> extra;
   if (f.header_size < 108) {
-    for (uint32_t m : f.masks) put_le(extra, m, 4);
+    for (uint32_t m : f.masks) put_le(info, m, 4);
   }
-  for (uint32_t c : f.palette) {
-    put_le(extra, c, 3);
-    if (f.header_size != 12) extra.push_back(0);
-  }
+  for (uint32_t c : f.palette) put_le(info, c & 0xFFFFFF, f.header_size == 12 ? 3 : 4);
 
-  std::vector<uint8_t> pixels;
-  const int rows = f.height < 0 ? -f.height : f.height;
-  const size_t row_bytes = bmp_row_bytes(f.width, f.bits);
+  std::vector<uint8_t> pixels(row_bytes * static_cast<size_t>(rows), 0);
   for (int r = 0; r < rows; ++r) {
-    std::vector<uint8_t> row(row_bytes, 0);
+    uint8_t* row = pixels.data() + row_bytes * static_cast<size_t>(r);
     for (int x = 0; x < f.width; ++x) {
       const uint32_t v = f.pixel(x, r);
-      if (f.bits < 8) {
+      if (f.bits < 8) {  // the leftmost pixel in the highest bits
         const int per_byte = 8 / f.bits;
-        const int shift = 8 - f.bits * (x % per_byte + 1);
-        row[static_cast<size_t>(x / per_byte)] |= static_cast<uint8_t>(v << shift);
+        row[x / per_byte] |= static_cast<uint8_t>(v << (8 - f.bits * (x % per_byte + 1)));
       } else {
         const int bytes = bmp_stored_bits(f.bits) / 8;
-        for (int i = 0; i < bytes; ++i) {
-          row[static_cast<size_t>(x) * bytes + i] = static_cast<uint8_t>(v >> (8 * i));
-        }
+        for (int i = 0; i < bytes; ++i) row[x * bytes + i] = static_cast<uint8_t>(v >> (8 * i));
       }
     }
-    pixels.insert(pixels.end(), row.begin(), row.end());
   }
 
-  const uint64_t offset = 18 + info.size() + extra.size();
-  std::vector<uint8_t> out;
-  out.push_back('B');
-  out.push_back('M');
+  const uint64_t offset = 18 + info.size();
+  std::vector<uint8_t> out{'B', 'M'};
   put_le(out, offset + pixels.size(), 4);
   put_le(out, 0, 4);
-  const uint64_t stated = f.data_offset_override >= 0
-                              ? static_cast<uint64_t>(f.data_offset_override)
-                          : f.zero_data_offset ? 0
-                                               : offset;
-  put_le(out, stated, 4);
+  const int64_t stated = f.zero_data_offset ? 0 : f.data_offset_override;
+  put_le(out, stated >= 0 ? static_cast<uint64_t>(stated) : offset, 4);
   put_le(out, f.header_size, 4);
   out.insert(out.end(), info.begin(), info.end());
-  out.insert(out.end(), extra.begin(), extra.end());
   out.insert(out.end(), pixels.begin(), pixels.end());
   return out;
 }
