@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "gfx/screen.h"
+#include "gfx/null_screen.h"
 #include "gfx/text.h"
 
 namespace {
@@ -16,47 +17,31 @@ struct Font {
 };
 constexpr Font kFonts[] = {{8, 0}, {14, 2048}, {16, 5632}};
 
-std::vector<uint8_t> glyph(const Font& font, int code) {
+using Rows = std::vector<uint8_t>;
+
+Rows glyph(const Font& font, int code) {
   const uint8_t* start = GlyphTable + font.offset + code * font.height;
   return {start, start + font.height};
 }
 
-bool blank(const Font& font, int code) {
-  for (uint8_t row : glyph(font, code))
-    if (row) return false;
-  return true;
-}
+// The columns a glyph uses (a bit mask), and its first and last lit rows (-1 when blank).
+struct Extent {
+  uint8_t columns = 0;
+  int top = -1, bottom = -1;
+};
 
-// Bit mask of the columns a glyph uses.
-uint8_t columns(const Font& font, int code) {
-  uint8_t used = 0;
-  for (uint8_t row : glyph(font, code)) used |= row;
-  return used;
-}
-
-int top_row(const Font& font, int code) {
-  const auto rows = glyph(font, code);
-  for (int r = 0; r < font.height; ++r)
-    if (rows[r]) return r;
-  return -1;
-}
-
-int bottom_row(const Font& font, int code) {
-  const auto rows = glyph(font, code);
-  for (int r = font.height - 1; r >= 0; --r)
-    if (rows[r]) return r;
-  return -1;
-}
-
-bool drawn_in_upper_range(int code) {
-  for (int c : {0x82, 0x84, 0x88, 0x91, 0x92, 0x93, 0x94, 0x96, 0x97, 0x98, 0xA1, 0xA2,
-                0xA8, 0xA9, 0xAF, 0xB2, 0xB3, 0xB8, 0xB9, 0xBA, 0xBD, 0xBE, 0xBF})
-    if (c == code) return true;
-  return false;
+Extent extent(const Font& font, int code) {
+  Extent e;
+  const Rows rows = glyph(font, code);
+  for (int r = 0; r < font.height; ++r) {
+    e.columns |= rows[r];
+    if (rows[r] && e.top < 0) e.top = r;
+    if (rows[r]) e.bottom = r;
+  }
+  return e;
 }
 
 TEST(GlyphTable, TellingGlyphsByteForByte) {
-  using Rows = std::vector<uint8_t>;
   EXPECT_EQ(glyph(kFonts[0], 0x01), (Rows{0x7E, 0x81, 0xA5, 0x81, 0xBD, 0x99, 0x81, 0x7E}));
   EXPECT_EQ(glyph(kFonts[0], 0x41), (Rows{0x3E, 0x63, 0x63, 0x7F, 0x63, 0x63, 0x63, 0x00}));
   EXPECT_EQ(glyph(kFonts[0], 0xC6), (Rows{0xDB, 0xDB, 0x7E, 0x18, 0x7E, 0xDB, 0xDB, 0x00}));
@@ -74,107 +59,75 @@ TEST(GlyphTable, TellingGlyphsByteForByte) {
                                           0x03, 0x63, 0x3E, 0x00, 0x00, 0x00, 0x00}));
 }
 
-TEST(GlyphTable, RepertoireIsTheSameInAllThreeFonts) {
-  for (const Font& font : kFonts) {
+TEST(GlyphTable, RepertoireRulesHoldInAllThreeFonts) {
+  // Of 0x80..0xBF only the typographic marks and the two Cyrillic capitals are drawn.
+  const std::vector<int> upper = {0x82, 0x84, 0x88, 0x91, 0x92, 0x93, 0x94, 0x96,
+                                  0x97, 0x98, 0xA1, 0xA2, 0xA8, 0xA9, 0xAF, 0xB2,
+                                  0xB3, 0xB8, 0xB9, 0xBA, 0xBD, 0xBE, 0xBF};
+  const int cap_top[] = {0, 2, 2}, cap_bottom[] = {6, 11, 11}, descent[] = {7, 13, 14};
+  for (int f = 0; f < 3; ++f) {
+    const Font& font = kFonts[f];
     SCOPED_TRACE(font.height);
-    EXPECT_TRUE(blank(font, 0x00));
-    EXPECT_TRUE(blank(font, 0x20));
-    for (int c = 0x01; c <= 0x1F; ++c) EXPECT_FALSE(blank(font, c)) << std::hex << c;
-    for (int c = 0x21; c <= 0x7F; ++c) EXPECT_FALSE(blank(font, c)) << std::hex << c;
-    int drawn = 0;
-    for (int c = 0x80; c <= 0xBF; ++c) {
-      EXPECT_EQ(blank(font, c), !drawn_in_upper_range(c)) << std::hex << c;
-      drawn += !blank(font, c);
+    for (int c = 0; c <= 0xFF; ++c) {
+      const bool drawn = c >= 0x80 && c < 0xC0
+                             ? std::find(upper.begin(), upper.end(), c) != upper.end()
+                             : c != 0x00 && c != 0x20;
+      EXPECT_EQ(extent(font, c).top >= 0, drawn) << std::hex << c;
+      // ASCII leaves the rightmost column clear.
+      if (c > 0x20 && c < 0x7F) {
+        EXPECT_EQ(extent(font, c).columns & 0x80, 0) << char(c);
+      }
     }
-    EXPECT_EQ(drawn, 23);
-    EXPECT_TRUE(blank(font, 0x80));
-    EXPECT_TRUE(blank(font, 0xAA));
-    for (int c = 0xC0; c <= 0xFF; ++c) EXPECT_FALSE(blank(font, c)) << std::hex << c;
-  }
-}
-
-TEST(GlyphTable, QuotesAndDashesShareTheirBitmaps) {
-  for (const Font& font : kFonts) {
-    SCOPED_TRACE(font.height);
+    // Quotes and dashes share their bitmaps; Cyrillic capitals are not their small letters.
     EXPECT_EQ(glyph(font, 0x84), glyph(font, 0x93));
     EXPECT_EQ(glyph(font, 0x93), glyph(font, 0x94));
     EXPECT_EQ(glyph(font, 0x91), glyph(font, 0x92));
     EXPECT_EQ(glyph(font, 0x96), glyph(font, 0x97));
     EXPECT_NE(glyph(font, 0x91), glyph(font, 0x93));
-    // Cyrillic capitals are not their small letters.
     EXPECT_NE(glyph(font, 0xC0), glyph(font, 0xE0));
-  }
-}
-
-TEST(GlyphTable, AsciiLeavesTheRightmostColumnClear) {
-  for (const Font& font : kFonts) {
-    SCOPED_TRACE(font.height);
-    for (int c = 0x21; c <= 0x7E; ++c) EXPECT_EQ(columns(font, c) & 0x80, 0) << char(c);
-  }
-}
-
-TEST(GlyphTable, WideCyrillicLettersFillTheCell) {
-  // Д Ф Щ Ю д ф щ ъ ю
-  for (const Font& font : kFonts) {
-    SCOPED_TRACE(font.height);
+    // Wide Cyrillic letters fill the cell: Д Ф Щ Ю д ф щ ъ ю.
     for (int c : {0xC4, 0xD4, 0xD9, 0xDE, 0xE4, 0xF4, 0xF9, 0xFA, 0xFE})
-      EXPECT_EQ(columns(font, c) & 0x81, 0x81) << std::hex << c;
-  }
-}
-
-TEST(GlyphTable, CapitalsDigitsAndDescendersSitOnTheirRows) {
-  const int cap_top[] = {0, 2, 2}, cap_bottom[] = {6, 11, 11}, descent[] = {7, 13, 14};
-  for (int f = 0; f < 3; ++f) {
-    const Font& font = kFonts[f];
-    SCOPED_TRACE(font.height);
+      EXPECT_EQ(extent(font, c).columns & 0x81, 0x81) << std::hex << c;
+    // Capitals and digits sit on the same rows (Q's tail is a descender); descenders of g p q y
+    // and of р у reach the same depth.
     for (int c = 0x30; c <= 0x5A; ++c) {
-      if ((c > 0x39 && c < 0x41) || c == 'Q') continue;  // Q's tail is a descender
-      EXPECT_EQ(top_row(font, c), cap_top[f]) << char(c);
-      EXPECT_EQ(bottom_row(font, c), cap_bottom[f]) << char(c);
+      if ((c > 0x39 && c < 0x41) || c == 'Q') continue;
+      EXPECT_EQ(extent(font, c).top, cap_top[f]) << char(c);
+      EXPECT_EQ(extent(font, c).bottom, cap_bottom[f]) << char(c);
     }
-    for (int c : {'g', 'p', 'q', 'y'}) EXPECT_EQ(bottom_row(font, c), descent[f]) << char(c);
-    // р у: descenders of the Cyrillic small letters.
-    for (int c : {0xF0, 0xF3}) EXPECT_EQ(bottom_row(font, c), descent[f]) << std::hex << c;
-    if (font.height > 8) {
-      // The marks of Ё and Й sit above the capitals.
-      for (int c : {0xA8, 0xC9}) {
-        EXPECT_LE(top_row(font, c), 1) << std::hex << c;
-        EXPECT_EQ(bottom_row(font, c), 11) << std::hex << c;
-      }
+    for (int c : {int{'g'}, int{'p'}, int{'q'}, int{'y'}, 0xF0, 0xF3})
+      EXPECT_EQ(extent(font, c).bottom, descent[f]) << std::hex << c;
+    // The marks of Ё and Й sit above the capitals.
+    for (int c : {0xA8, 0xC9}) {
+      if (font.height == 8) continue;
+      EXPECT_LE(extent(font, c).top, 1) << std::hex << c;
+      EXPECT_EQ(extent(font, c).bottom, 11) << std::hex << c;
     }
   }
 }
 
-TEST(GlyphTable, InstallingReplacesTheFontsAndKeepsThePalette) {
-  force_display_driver("Null");
-  ASSERT_EQ(set_screen_mode(640, 480, 32, 2, 0xC0, 0), 0);
+using GlyphInstall = NullScreen;
+
+TEST_F(GlyphInstall, ReplacesTheFontsAndKeepsThePalette) {
   uint8_t* storage = font_storage();
   ASSERT_EQ(font_info(0).data, storage);
   fill_builtin_font_storage(storage);  // an earlier test may have installed the table already
-  std::vector<uint8_t> palette(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE);
+  const Rows palette(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE);
   // Before installing, the built-in code page 437 glyphs are there: 0xC0 is box drawing.
   EXPECT_NE(std::memcmp(storage + 8 * 0xC0, GlyphTable + 8 * 0xC0, 8), 0);
-
   install_glyph_table();
-
   EXPECT_EQ(std::memcmp(storage, GlyphTable, GLYPH_TABLE_SIZE), 0);
-  EXPECT_EQ(std::vector<uint8_t>(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE), palette);
+  EXPECT_EQ(Rows(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE), palette);
   EXPECT_EQ(font_info(1).data, storage + 2048);
   EXPECT_EQ(font_info(2).data, storage + 5632);
-
   // A byte without a glyph draws nothing but still takes its cell; Cyrillic bytes draw letters.
   draw_text(nullptr, 0, 0, static_cast<int>(0x80000004u), "\x80\xAA\xC6", 0);
-  const Screen* screen = current_screen();
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 24; ++x) {
-      uint32_t c;
-      std::memcpy(&c, screen->pages[0] + y * screen->pitch + x * 4, 4);
       const bool set = x >= 16 && ((GlyphTable[8 * 0xC6 + y] >> (x - 16)) & 1);
-      EXPECT_EQ(c, set ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
+      EXPECT_EQ(pixel(0, x, y), set ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
     }
   }
-  shutdown_screen();
-  force_display_driver(nullptr);
 }
 
 }  // namespace

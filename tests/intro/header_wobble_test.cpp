@@ -6,9 +6,9 @@
 #include <climits>
 #include <filesystem>
 
-#include "gfx/bmp.h"
 #include "gfx/bmp_writer.h"
 #include "gfx/null_screen.h"
+#include "gfx/primitives.h"
 
 namespace {
 
@@ -27,15 +27,14 @@ class HeaderWobble : public NullScreen {
  protected:
   void SetUp() override {
     NullScreen::SetUp();
-    dir = std::filesystem::temp_directory_path() / ("wobble_test_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    HeaderFileName = (dir / "missing.bmp").string();
+    file = std::filesystem::temp_directory_path() / ("wobble_" + std::to_string(getpid()) + ".bmp");
+    HeaderFileName = file.string();  // not there until a test writes it
   }
   void TearDown() override {
     destroy_image(HeaderImage);
     HeaderImage = nullptr;
     HeaderFileName = "header.bmp";
-    std::filesystem::remove_all(dir);
+    std::filesystem::remove(file);
     NullScreen::TearDown();
   }
   // First and last column of row y that the picture changed; -1, -1 when none.
@@ -49,7 +48,16 @@ class HeaderWobble : public NullScreen {
     }
     return {first, last};
   }
-  std::filesystem::path dir;
+  void load_file(const BmpFileSpec& f) {
+    ASSERT_TRUE(write_file(file.string(), encode_bmp(f)));
+    destroy_image(HeaderImage);
+    HeaderImage = nullptr;
+    load_header();
+  }
+  static void clear_page() {
+    draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, kBlack, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  }
+  std::filesystem::path file;
 };
 
 TEST_F(HeaderWobble, WithoutTheFileAMagentaBlockWaves) {
@@ -70,64 +78,50 @@ TEST_F(HeaderWobble, PhaseFollowsTheFrameAndWraps) {
   load_header();
   draw_header_wobble(-52);  // strip 0 in the trough
   EXPECT_EQ(drawn_span(40), std::make_pair(56, 567));
-  for (int y = 0; y < 480; ++y) {
-    for (int x = 0; x < 640; ++x) set_pixel(0, x, y, kBlack);
-  }
+  clear_page();
   // Near the counter's end the phase wraps instead of overflowing; all 128 strips still land.
   draw_header_wobble(INT_MAX);
   for (int y = 40; y <= 167; ++y) EXPECT_EQ(drawn_span(y).second - drawn_span(y).first, 511) << y;
   EXPECT_EQ(drawn_span(168), std::make_pair(-1, -1));
 }
 
-TEST_F(HeaderWobble, LastRowRepeatsBelowThePicture) {
+TEST_F(HeaderWobble, LastRowRepeatsBelowThePictureAndClearPixelsLeaveThePage) {
   BmpFileSpec f;
   f.width = 512;
   f.height = 96;
-  f.bits = 24;
   f.pixel = [](int x, int r) {
     return static_cast<uint32_t>((r * 2 + 1) << 16 | (x & 0xFF) << 8 | 0x80);
   };
-  HeaderFileName = (dir / "rows.bmp").string();
-  ASSERT_TRUE(write_file(HeaderFileName, encode_bmp(f)));
-  load_header();
+  load_file(f);
   draw_header_wobble(0);
   for (int i = 0; i < 128; ++i) {
-    const int y = 40 + i;
-    const int left = drawn_span(y).first;
+    const int left = drawn_span(40 + i).first;
     ASSERT_GE(left, 56) << i;
-    const int row = i < 96 ? i : 95;
     // Picture row `row` is stored row 95 - row of the bottom-up file.
+    const int row = i < 96 ? i : 95;
     for (int x : {0, 200, 511}) {
-      EXPECT_EQ(pixel(0, left + x, y), on_black(0xFF000000u | f.pixel(x, 95 - row))) << i;
+      EXPECT_EQ(pixel(0, left + x, 40 + i), on_black(0xFF000000u | f.pixel(x, 95 - row))) << i;
     }
   }
-}
-
-TEST_F(HeaderWobble, TransparentPixelsLeaveThePage) {
-  // Compression 3 with only three masks: every pixel loads with alpha 0.
-  BmpFileSpec f;
-  f.width = 512;
-  f.height = 96;
+  // Compression 3 with only three masks: every pixel loads with alpha 0 and draws nothing.
   f.bits = 32;
   f.compression = 3;
   f.masks = {0xFF0000, 0xFF00, 0xFF};
   f.pixel = [](int, int) { return 0xFFFFFFFFu; };
-  HeaderFileName = (dir / "clear.bmp").string();
-  ASSERT_TRUE(write_file(HeaderFileName, encode_bmp(f)));
-  load_header();
+  load_file(f);
   EXPECT_EQ(image_pixel(HeaderImage, 5, 5), 0x00FFFFFFu);
+  clear_page();
   draw_header_wobble(7);
   for (int y = 30; y < 180; ++y) EXPECT_EQ(drawn_span(y).first, -1) << y;
 }
 
 TEST_F(HeaderWobble, ShippedPictureLoadsWithRealAlpha) {
   HeaderFileName = "../../data/header.bmp";
-  Image image = create_image(512, 96, 0, 0, IMAGE_DEFAULT_FILL);
-  ASSERT_EQ(load_bmp(HeaderFileName.c_str(), image, nullptr), 0);
+  load_header();
   int clear = 0, opaque = 0, partial = 0;
   for (int y = 0; y < 96; ++y) {
     for (int x = 0; x < 512; ++x) {
-      const uint32_t a = image_pixel(image, x, y) >> 24;
+      const uint32_t a = image_pixel(HeaderImage, x, y) >> 24;
       (a == 0 ? clear : a == 0xFF ? opaque : partial)++;
     }
   }
@@ -135,7 +129,6 @@ TEST_F(HeaderWobble, ShippedPictureLoadsWithRealAlpha) {
   EXPECT_GT(clear, 512 * 96 / 10);
   EXPECT_GT(opaque, 512 * 96 / 10);
   EXPECT_GT(partial, 512 * 96 / 10);
-  destroy_image(image);
 }
 
 }  // namespace
