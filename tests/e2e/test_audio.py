@@ -16,13 +16,7 @@ from window_session import Xvfb, fail, find_window, focus, keys, send_delete_win
     wait_exit
 
 RATE = 44100
-
-
-def build_tool(name):
-    path = os.path.join(os.environ["INTRO_BUILD_DIR"], name)
-    if not os.path.exists(path):
-        fail(name + " was not built")
-    return path
+DATA = os.environ["INTRO_DATA_DIR"]
 
 
 def hold_alt_f4(display, window):
@@ -33,55 +27,46 @@ def hold_alt_f4(display, window):
     keys(display, "keyup", "F4", "alt")
 
 
-def run_intro(workdir, display, seconds_before_close, close, audio_env):
-    """Runs the intro in workdir until it has played for the given time, asks it to close with
-    close(display, window) and waits for its end. Returns (exit status, what it printed)."""
-    env = dict(os.environ, DISPLAY=display, **audio_env)
+def run_intro(workdir, display, seconds_before_close, close, disk_audio=True):
+    """Runs the intro in workdir for the given time, asks it to close with close(display,
+    window) and waits for its end. Returns (exit status, what it printed, path of the sound the
+    disk driver wrote); without disk_audio SDL picks the machine's own output."""
+    sound = os.path.join(tempfile.mkdtemp(prefix="intro_audio_"), "sound.raw")
+    env = dict(os.environ, DISPLAY=display)
     env.pop("WAYLAND_DISPLAY", None)
-    if "SDL_AUDIODRIVER" not in audio_env:
-        env.pop("SDL_AUDIODRIVER", None)
-    intro = subprocess.Popen([os.environ["INTRO_BIN"]], cwd=workdir, env=env,
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    env.pop("SDL_AUDIODRIVER", None)
+    if disk_audio:
+        env.update(SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=sound)
+    # Both streams into one file: a pipe merged into stdout would be lost to wait_exit, which
+    # returns stderr only.
+    log = open(os.path.join(os.path.dirname(sound), "printed.txt"), "w+")
+    intro = subprocess.Popen([os.environ["INTRO_BIN"]], cwd=workdir, env=env, stdout=log,
+                             stderr=subprocess.STDOUT, text=True)
     try:
         window = find_window(display, intro)
         time.sleep(seconds_before_close)
         if intro.poll() is not None:
             fail("the intro ended before it was asked to close")
         close(display, window)
-        return wait_exit(intro)
+        status, _ = wait_exit(intro)
+        log.seek(0)
+        return status, log.read(), sound
     finally:
         stop(intro)
+        log.close()
 
 
-def run_intro_with_disk_audio(workdir, display, seconds_before_close, close):
-    """As run_intro, with SDL's disk driver; returns (exit status, path of the raw sound)."""
-    sound = os.path.join(tempfile.mkdtemp(prefix="intro_audio_"), "sound.raw")
-    status, _ = run_intro(workdir, display, seconds_before_close, close,
-                          {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": sound})
-    return status, sound
-
-
-def read_float_stereo(path):
-    """Raw 32-bit float stereo frames as two lists."""
+def read_stereo(path, skip=0):
+    """32-bit float stereo frames after skip bytes of header, as two lists."""
     samples = array.array("f")
     with open(path, "rb") as f:
-        samples.frombytes(f.read())
+        samples.frombytes(f.read()[skip:])
     if sys.byteorder != "little":
         samples.byteswap()
     return samples[0::2], samples[1::2]
 
 
-def read_wav_float_stereo(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
-        fail(path + " is no WAV file")
-    samples = array.array("f")
-    samples.frombytes(data[44:])
-    return samples[0::2], samples[1::2]
-
-
-def peak(values, start, end):
+def peak(values, start=0, end=None):
     return max((abs(v) for v in values[start:end]), default=0.0)
 
 
@@ -90,28 +75,21 @@ def gain_curve(heard, reference):
     heard sound may start with device silence written before playback began: the offset is
     where both first sound."""
     first_heard = next((i for i, v in enumerate(heard) if v != 0.0), None)
-    first_reference = next((i for i, v in enumerate(reference) if v != 0.0), None)
     if first_heard is None:
         fail("the intro wrote only silence")
-    offset = first_heard - first_reference
+    offset = first_heard - next(i for i, v in enumerate(reference) if v != 0.0)
     if offset < 0:
         fail("the heard sound starts before the module does")
-    points = []
-    for i in range(first_heard, len(heard)):
-        r = i - offset
-        if r >= len(reference):
-            break
-        if abs(reference[r]) > 0.02:
-            points.append((i, heard[i] / reference[r]))
-    return points
+    return [(i, heard[i] / reference[i - offset])
+            for i in range(first_heard, min(len(heard), len(reference) + offset))
+            if abs(reference[i - offset]) > 0.02]
 
 
 def check_shipped_module(display):
-    status, sound = run_intro_with_disk_audio(os.environ["INTRO_DATA_DIR"], display, 4.0,
-                                              hold_alt_f4)
+    status, _, sound = run_intro(DATA, display, 4.0, hold_alt_f4)
     if status != 0:
         fail("the intro exited with status %d" % status)
-    left, right = read_float_stereo(sound)
+    left, right = read_stereo(sound)
     seconds = len(left) / RATE
     if seconds < 5.0:
         fail("only %.1f s of sound were written" % seconds)
@@ -122,13 +100,12 @@ def check_shipped_module(display):
             fail("silence at %.1f s while running" % (start / RATE))
 
     reference_wav = os.path.join(os.path.dirname(sound), "reference.wav")
-    probe = subprocess.run([build_tool("music_probe"), os.path.join(
-        os.environ["INTRO_DATA_DIR"], "module.xm"), "--seconds", "%.3f" % (seconds + 1.0),
-        "--fps", "1", "--wav", reference_wav], capture_output=True, timeout=120)
+    probe = subprocess.run([os.path.join(os.environ["INTRO_BUILD_DIR"], "music_probe"),
+                            os.path.join(DATA, "module.xm"), "--seconds", "%.3f" % (seconds + 1.0),
+                            "--fps", "1", "--wav", reference_wav], capture_output=True, timeout=120)
     if probe.returncode != 0:
         fail("music_probe failed: " + probe.stderr.decode())
-    reference_left, _ = read_wav_float_stereo(reference_wav)
-    curve = gain_curve(left, reference_left)
+    curve = gain_curve(left, read_stereo(reference_wav, skip=44)[0])
     if len(curve) < RATE:
         fail("too little sound to follow the gain")
 
@@ -143,21 +120,14 @@ def check_shipped_module(display):
     # when the audio thread was held up, so up to 16 steps per block are let pass, still 64
     # times less per frame than a single step applied at once. The fall from 0.9 to 0.1 spans
     # a couple of seconds, not one jump.
-    previous_frame, previous_gain = curve[0]
-    start_of_fall = end_of_fall = None
-    for frame, gain in curve[1:]:
+    for (previous_frame, previous_gain), (frame, gain) in zip(curve, curve[1:]):
         if gain > previous_gain + 1e-4:
             fail("the gain rose from %.5f to %.5f at frame %d" % (previous_gain, gain, frame))
-        allowed = 16.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4
-        if previous_gain - gain > allowed:
+        if previous_gain - gain > 16.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4:
             fail("the gain fell from %.5f to %.5f in %d frames" %
                  (previous_gain, gain, frame - previous_frame))
-        if start_of_fall is None and gain < 0.9:
-            start_of_fall = frame
-        if end_of_fall is None and gain < 0.1:
-            end_of_fall = frame
-        previous_frame, previous_gain = frame, gain
-    fall_seconds = (end_of_fall - start_of_fall) / RATE
+    fall_frames = next(f for f, g in curve if g < 0.1) - next(f for f, g in curve if g < 0.9)
+    fall_seconds = fall_frames / RATE
     if fall_seconds < 1.5:
         fail("the fade fell from 0.9 to 0.1 in only %.2f s" % fall_seconds)
     print("sound %.2f s, fade from 0.9 to 0.1 over %.2f s, final gain %.4f" %
@@ -166,43 +136,33 @@ def check_shipped_module(display):
 
 def check_silent_run(display, module_bytes, what, close):
     workdir = tempfile.mkdtemp(prefix="intro_nomusic_")
-    header = os.path.join(os.environ["INTRO_DATA_DIR"], "header.bmp")
-    if os.path.exists(header):
-        with open(header, "rb") as src, open(os.path.join(workdir, "header.bmp"), "wb") as dst:
-            dst.write(src.read())
+    with open(os.path.join(DATA, "header.bmp"), "rb") as src, \
+            open(os.path.join(workdir, "header.bmp"), "wb") as dst:
+        dst.write(src.read())
     if module_bytes is not None:
         with open(os.path.join(workdir, "module.xm"), "wb") as f:
             f.write(module_bytes)
-    status, sound = run_intro_with_disk_audio(workdir, display, 1.5, close)
+    status, _, sound = run_intro(workdir, display, 1.5, close)
     if status != 0:
         fail("with %s the intro exited with status %d" % (what, status))
-    if os.path.exists(sound):
-        left, right = read_float_stereo(sound)
-        if peak(left, 0, len(left)) != 0.0 or peak(right, 0, len(right)) != 0.0:
-            fail("with %s the intro was not silent" % what)
+    if os.path.exists(sound) and max(map(peak, read_stereo(sound))) != 0.0:
+        fail("with %s the intro was not silent" % what)
     print("%s: silent, faded, exit 0" % what)
-
-
-def check_default_output_says_nothing(display):
-    """With whatever output the machine has (on a build machine usually none, where the sound
-    libraries would complain on their own), the intro prints nothing and exits 0."""
-    status, printed = run_intro(os.environ["INTRO_DATA_DIR"], display, 1.5, hold_alt_f4, {})
-    if status != 0:
-        fail("with the default audio output the intro exited with status %d" % status)
-    if printed:
-        fail("with the default audio output the intro printed: %r" % printed[:500])
-    print("default audio output: nothing printed, exit 0")
 
 
 def main():
     with Xvfb() as xvfb:
         check_shipped_module(xvfb.display)
         check_silent_run(xvfb.display, None, "no module.xm", send_delete_window)
-        with open(os.path.join(os.environ["INTRO_DATA_DIR"], "module.xm"), "rb") as f:
+        with open(os.path.join(DATA, "module.xm"), "rb") as f:
             shipped = f.read()
         check_silent_run(xvfb.display, shipped[:200] + bytes(range(256)) * 4, "a broken module.xm",
                          hold_alt_f4)
-        check_default_output_says_nothing(xvfb.display)
+        # With whatever output the machine has (on a build machine usually none, where the sound
+        # libraries would complain on their own), the intro prints nothing and exits 0.
+        status, printed, _ = run_intro(DATA, xvfb.display, 1.5, hold_alt_f4, disk_audio=False)
+        if status != 0 or printed:
+            fail("with the default audio output: status %d, printed %r" % (status, printed[:500]))
     print("ok")
 
 

@@ -2,13 +2,9 @@
 make_module gives data/module.xm byte for byte, and a score error is reported, not written."""
 import os
 import subprocess
-import sys
 import tempfile
 
-
-def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
+from window_session import fail
 
 
 def main():

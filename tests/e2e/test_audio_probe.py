@@ -6,15 +6,11 @@ import cmath
 import math
 import os
 import subprocess
-import sys
 import tempfile
 
+from window_session import fail
+
 RATE = 44100
-
-
-def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
 
 
 def probe(*args):
@@ -54,18 +50,15 @@ def spectrum_bin(samples, end, k):
 
 
 def main():
-    module = os.path.join(os.environ["INTRO_DATA_DIR"], "module.xm")
     workdir = tempfile.mkdtemp(prefix="music_probe_")
     wav = os.path.join(workdir, "out.wav")
-    result = probe(module, "--seconds", "12", "--fps", "50", "--wav", wav)
+    result = probe(os.path.join(os.environ["INTRO_DATA_DIR"], "module.xm"), "--seconds", "12",
+                   "--fps", "50", "--wav", wav)
     if result.returncode != 0:
         fail("music_probe failed: " + result.stderr)
-    lines = result.stdout.splitlines()
-    if len(lines) != 600:
-        fail("expected 600 lines for 12 s at 50 fps, got %d" % len(lines))
-    samples = read_wav(wav)
-    if len(samples) != 12 * RATE * 2:
-        fail("the WAV holds %d samples, not 12 s of stereo" % len(samples))
+    lines, samples = result.stdout.splitlines(), read_wav(wav)
+    if len(lines) != 600 or len(samples) != 12 * RATE * 2:
+        fail("12 s at 50 fps: %d lines, %d samples in the WAV" % (len(lines), len(samples)))
 
     loud_frames = 0
     for number in (1, 100, 300, 451, 600):
@@ -77,23 +70,20 @@ def main():
         if int(fields[1], 16) != expected:
             fail("frame %d: level %s, the heard frames give %08X" % (number, fields[1], expected))
         for k in (1, 5, 40, 128):
-            value = float(fields[1 + k])
-            want = spectrum_bin(samples, end, k)
+            value, want = float(fields[1 + k]), spectrum_bin(samples, end, k)
             if abs(value - want) > 1e-4 + 1e-3 * want:
                 fail("frame %d bin %d: %f, the heard frames give %f" % (number, k, value, want))
         loud_frames += expected != 0
-
     if loud_frames < 3:
         fail("the module is silent where it should play")
 
-    missing = probe(os.path.join(workdir, "nothing.xm"), "--seconds", "1")
-    broken_path = os.path.join(workdir, "broken.xm")
-    with open(broken_path, "wb") as f:
+    broken = os.path.join(workdir, "broken.xm")
+    with open(broken, "wb") as f:
         f.write(b"Extended Module: " + bytes(300))
-    broken = probe(broken_path, "--seconds", "1")
-    for what, run in (("a missing file", missing), ("a broken file", broken)):
+    for path in (os.path.join(workdir, "nothing.xm"), broken):
+        run = probe(path, "--seconds", "1")
         if run.returncode != 1 or not run.stderr.startswith("error: ") or run.stdout:
-            fail("%s: status %d, stderr %r" % (what, run.returncode, run.stderr))
+            fail("%s: status %d, stderr %r" % (path, run.returncode, run.stderr))
     print("ok")
 
 

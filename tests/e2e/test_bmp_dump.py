@@ -4,15 +4,11 @@ arguments get status 2, and make_header remakes the committed picture byte for b
 import os
 import struct
 import subprocess
-import sys
 import tempfile
 
+from window_session import fail
+
 MAGENTA = struct.pack("<I", 0xFFFF00FF)
-
-
-def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
 
 
 def tool(name):
@@ -27,6 +23,7 @@ def run(*args):
 
 
 def dump(path, out, *extra):
+    """The code bmp_dump prints and the pixel words it wrote; its status must be 0."""
     result = run(path, "--out", out, *extra)
     if result.returncode != 0:
         fail("bmp_dump %s exited %d: %s" % (path, result.returncode, result.stderr))
@@ -48,40 +45,32 @@ def decode_header(data):
 
 
 def main():
-    data_dir = os.environ["INTRO_DATA_DIR"]
-    shipped = os.path.join(data_dir, "header.bmp")
+    shipped = os.path.join(os.environ["INTRO_DATA_DIR"], "header.bmp")
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "out.bin")
 
         with open(shipped, "rb") as f:
             shipped_bytes = f.read()
         code, words = dump(shipped, out)
-        if code != "error 0":
-            fail("shipped header: " + code)
-        if words != decode_header(shipped_bytes):
-            fail("shipped header: dump differs from the file's pixels")
+        if code != "error 0" or words != decode_header(shipped_bytes):
+            fail("shipped header: %s; the dump differs from the file's pixels" % code)
 
-        code, words = dump(os.path.join(tmp, "missing.bmp"), out, "--size", "4x2")
-        if code != "error 2" or words != MAGENTA * 8:
-            fail("missing file: %s, %d bytes" % (code, len(words)))
-
-        # Cut inside the stored row 90: rows 0..89 are converted (picture rows 6..95).
+        # Failures print their code and dump what the load left: nothing, or the rows converted
+        # before the cut inside stored row 90 (picture rows 6..95).
         truncated = os.path.join(tmp, "truncated.bmp")
         with open(truncated, "wb") as f:
             f.write(shipped_bytes[:122 + 90 * 2048 + 100])
-        code, words = dump(truncated, out)
-        if code != "error 3":
-            fail("truncated file: " + code)
-        full = decode_header(shipped_bytes)
-        if words[6 * 2048:] != full[6 * 2048:] or words[:6 * 2048] != MAGENTA * (6 * 512):
-            fail("truncated file: converted rows not kept or others touched")
-
         not_bitmap = os.path.join(tmp, "text.bmp")
         with open(not_bitmap, "w") as f:
             f.write("hello")
-        code, words = dump(not_bitmap, out, "--size", "1x1")
-        if code != "error 3" or words != MAGENTA:
-            fail("text file: " + code)
+        full = decode_header(shipped_bytes)
+        for path, extra, want_code, want_words in (
+                (os.path.join(tmp, "missing.bmp"), ["--size", "4x2"], "error 2", MAGENTA * 8),
+                (truncated, [], "error 3", MAGENTA * (6 * 512) + full[6 * 2048:]),
+                (not_bitmap, ["--size", "1x1"], "error 3", MAGENTA)):
+            code, words = dump(path, out, *extra)
+            if code != want_code or words != want_words:
+                fail("%s: %s, %d bytes" % (path, code, len(words)))
 
         for args in ([], ["--size", "0x5", shipped], ["--size", "12", shipped],
                      ["--size", "x3", shipped], [shipped, "--frobnicate"], [shipped, "--out"],
