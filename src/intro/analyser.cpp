@@ -32,20 +32,20 @@ int32_t spectrum_bar_height(float magnitude) {
 
 void draw_analyser() {
   float spectrum[513] = {};  // index 512 stays 0: the query fills 0..511
-  int32_t heights[513] = {};
-
   const uint32_t level = music_level(MusicChannel);
+  music_spectrum(MusicChannel, spectrum);
+  draw_analyser_bars(level, spectrum);
+}
+
+void draw_analyser_bars(uint32_t level, const float* spectrum) {
   draw_line(nullptr, 0.0f, 0.0f, 8.0f, level_bar_height(level & 0xFFFF), LEVEL_COLOUR,
             LINE_KIND_FILLED_BOX, 0xFFFF, 0);
   // Column 640 is off the page, so this bar shows one column less than the left one.
   draw_line(nullptr, 640.0f, 0.0f, 632.0f, level_bar_height(level >> 16), LEVEL_COLOUR,
             LINE_KIND_FILLED_BOX, 0xFFFF, 0);
-
-  music_spectrum(MusicChannel, spectrum);
   for (int i = 1; i <= SPECTRUM_BARS; ++i) {
-    heights[i] = spectrum_bar_height(spectrum[i]);
+    const int32_t height = spectrum_bar_height(spectrum[i]);
     draw_line(nullptr, static_cast<float>(4 * i + 64), 480.0f, static_cast<float>(4 * i + 66),
-              static_cast<float>(480 - heights[i]), SPECTRUM_COLOUR, LINE_KIND_FILLED_BOX, 0xFFFF,
-              0);
+              static_cast<float>(480 - height), SPECTRUM_COLOUR, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
   }
 }

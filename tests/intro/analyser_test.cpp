@@ -61,9 +61,26 @@ class Analyser : public NullScreen {
 
 }  // namespace
 
+TEST_F(Analyser, FullScaleBarsAndOnlyBinsOneTo128) {
+  float spectrum[513] = {};
+  spectrum[0] = 1.0f;    // the constant component is not drawn
+  spectrum[5] = 1.0f;    // bar 5: columns 84..86, rows 224..479
+  spectrum[129] = 1.0f;  // beyond the last bar
+  draw_analyser_bars(0x80008000u, spectrum);
+  EXPECT_EQ(pixel(0, 0, 128) & RGB, LEVEL_GREEN);  // full scale: rows 0..128
+  EXPECT_EQ(pixel(0, 8, 128) & RGB, LEVEL_GREEN);
+  EXPECT_EQ(pixel(0, 0, 129) & RGB, 0u);
+  EXPECT_EQ(pixel(0, 9, 0) & RGB, 0u);
+  EXPECT_EQ(pixel(0, 632, 128) & RGB, LEVEL_GREEN);
+  EXPECT_EQ(pixel(0, 631, 0) & RGB, 0u);
+  EXPECT_EQ(pixel(0, 84, 224) & RGB, SPECTRUM_GREEN_ON_BLACK);
+  EXPECT_EQ(pixel(0, 86, 479) & RGB, SPECTRUM_GREEN_ON_BLACK);
+  EXPECT_EQ(pixel(0, 84, 223) & RGB, 0u);
+  EXPECT_EQ(pixel(0, 87, 479) & RGB, 0u);
+  expect_bars(0x80008000u, spectrum);
+}
+
 TEST_F(Analyser, WithoutMusicOnlyTheTopRowsOfTheLevelBarsShow) {
-  EXPECT_EQ(level_rows(32768), 128);
-  EXPECT_EQ(480 - spectrum_height(1.0f), 224);
   const uint32_t saved = MusicChannel;
   MusicChannel = 0;
   draw_analyser();
