@@ -27,13 +27,14 @@ def intro_command():
 
 
 class Xvfb:
-    """A private X server without a window manager; -displayfd picks a free display number."""
+    """A private X server without a window manager; -displayfd picks a free display number, and
+    -noreset keeps it from restarting (and refusing connections) when its last client leaves."""
 
     def __enter__(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+             "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as reader:
