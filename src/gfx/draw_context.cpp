@@ -18,7 +18,8 @@ int round_half_away(float f) {
   const double v = f;  // exact; rounding in float could carry 0.49999997 up to 1
   if (!(v > -kFarAway && v < kFarAway))
     return v > 0 ? static_cast<int>(kFarAway) : -static_cast<int>(kFarAway);
-  return static_cast<int>(v > 0 ? std::trunc(v + 0.5) : std::trunc(v - 0.5));
+  // The conversion truncates towards zero; both sums are exact in double at this range.
+  return static_cast<int>(v > 0 ? v + 0.5 : v - 0.5);
 }
 
 void fill_rows(DrawContext& ctx, uint8_t* start, int count) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -89,7 +90,13 @@ void draw_box(DrawContext& ctx, int x1, int y1, int x2, int y2, uint32_t colour,
   const int cx1 = std::max(x1, c.x), cy1 = std::max(y1, c.y);
   const int cx2 = std::min(x2, c.x + c.w - 1), cy2 = std::min(y2, c.y + c.h - 1);
   lock_screen();
-  if (kind == LINE_KIND_FILLED_BOX) {
+  const int64_t width = cx2 - cx1 + 1;
+  const int64_t pixels = width * (cy2 - cy1 + 1);
+  if (kind == LINE_KIND_FILLED_BOX && width * ctx.bytes_per_pixel == ctx.pitch &&
+      pixels <= INT32_MAX) {
+    // Whole rows lie back to back: one span (the per-frame clear and the fade overlay).
+    ctx.write_span(pixel_address(ctx, cx1, cy1), static_cast<int>(pixels), colour);
+  } else if (kind == LINE_KIND_FILLED_BOX) {
     for (int y = cy1; y <= cy2; ++y)
       ctx.write_span(pixel_address(ctx, cx1, y), cx2 - cx1 + 1, colour);
   } else {

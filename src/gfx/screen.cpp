@@ -129,6 +129,8 @@ int set_screen_mode(int width, int height, int depth, int pages, int flags, int 
     if (flags & SCREEN_BLENDED_PRIMITIVES) screen->flags |= SCREEN_FLAG_BLENDED;
     if (flags & SCREEN_GL) screen->flags |= SCREEN_FLAG_GL;
     if (flags & SCREEN_WINDOW_THREAD_BOOST) screen->flags |= SCREEN_FLAG_BOOST;
+    // Records that the pixel kernels run on the processor's vector unit.
+    if (pixel_kernels().level != KernelLevel::Scalar) screen->flags |= SCREEN_FLAG_MMX;
   }
 
   if (!g_fonts_filled) {
