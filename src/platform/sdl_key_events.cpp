@@ -74,36 +74,12 @@ int produced_character(const SDL_Keysym& key) {
   return 0;
 }
 
-// The layout's own unshifted character for the key, 0 for keys without one.
+// The layout's own unshifted character for the key, 0 for keys without one: what it produces
+// with no modifier but Num Lock.
 int layout_character(const SDL_Keysym& key) {
-  switch (key.scancode) {
-    case SDL_SCANCODE_RETURN:
-    case SDL_SCANCODE_KP_ENTER:
-      return 0x0D;
-    case SDL_SCANCODE_BACKSPACE:
-      return 0x08;
-    case SDL_SCANCODE_TAB:
-      return 0x09;
-    case SDL_SCANCODE_ESCAPE:
-      return 0x1B;
-    case SDL_SCANCODE_KP_DIVIDE:
-      return '/';
-    case SDL_SCANCODE_KP_MULTIPLY:
-      return '*';
-    case SDL_SCANCODE_KP_MINUS:
-      return '-';
-    case SDL_SCANCODE_KP_PLUS:
-      return '+';
-    case SDL_SCANCODE_KP_PERIOD:
-      return (key.mod & KMOD_NUM) ? '.' : 0;
-    default:
-      break;
-  }
-  if (key.scancode >= SDL_SCANCODE_KP_1 && key.scancode <= SDL_SCANCODE_KP_0) {
-    if (!(key.mod & KMOD_NUM)) return 0;
-    return key.scancode == SDL_SCANCODE_KP_0 ? '0' : '1' + (key.scancode - SDL_SCANCODE_KP_1);
-  }
-  return key.sym >= ' ' && key.sym < 127 ? key.sym : 0;
+  SDL_Keysym plain = key;
+  plain.mod = static_cast<Uint16>(key.mod & KMOD_NUM);
+  return produced_character(plain);
 }
 
 bool is_system_key(const SDL_Keysym& key) {
