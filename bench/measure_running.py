@@ -8,9 +8,10 @@ processor time per second (user + system, all threads, from /proc), presents per
 resident memory (VmHWM), and the time from process start to the first presented picture (from the
 present probe preloaded into both). Prints both side by side, then the intro's threads.
 
-Usage: measure_running.py BUILD_DIR [--seconds S] [--data DIR] [--renderers default,software]
-Each renderer in the list is measured in turn for both programs: "default" leaves the choice to SDL
-(OpenGL on Mesa's llvmpipe under Xvfb), "software" forces SDL's software renderer.
+Usage: measure_running.py BUILD_DIR [--seconds S] [--data DIR] [--renderers auto,opengl]
+Each renderer in the list is measured in turn for both programs: "auto" leaves the choice to the
+programs (both choose alike: SDL's software renderer under Xvfb, where OpenGL would be Mesa's
+llvmpipe), any other name is forced through SDL_RENDER_DRIVER (opengl, software, ...).
 """
 import argparse
 import os
@@ -121,6 +122,9 @@ def measure(name, command, cwd, env, seconds, ready_key, xvfb_pid):
             ((threads1[tid][0] + (" (main)" if tid == str(proc.pid) else ""), tid,
               (threads1[tid][1] - threads0.get(tid, ("", 0))[1]) / 1e9 / wall)
              for tid in threads1), key=lambda t: -t[2])
+        log.seek(0)
+        result["said"] = [line for line in log.read().decode(errors="replace").splitlines()
+                          if "renderer" in line]
     finally:
         if proc.poll() is None:
             proc.send_signal(signal.SIGTERM)  # the intro fades out and ends
@@ -138,8 +142,9 @@ def main():
     parser.add_argument("build_dir")
     parser.add_argument("--seconds", type=float, default=25.0)
     parser.add_argument("--data", default=os.path.join(os.path.dirname(__file__), "..", "data"))
-    parser.add_argument("--renderers", default="default",
-                        help="comma-separated: default (SDL's choice) or an SDL render driver name")
+    parser.add_argument("--renderers", default="auto",
+                        help="comma-separated: auto (the programs' own choice) or an SDL render "
+                        "driver name")
     args = parser.parse_args()
     build = os.path.abspath(args.build_dir)
     data = os.path.abspath(args.data)
@@ -152,9 +157,8 @@ def main():
     try:
         for renderer in args.renderers.split(","):
             env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy", LD_PRELOAD=probe)
-            if renderer != "default":
-                # SDL's own choice otherwise; the window surface must not go through GL either.
-                env.update(SDL_RENDER_DRIVER=renderer, SDL_FRAMEBUFFER_ACCELERATION="0")
+            if renderer != "auto":
+                env["SDL_RENDER_DRIVER"] = renderer
             intro = measure("intro", [os.path.join(build, "intro")], data, env, args.seconds,
                             "first_colour_ns", xvfb.pid)
             bare = measure("bare_present", [os.path.join(build, "bare_present")], data, env,
@@ -180,6 +184,8 @@ def print_comparison(renderer, display, intro, bare):
     print(f"{'start to first non-black (ms)':34}{intro['first_content_ns']:12.1f}"
           f"{bare['first_content_ns']:14.1f}")
     print(f"{'start to first intro frame (ms)':34}{intro['first_colour_ns']:12.1f}")
+    for line in bare["said"]:
+        print(line)
     for result in (intro, bare):
         print(f"{result['name']} threads (share of one core, from schedstat):")
         for name, tid, share in result["threads"]:

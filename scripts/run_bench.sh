@@ -27,6 +27,6 @@ echo "== frame_bench" >&2
 "$build/frame_bench" --benchmark_out="$out/frame.json" --benchmark_out_format=json >/dev/null
 python3 "$root/bench/report.py" "$out/kernels.json" "$out/frame.json"
 echo
-echo "== running intro against bare_present (${seconds} s each, both renderers)" >&2
+echo "== running intro against bare_present (${seconds} s each, its own renderer choice, then OpenGL forced)" >&2
 python3 "$root/bench/measure_running.py" "$build" --seconds "$seconds" --data "$root/data" \
-  --renderers default,software
+  --renderers auto,opengl

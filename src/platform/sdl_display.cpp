@@ -14,10 +14,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/display_driver.h"
 #include "platform/keyboard.h"
+#include "platform/picture_output.h"
 #include "platform/presenter_lock.h"
 #include "platform/retrace_pacer.h"
 #include "platform/scan_codes.h"
@@ -65,7 +65,6 @@ struct Settings {
   int height = 0;
   int flags = 0;
   Uint32 pixel_format = 0;
-  int bytes_per_pixel = 0;
   const DisplayView* view = nullptr;
 };
 Settings settings;
@@ -76,12 +75,7 @@ RetracePacer pacer;
 struct Window {
   bool video_started = false;
   SDL_Window* window = nullptr;
-  SDL_Renderer* renderer = nullptr;
-  SDL_Texture* texture = nullptr;
-  std::vector<uint8_t> picture;  // every line as last received; the texture's content
-  int row_bytes = 0;
-  int first_changed = -1;  // rows of picture not yet in the texture
-  int last_changed = -1;
+  PictureOutput output;
   bool needs_present = true;
   bool focused = true;
   bool minimised = false;
@@ -156,25 +150,11 @@ bool open_window(Window& w) {
     set_error("no window");
     return false;
   }
-  w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_PRESENTVSYNC);
-  if (w.renderer == nullptr) w.renderer = SDL_CreateRenderer(w.window, -1, 0);
-  if (w.renderer == nullptr) {
-    set_error("no renderer");
+  if (!open_picture_output(w.output, w.window, settings.pixel_format, settings.width,
+                           settings.height)) {
+    set_error("no picture output");
     return false;
   }
-  w.texture = SDL_CreateTexture(w.renderer, settings.pixel_format, SDL_TEXTUREACCESS_STREAMING,
-                                settings.width, settings.height);
-  if (w.texture == nullptr) {
-    set_error("no texture");
-    return false;
-  }
-  // The alpha byte of a pixel must not show; scaling in full screen keeps pixels square.
-  SDL_SetTextureBlendMode(w.texture, SDL_BLENDMODE_NONE);
-  SDL_SetTextureScaleMode(w.texture, SDL_ScaleModeNearest);
-  w.row_bytes = settings.width * settings.bytes_per_pixel;
-  w.picture.assign(static_cast<size_t>(w.row_bytes) * settings.height, 0);
-  w.first_changed = 0;
-  w.last_changed = settings.height - 1;
   *settings.view->refresh_rate = display_refresh_rate(w.window);
   if (*settings.view->refresh_rate <= 0) *settings.view->refresh_rate = 60;
   SDL_DisableScreenSaver();
@@ -183,8 +163,7 @@ bool open_window(Window& w) {
 }
 
 void close_window(Window& w) {
-  if (w.texture != nullptr) SDL_DestroyTexture(w.texture);
-  if (w.renderer != nullptr) SDL_DestroyRenderer(w.renderer);
+  close_picture_output(w.output);
   if (w.window != nullptr) SDL_DestroyWindow(w.window);
   // SDL's video stays initialised until the process ends: quitting it unloads the GL and D-Bus
   // libraries while they still hold memory, and a later start on a new thread would find SDL's
@@ -206,19 +185,21 @@ void mark_all_lines_dirty() {
   std::memset(settings.view->dirty_lines, 1, static_cast<size_t>(settings.height));
 }
 
-// Under the presenter lock: copies the flagged lines of the visible page and clears the flags.
+// Under the presenter lock: hands the span from the first to the last flagged line of the
+// visible page to the picture output and clears the flags. Unflagged lines inside the span go
+// too: the page holds what they show.
 void take_dirty_lines(Window& w) {
   const DisplayView& view = *settings.view;
   const auto* page = reinterpret_cast<const uint8_t*>(*view.visible_page);
   if (page == nullptr) return;
+  int first = -1, last = -1;
   for (int y = 0; y < settings.height; ++y) {
     if (!view.dirty_lines[y]) continue;
-    std::memcpy(&w.picture[static_cast<size_t>(y) * w.row_bytes],
-                page + static_cast<ptrdiff_t>(y) * view.pitch, static_cast<size_t>(w.row_bytes));
-    view.dirty_lines[y] = 0;
-    if (w.first_changed < 0 || y < w.first_changed) w.first_changed = y;
-    if (y > w.last_changed) w.last_changed = y;
+    if (first < 0) first = y;
+    last = y;
   }
+  if (first < 0 || !receive_lines(w.output, page, view.pitch, first, last)) return;
+  std::memset(view.dirty_lines + first, 0, static_cast<size_t>(last - first + 1));
 }
 
 // Under the presenter lock: the held keys as SDL saw them in the events pumped so far.
@@ -263,8 +244,12 @@ void handle_window_event(Window& w, const SDL_WindowEvent& event) {
       w.minimised = false;
       update_activity(w);
       break;
-    case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_SIZE_CHANGED:
+      picture_output_resized(w.output);
+      mark_all_lines_dirty();
+      w.needs_present = true;
+      break;
+    case SDL_WINDOWEVENT_EXPOSED:
       w.needs_present = true;
       break;
     default:
@@ -326,27 +311,8 @@ void toggle_fullscreen(Window& w) {
 
 // Outside the presenter lock: a synchronised present may block for a whole refresh.
 void present(Window& w) {
-  if (w.first_changed >= 0) {
-    const SDL_Rect rows = {0, w.first_changed, settings.width,
-                           w.last_changed - w.first_changed + 1};
-    SDL_UpdateTexture(w.texture, &rows,
-                      &w.picture[static_cast<size_t>(w.first_changed) * w.row_bytes], w.row_bytes);
-    w.first_changed = w.last_changed = -1;
-    w.needs_present = true;
-  }
-  if (!w.needs_present) return;
+  show_picture(w.output, w.fullscreen, w.needs_present);
   w.needs_present = false;
-  int out_w = settings.width, out_h = settings.height;
-  SDL_GetRendererOutputSize(w.renderer, &out_w, &out_h);
-  int scale = 1;
-  if (w.fullscreen) scale = std::max(1, std::min(out_w / settings.width, out_h / settings.height));
-  const SDL_Rect target = {(out_w - settings.width * scale) / 2,
-                           (out_h - settings.height * scale) / 2, settings.width * scale,
-                           settings.height * scale};
-  SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
-  SDL_RenderClear(w.renderer);
-  SDL_RenderCopy(w.renderer, w.texture, nullptr, &target);
-  SDL_RenderPresent(w.renderer);
 }
 
 void run_cycles(Window& w) {
@@ -402,10 +368,8 @@ int sdl_start(const char* title, int width, int height, int depth, int /*refresh
   }
   if (depth == 24 || depth == 32) {
     settings.pixel_format = SDL_PIXELFORMAT_ARGB8888;
-    settings.bytes_per_pixel = 4;
   } else if (depth == 15 || depth == 16) {
     settings.pixel_format = SDL_PIXELFORMAT_RGB565;
-    settings.bytes_per_pixel = 2;
   } else {
     std::snprintf(error_text, sizeof error_text, "pages of %d bits per pixel cannot be shown",
                   depth);

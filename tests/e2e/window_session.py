@@ -49,8 +49,8 @@ class Xvfb:
         self.process.wait(timeout=10)
 
 
-def intro_environment(display):
-    env = dict(os.environ, SDL_AUDIODRIVER="dummy")
+def intro_environment(display, extra=None):
+    env = dict(os.environ, SDL_AUDIODRIVER="dummy", **(extra or {}))
     env.pop("WAYLAND_DISPLAY", None)
     if display is None:
         env.pop("DISPLAY", None)
@@ -59,9 +59,9 @@ def intro_environment(display):
     return env
 
 
-def start_intro(display):
+def start_intro(display, extra_env=None):
     return subprocess.Popen([intro_command()], cwd=os.environ["INTRO_DATA_DIR"],
-                            env=intro_environment(display), stdout=subprocess.PIPE,
+                            env=intro_environment(display, extra_env), stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, text=True)
 
 

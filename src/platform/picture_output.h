@@ -1,0 +1,39 @@
+#pragma once
+// How the window thread puts the visible page on the screen. Two routes: an SDL renderer's
+// streaming texture (OpenGL on a graphics processor, or a renderer the user named), or, where
+// nothing but software would render, the window's own shared-memory surface, written directly.
+#include <SDL2/SDL.h>
+
+#include <cstdint>
+
+struct PictureOutput {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;  // null on the window-surface route
+  SDL_Texture* texture = nullptr;
+  SDL_Surface* picture = nullptr;  // window-surface route, when lines cannot go in directly
+  Uint32 pixel_format = 0;
+  int width = 0;
+  int height = 0;
+  int row_bytes = 0;
+  bool texture_locked = false;  // holds lines not yet handed to the renderer
+  bool direct = false;          // the last lines went straight into the window surface
+  bool stale = true;            // the window surface was replaced: every line must go again
+  int first_row = -1;           // window-surface rows written and not yet shown
+  int last_row = -1;
+};
+
+// After the window exists. False with SDL's error set when no route can be opened.
+bool open_picture_output(PictureOutput& out, SDL_Window* window, Uint32 pixel_format, int width,
+                         int height);
+void close_picture_output(PictureOutput& out);
+
+// Under the presenter lock: copies lines first..last of the page. False when the lines could not
+// be taken this time (they stay for the next cycle).
+bool receive_lines(PictureOutput& out, const uint8_t* page, int pitch, int first, int last);
+
+// Outside the presenter lock: shows what was received, or repaints the last picture when asked.
+// The picture is centred, in full screen scaled by the largest whole factor that fits.
+void show_picture(PictureOutput& out, bool fullscreen, bool repaint);
+
+// The window changed size: its surface is replaced and the whole picture must be received again.
+void picture_output_resized(PictureOutput& out);
