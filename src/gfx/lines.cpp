@@ -7,6 +7,7 @@
 #include "gfx/draw_context.h"
 #include "gfx/primitives.h"
 #include "gfx/screen.h"
+#include "gfx/write_rules.h"
 
 namespace {
 
@@ -129,57 +130,59 @@ void draw_clipped_line(DrawContext& ctx, int x1, int y1, int x2, int y2, uint32_
   const Clip c{ctx.clip_x, ctx.clip_y, ctx.clip_w, ctx.clip_h};
   if (!clip_line(c, x1, y1, x2, y2)) return;
   lock_screen();
-  uint16_t mask = 0x8000;
-  auto plot = [&](int x, int y) {
-    if (mask & style) ctx.write_pixel(ctx, x, y, colour);
-    mask = rotate_right(mask);
-  };
-  if (x1 == x2) {
-    if (y1 > y2) {
-      std::swap(y1, y2);
-      style = reverse_bits16(style);
-      mask = static_cast<uint16_t>(1u << ((y2 - y1) % 16));
-    }
-    for (int y = y1; y <= y2; ++y) plot(x1, y);
-  } else if (y1 == y2) {
-    if (x1 > x2) {
-      std::swap(x1, x2);
-      style = reverse_bits16(style);
-      mask = static_cast<uint16_t>(1u << ((x2 - x1) % 16));
-    }
-    if (style == 0xFFFF) {
-      ctx.write_span(pixel_address(ctx, x1, y1), x2 - x1 + 1, colour);
-    } else {
-      for (int x = x1; x <= x2; ++x) plot(x, y1);
-    }
-  } else {
-    const int dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
-    const int sx = x2 > x1 ? 1 : -1, sy = y2 > y1 ? 1 : -1;
-    int x = x1, y = y1;
-    if (dx >= dy) {
-      int err = 2 * dy - dx;
-      for (int i = 0; i <= dx; ++i) {
-        plot(x, y);
-        if (err >= 0) {
-          y += sy;
-          err -= 2 * dx;
-        }
-        err += 2 * dy;
-        x += sx;
+  with_pixel_writer(ctx, [&](auto write) {
+    uint16_t mask = 0x8000;
+    auto plot = [&](int x, int y) {
+      if (mask & style) write(x, y, colour);
+      mask = rotate_right(mask);
+    };
+    if (x1 == x2) {
+      if (y1 > y2) {
+        std::swap(y1, y2);
+        style = reverse_bits16(style);
+        mask = static_cast<uint16_t>(1u << ((y2 - y1) % 16));
+      }
+      for (int y = y1; y <= y2; ++y) plot(x1, y);
+    } else if (y1 == y2) {
+      if (x1 > x2) {
+        std::swap(x1, x2);
+        style = reverse_bits16(style);
+        mask = static_cast<uint16_t>(1u << ((x2 - x1) % 16));
+      }
+      if (style == 0xFFFF) {
+        ctx.write_span(pixel_address(ctx, x1, y1), x2 - x1 + 1, colour);
+      } else {
+        for (int x = x1; x <= x2; ++x) plot(x, y1);
       }
     } else {
-      int err = 2 * dx - dy;
-      for (int i = 0; i <= dy; ++i) {
-        plot(x, y);
-        if (err >= 0) {
+      const int dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
+      const int sx = x2 > x1 ? 1 : -1, sy = y2 > y1 ? 1 : -1;
+      int x = x1, y = y1;
+      if (dx >= dy) {
+        int err = 2 * dy - dx;
+        for (int i = 0; i <= dx; ++i) {
+          plot(x, y);
+          if (err >= 0) {
+            y += sy;
+            err -= 2 * dx;
+          }
+          err += 2 * dy;
           x += sx;
-          err -= 2 * dy;
         }
-        err += 2 * dx;
-        y += sy;
+      } else {
+        int err = 2 * dx - dy;
+        for (int i = 0; i <= dy; ++i) {
+          plot(x, y);
+          if (err >= 0) {
+            x += sx;
+            err -= 2 * dy;
+          }
+          err += 2 * dx;
+          y += sy;
+        }
       }
     }
-  }
+  });
   mark_drawn_rows(ctx, std::min(y1, y2), std::max(y1, y2));
   unlock_screen(1, 0);
 }

@@ -10,6 +10,7 @@
 #include "gfx/error.h"
 #include "gfx/fonts/glyph_source.h"
 #include "gfx/screen.h"
+#include "gfx/write_rules.h"
 
 namespace {
 
@@ -190,21 +191,23 @@ int draw_text(Image target, float x, float y, int mode, const char* text, int le
   }
   if (px + (n - first) * w > cx + cw) n += ((first - n) * w + cx + cw - px) / w;
 
-  for (int64_t k = first; k < n; ++k) {
-    const int64_t pen_x = px + (k - first) * w;
-    if (pen_x + w <= cx) continue;
-    if (pen_x >= cx + cw) break;
-    const auto code = static_cast<uint8_t>(text[k]);
-    const uint8_t* glyph = screen_font.data + code * h * bytes_per_row + skip;
-    for (int64_t row = 0; row < rows; ++row, glyph += bytes_per_row) {
-      for (int64_t i = 0; i < w; ++i) {
-        if (!((glyph[i / 8] >> (i % 8)) & 1)) continue;
-        const int64_t gx = pen_x + i;
-        if (gx >= cx && gx < cx + cw)
-          ctx.write_pixel(ctx, static_cast<int>(gx), static_cast<int>(py + row), pixel);
+  with_pixel_writer(ctx, [&](auto write) {
+    for (int64_t k = first; k < n; ++k) {
+      const int64_t pen_x = px + (k - first) * w;
+      if (pen_x + w <= cx) continue;
+      if (pen_x >= cx + cw) break;
+      const auto code = static_cast<uint8_t>(text[k]);
+      const uint8_t* glyph = screen_font.data + code * h * bytes_per_row + skip;
+      for (int64_t row = 0; row < rows; ++row, glyph += bytes_per_row) {
+        for (int64_t i = 0; i < w; ++i) {
+          if (!((glyph[i / 8] >> (i % 8)) & 1)) continue;
+          const int64_t gx = pen_x + i;
+          if (gx >= cx && gx < cx + cw)
+            write(static_cast<int>(gx), static_cast<int>(py + row), pixel);
+        }
       }
     }
-  }
+  });
   mark_drawn_rows(ctx, static_cast<int>(py), static_cast<int>(py + rows - 1));
   unlock_screen(1, 0);
   return set_last_error(ERROR_NONE);

@@ -75,6 +75,14 @@ void use_plain_rules(DrawContext& ctx, int bytes_per_pixel) {
   }
 }
 
+bool writes_plain_4(const DrawContext& ctx) {
+  return ctx.write_pixel == write_pixel_4;
+}
+
+bool writes_blend(const DrawContext& ctx) {
+  return ctx.write_pixel == write_pixel_blend;
+}
+
 void use_blend_rules(DrawContext& ctx) {
   ctx.write_pixel = write_pixel_blend;
   ctx.read_pixel = read_pixel_4;

@@ -3,6 +3,7 @@
 // rule, each as a scalar reference.
 #include <cstdint>
 
+#include "gfx/color.h"
 #include "gfx/draw_context.h"
 
 // Sets write_pixel, read_pixel and write_span for plain stores of the given pixel width.
@@ -13,3 +14,26 @@ void use_blend_rules(DrawContext& ctx);
 // Scalar references, also used by tests as the oracle for faster paths.
 void span_fill_reference(uint8_t* address, int count, uint32_t pixel);
 void span_blend_reference(uint8_t* address, int count, uint32_t pixel);
+
+// True when ctx.write_pixel is the plain 4-byte store or the blend rule: loops that write many
+// pixels then inline the rule instead of calling it per pixel.
+bool writes_plain_4(const DrawContext& ctx);
+bool writes_blend(const DrawContext& ctx);
+
+// Runs body(write), where write(x, y, pixel) does what ctx.write_pixel does, inlined for the
+// 32-bit rules.
+template <typename Body>
+void with_pixel_writer(DrawContext& ctx, Body&& body) {
+  if (writes_plain_4(ctx)) {
+    body([&ctx](int x, int y, uint32_t pixel) {
+      *reinterpret_cast<uint32_t*>(pixel_address(ctx, x, y)) = pixel;
+    });
+  } else if (writes_blend(ctx)) {
+    body([&ctx](int x, int y, uint32_t pixel) {
+      auto* p = reinterpret_cast<uint32_t*>(pixel_address(ctx, x, y));
+      *p = blend_pixel(pixel, *p, pixel >> 24);
+    });
+  } else {
+    body([&ctx](int x, int y, uint32_t pixel) { ctx.write_pixel(ctx, x, y, pixel); });
+  }
+}
