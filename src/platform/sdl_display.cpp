@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/display_driver.h"
+#include "platform/display_input.h"
 #include "platform/keyboard.h"
 #include "platform/picture_output.h"
 #include "platform/presenter_lock.h"
@@ -36,6 +37,9 @@ constexpr int kThreadBoost = 0x80;
 constexpr auto kCycle = std::chrono::milliseconds(10);
 // The longest the drawing thread lets the window thread go first to fetch a finished frame.
 constexpr auto kHandoffLimit = std::chrono::milliseconds(2);
+// The longest a cycle without a frame skips SDL's event pump when nothing came from the window
+// system: the pump also turns SIGINT and SIGTERM into close requests.
+constexpr auto kPumpLimit = std::chrono::milliseconds(50);
 // The window thread's longest wait for the presenter lock before it looks at the running flag.
 constexpr int kLockWaitMs = 10;
 
@@ -76,6 +80,7 @@ struct Window {
   bool video_started = false;
   SDL_Window* window = nullptr;
   PictureOutput output;
+  DisplayInput input;
   bool needs_present = true;
   bool focused = true;
   bool minimised = false;
@@ -155,6 +160,7 @@ bool open_window(Window& w) {
     set_error("no picture output");
     return false;
   }
+  w.input = watch_display_input(w.window);
   *settings.view->refresh_rate = display_refresh_rate(w.window);
   if (*settings.view->refresh_rate <= 0) *settings.view->refresh_rate = 60;
   SDL_DisableScreenSaver();
@@ -318,15 +324,23 @@ void present(Window& w) {
 void run_cycles(Window& w) {
   Shared& s = shared();
   auto next_tick = Clock::now() + kCycle;
+  auto last_pump = Clock::now();
   for (;;) {
+    bool frame = false;
     {
       std::unique_lock<std::mutex> lock(s.mutex);
       s.wake_window.wait_until(lock, next_tick, [&] { return s.frame_ready || !s.running; });
+      frame = s.frame_ready;
       s.frame_ready = false;
     }
     if (!s.running) return;
-    next_tick = Clock::now() + kCycle;
-    SDL_PumpEvents();
+    const auto now = Clock::now();
+    next_tick = now + kCycle;
+    // Between frames, most cycles find nothing new: pump only when something came.
+    if (frame || now - last_pump >= kPumpLimit || display_input_pending(w.input)) {
+      SDL_PumpEvents();
+      last_pump = now;
+    }
     if (!try_take_presenter_lock(kLockWaitMs)) continue;
     end_handoff();
     take_dirty_lines(w);
