@@ -2,6 +2,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "music/analysis.h"
@@ -33,11 +35,41 @@ struct Playback {
 
 Playback playback;
 
+// A module decoded ahead of start_music, while the window opens.
+struct Preload {
+  std::thread worker;
+  std::string name;
+  ModulePlayer* player = nullptr;  // written by the worker, read after joining it
+
+  ~Preload() {
+    if (worker.joinable()) worker.join();
+    destroy_module_player(player);
+  }
+};
+
+Preload preload;
+
 bool read_file(const std::string& name, std::vector<char>& bytes) {
   std::ifstream file(name, std::ios::binary);
   if (!file) return false;
   bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   return !file.bad();
+}
+
+ModulePlayer* load_module_player(const std::string& name) {
+  std::vector<char> bytes;
+  if (!read_file(name, bytes)) return nullptr;
+  return create_module_player(bytes.data(), bytes.size());
+}
+
+// The preloaded module if it is of this file, otherwise one loaded now.
+ModulePlayer* take_module_player(const std::string& name) {
+  if (preload.worker.joinable()) preload.worker.join();
+  ModulePlayer* player = preload.player;
+  preload.player = nullptr;
+  if (player != nullptr && preload.name == name) return player;
+  destroy_module_player(player);
+  return load_module_player(name);
 }
 
 bool playing(uint32_t channel) {
@@ -52,11 +84,19 @@ void copy_heard_frames(int frames) {
 
 }  // namespace
 
+void begin_loading_music() {
+  if (playback.player != nullptr || preload.worker.joinable() || preload.player != nullptr) return;
+  preload.name = MusicFileName;
+  try {
+    preload.worker = std::thread([] { preload.player = load_module_player(preload.name); });
+  } catch (const std::system_error&) {
+    // No thread to spare: start_music loads it itself.
+  }
+}
+
 void start_music() {
   if (playback.player != nullptr) return;
-  std::vector<char> bytes;
-  if (!read_file(MusicFileName, bytes)) return;
-  playback.player = create_module_player(bytes.data(), bytes.size());
+  playback.player = take_module_player(MusicFileName);
   if (playback.player == nullptr) return;
   playback.output = open_audio_output(playback.player);
   if (playback.output == nullptr) {

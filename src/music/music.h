@@ -8,6 +8,9 @@ extern std::string MusicFileName;
 // Handle of the playing music; 0 when it could not be started.
 extern uint32_t MusicChannel;
 
+// Starts reading and decoding MusicFileName on a worker thread, so that a later start_music finds
+// it ready instead of loading it then. Optional.
+void begin_loading_music();
 // Opens the output, loads MusicFileName, starts it looping; stores the handle in MusicChannel.
 void start_music();
 // Linear gain 0..1 of MusicChannel.

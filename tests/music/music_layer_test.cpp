@@ -1,5 +1,6 @@
 // The thin layer with no music: every call harmless, nothing printed, nothing written.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -36,4 +37,19 @@ TEST(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   }
   std::filesystem::remove(corrupt);
+}
+
+TEST(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);  // were the preload used, it would start playing
+  MusicFileName = "../../data/module.xm";
+  begin_loading_music();
+  MusicFileName = "no_such_module.xm";
+  start_music();
+  EXPECT_EQ(MusicChannel, 0u);
+  // A failed preload does not stop the file named at start from playing.
+  MusicFileName = "no_such_module_either.xm";
+  begin_loading_music();
+  MusicFileName = "../../data/module.xm";
+  start_music();
+  EXPECT_EQ(MusicChannel, 1u);
 }
