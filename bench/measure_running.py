@@ -8,10 +8,13 @@ processor time per second (user + system, all threads, from /proc), presents per
 resident memory (VmHWM), and the time from process start to the first presented picture (from the
 present probe preloaded into both). Prints both side by side, then the intro's threads.
 
-Usage: measure_running.py BUILD_DIR [--seconds S] [--data DIR] [--renderers auto,opengl]
+Usage: measure_running.py BUILD_DIR [--seconds S] [--runs N] [--data DIR] [--renderers auto,opengl]
+The two programs run alternately, N times each (3 by default), and the medians are shown: on a
+shared machine one run of either can be a fifth off.
 Each renderer in the list is measured in turn for both programs: "auto" leaves the choice to the
-programs (both choose alike: SDL's software renderer under Xvfb, where OpenGL would be Mesa's
-llvmpipe), any other name is forced through SDL_RENDER_DRIVER (opengl, software, ...).
+programs (under Xvfb, where OpenGL would be Mesa's llvmpipe, the intro writes its window surface
+directly and bare_present takes SDL's software renderer), any other name is forced on both through
+SDL_RENDER_DRIVER (opengl, software, ...).
 """
 import argparse
 import os
@@ -141,6 +144,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build_dir")
     parser.add_argument("--seconds", type=float, default=25.0)
+    parser.add_argument("--runs", type=int, default=3,
+                        help="alternating runs of each program per renderer; medians are shown")
     parser.add_argument("--data", default=os.path.join(os.path.dirname(__file__), "..", "data"))
     parser.add_argument("--renderers", default="auto",
                         help="comma-separated: auto (the programs' own choice) or an SDL render "
@@ -159,39 +164,57 @@ def main():
             env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy", LD_PRELOAD=probe)
             if renderer != "auto":
                 env["SDL_RENDER_DRIVER"] = renderer
-            intro = measure("intro", [os.path.join(build, "intro")], data, env, args.seconds,
-                            "first_colour_ns", xvfb.pid)
-            bare = measure("bare_present", [os.path.join(build, "bare_present")], data, env,
-                           args.seconds, "first_content_ns", xvfb.pid)
-            print_comparison(renderer, display, intro, bare)
+            intros, bares = [], []
+            # Alternating, so that a slow spell of a shared machine falls on both programs.
+            for _ in range(max(1, args.runs)):
+                intros.append(measure("intro", [os.path.join(build, "intro")], data, env,
+                                      args.seconds, "first_colour_ns", xvfb.pid))
+                bares.append(measure("bare_present", [os.path.join(build, "bare_present")], data,
+                                     env, args.seconds, "first_content_ns", xvfb.pid))
+            print_comparison(renderer, display, intros, bares)
     finally:
         xvfb.terminate()
         xvfb.wait()
 
 
-def print_comparison(renderer, display, intro, bare):
-    print(f"Renderer {renderer}: under Xvfb {display}, SDL dummy audio, {intro['wall']:.1f} s each "
-          f"(CPU = user + system of all threads per second of wall time)")
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def print_comparison(renderer, display, intros, bares):
+    print(f"Renderer {renderer}: under Xvfb {display}, SDL dummy audio, {len(intros)} alternating "
+          f"runs of {intros[0]['wall']:.1f} s each; medians (CPU = user + system of all threads "
+          f"per second of wall time)")
     print(f"{'':34}{'intro':>12}{'bare_present':>14}{'ratio':>9}")
-    print(f"{'CPU share of one core':34}{intro['cpu_share'] * 100:11.2f}%"
-          f"{bare['cpu_share'] * 100:13.2f}%{intro['cpu_share'] / bare['cpu_share']:9.2f}")
-    print(f"{'presents per second':34}{intro['fps']:12.1f}{bare['fps']:14.1f}")
-    print(f"{'Xvfb CPU share meanwhile':34}{intro['xvfb_share'] * 100:11.2f}%"
-          f"{bare['xvfb_share'] * 100:13.2f}%")
-    print(f"{'peak resident memory (MB)':34}{intro['rss_mb']:12.1f}{bare['rss_mb']:14.1f}")
-    print(f"{'start to first present (ms)':34}{intro['first_present_ns']:12.1f}"
-          f"{bare['first_present_ns']:14.1f}")
-    print(f"{'start to first non-black (ms)':34}{intro['first_content_ns']:12.1f}"
-          f"{bare['first_content_ns']:14.1f}")
-    print(f"{'start to first intro frame (ms)':34}{intro['first_colour_ns']:12.1f}")
-    for line in bare["said"]:
+
+    def row(label, key, scale=1.0, unit="", ratio=False, pick=median):
+        a = pick(r[key] for r in intros) * scale
+        b = pick(r[key] for r in bares) * scale
+        text = f"{label:34}{a:11.2f}{unit or ' '}{b:13.2f}{unit or ' '}"
+        print(text + (f"{a / b:9.2f}" if ratio else ""))
+
+    row("CPU share of one core", "cpu_share", 100, "%", ratio=True)
+    ratios = ", ".join(f"{i['cpu_share'] / b['cpu_share']:.2f}" for i, b in zip(intros, bares))
+    print(f"{'  ratio of each run pair':34}{ratios}")
+    row("presents per second", "fps")
+    row("Xvfb CPU share meanwhile", "xvfb_share", 100, "%")
+    row("peak resident memory (MB), max", "rss_mb", pick=max)
+    row("start to first present (ms)", "first_present_ns")
+    row("start to first non-black (ms)", "first_content_ns")
+    firsts = ", ".join(f"{r['first_colour_ns']:.1f}" for r in intros)
+    print(f"{'start to first intro frame (ms)':34}{median(r['first_colour_ns'] for r in intros):12.1f}"
+          f"   (runs: {firsts})")
+    for line in bares[0]["said"]:
         print(line)
-    for result in (intro, bare):
-        print(f"{result['name']} threads (share of one core, from schedstat):")
+    for result in (intros[-1], bares[-1]):
+        print(f"{result['name']} threads, last run (share of one core, from schedstat):")
         for name, tid, share in result["threads"]:
             if share >= 0.0005:
                 print(f"  {name:24} {tid:>8} {share * 100:7.2f}%")
     print()
+
 
 if __name__ == "__main__":
     main()

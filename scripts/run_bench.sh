@@ -2,10 +2,10 @@
 # Runs every benchmark against the given build directory and prints the figures side by side:
 # the pixel kernels beside pixman and memset/memcpy, whole frames on the window-less back end,
 # then the running intro beside a bare SDL2 presenting program under Xvfb.
-# Usage: scripts/run_bench.sh BUILD_DIR [seconds of each running measurement, default 25]
+# Usage: scripts/run_bench.sh BUILD_DIR [seconds of each running measurement, default 20]
 set -euo pipefail
 build=$(cd "${1:?usage: scripts/run_bench.sh BUILD_DIR [SECONDS]}" && pwd)
-seconds=${2:-25}
+seconds=${2:-20}
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -27,6 +27,9 @@ echo "== frame_bench" >&2
 "$build/frame_bench" --benchmark_out="$out/frame.json" --benchmark_out_format=json >/dev/null
 python3 "$root/bench/report.py" "$out/kernels.json" "$out/frame.json"
 echo
-echo "== running intro against bare_present (${seconds} s each, its own renderer choice, then OpenGL forced)" >&2
+echo "== running intro against bare_present (3 alternating runs of ${seconds} s each)" >&2
 python3 "$root/bench/measure_running.py" "$build" --seconds "$seconds" --data "$root/data" \
-  --renderers auto,opengl
+  --renderers auto --runs 3
+echo "== the same with OpenGL forced on both (one run each)" >&2
+python3 "$root/bench/measure_running.py" "$build" --seconds "$seconds" --data "$root/data" \
+  --renderers opengl --runs 1
