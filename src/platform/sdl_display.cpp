@@ -45,6 +45,16 @@ constexpr int kLockWaitMs = 10;
 
 char error_text[512] = "";
 
+// Without a session bus, SDL's D-Bus connection makes the D-Bus library fork a helper to launch
+// one: a bus daemon that would outlive the intro, and a fork out of a process whose module decoder
+// runs beside the window's start (a sanitizer build's allocator can deadlock the child). The
+// window system's own screen-saver calls still serve. Before main, while no thread runs.
+const bool session_bus_not_autolaunched = [] {
+  if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr)
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
+  return true;
+}();
+
 // What the drawing thread and the window thread share besides the presenter lock. Never freed, so
 // a window thread left running at exit never touches a destroyed object.
 struct Shared {
