@@ -11,6 +11,7 @@
 #include "gfx/fast_paths.h"
 #include "gfx/text.h"
 #include "gfx/write_rules.h"
+#include "platform/page_memory.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void release_screen(Screen* screen) {
     }
     screen->driver->stop();
   }
-  for (uint8_t* page : screen->pages) std::free(page);
+  for (uint8_t* page : screen->pages) free_page_memory(page);
   delete screen;
 }
 
@@ -113,7 +114,7 @@ int set_screen_mode(int width, int height, int depth, int pages, int flags, int 
   const size_t page_bytes =
       (static_cast<size_t>(screen->pitch) * static_cast<size_t>(height) + 15) & ~size_t{15};
   for (int i = 0; i < pages; ++i) {
-    auto* page = static_cast<uint8_t*>(std::aligned_alloc(16, page_bytes));
+    auto* page = static_cast<uint8_t*>(allocate_page_memory(page_bytes));
     if (!page) {
       release_screen(screen);
       return set_last_error(ERROR_OUT_OF_MEMORY);
