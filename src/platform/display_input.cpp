@@ -1,27 +1,18 @@
 #include "platform/display_input.h"
 
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_syswm.h>
-#include <dlfcn.h>
 #include <poll.h>
+
+#include "platform/x11_functions.h"
 
 DisplayInput watch_display_input(SDL_Window* window) {
   DisplayInput input;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return input;
-  // SDL loads the X library itself; the program does not link it.
-  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
-  if (x11 == nullptr) return input;
-  using ConnectionNumber = int (*)(Display*);
-  auto connection = reinterpret_cast<ConnectionNumber>(dlsym(x11, "XConnectionNumber"));
-  auto queued = reinterpret_cast<int (*)(void*, int)>(dlsym(x11, "XEventsQueued"));
-  if (connection != nullptr && queued != nullptr) {
-    input.display = info.info.x11.display;
-    input.fd = connection(info.info.x11.display);
-    input.events_queued = queued;
-  }
-  dlclose(x11);  // still loaded by SDL: the pointers stay valid
+  void* display = x11_display_of(window);
+  auto connection = reinterpret_cast<int (*)(void*)>(x11_function("XConnectionNumber"));
+  auto queued = reinterpret_cast<int (*)(void*, int)>(x11_function("XEventsQueued"));
+  if (display == nullptr || connection == nullptr || queued == nullptr) return input;
+  input.display = display;
+  input.fd = connection(display);
+  input.events_queued = queued;
   return input;
 }
 

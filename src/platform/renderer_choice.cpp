@@ -1,33 +1,26 @@
 #include "platform/renderer_choice.h"
 
 #include <SDL2/SDL.h>
-#include <SDL2/SDL_syswm.h>
-#include <dlfcn.h>
 
 #include <cstring>
 #include <initializer_list>
+
+#include "platform/x11_functions.h"
 
 namespace {
 
 // An X server offers direct rendering to OpenGL through Mesa's DRI3 or DRI2, or NVIDIA's own
 // extension. Any other display is assumed to have it.
 bool renders_directly(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
-  // SDL loads the X library itself; the program does not link it.
-  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
-  if (x11 == nullptr) return true;
-  using QueryExtension = int (*)(Display*, const char*, int*, int*, int*);
-  auto query = reinterpret_cast<QueryExtension>(dlsym(x11, "XQueryExtension"));
-  bool direct = query == nullptr;
+  void* display = x11_display_of(window);
+  using QueryExtension = int (*)(void*, const char*, int*, int*, int*);
+  auto query = reinterpret_cast<QueryExtension>(x11_function("XQueryExtension"));
+  if (display == nullptr || query == nullptr) return true;
   for (const char* name : {"DRI3", "DRI2", "NV-GLX"}) {
     int opcode = 0, event = 0, error = 0;
-    if (query != nullptr && query(info.info.x11.display, name, &opcode, &event, &error))
-      direct = true;
+    if (query(display, name, &opcode, &event, &error)) return true;
   }
-  dlclose(x11);
-  return direct;
+  return false;
 }
 
 }  // namespace

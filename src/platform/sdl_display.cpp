@@ -1,7 +1,6 @@
 // The "SDL" back end: a window thread that owns an SDL window, shows the visible page's changed
 // lines and gathers the keyboard.
 #include <SDL2/SDL.h>
-#include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -23,6 +22,7 @@
 #include "platform/retrace_pacer.h"
 #include "platform/scan_codes.h"
 #include "platform/sdl_key_events.h"
+#include "platform/x11_functions.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -128,14 +128,10 @@ int on_display_connection_lost(void*) {
 
 void end_cleanly_when_the_display_goes() {
   if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return;
-  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
-  if (x11 == nullptr) return;
   using Handler = int (*)(void*);
   using SetHandler = Handler (*)(Handler);
-  if (auto set = reinterpret_cast<SetHandler>(dlsym(x11, "XSetIOErrorHandler"))) {
+  if (auto set = reinterpret_cast<SetHandler>(x11_function("XSetIOErrorHandler")))
     set(on_display_connection_lost);
-  }
-  dlclose(x11);
 }
 
 bool open_window(Window& w) {
