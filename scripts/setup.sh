@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
   libsdl2-dev libopenmpt-dev libkissfft-dev libgtest-dev libbenchmark-dev libpixman-1-dev
-  xvfb xdotool x11-utils python3
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+  xvfb xdotool x11-utils python3 ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,9 @@
 // Renders the intro's frames without a display, exactly as the window would show them, for golden
 // tests and for looking at frames:
 //   render_frames --seed N --frames 1,2,100 --out DIR [--header FILE] [--close-at F]
-//                 [--dump-glyphs FILE] [--dump-text FILE]
+//                 [--module FILE] [--dump-glyphs FILE] [--dump-text FILE]
+// With --module the analyser bars follow that music, decoded offline at 60 frames per second
+// exactly as a capture does.
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -15,9 +17,8 @@
 #include "gfx/screen.h"
 #include "intro/glyph_table.h"
 #include "intro/header_wobble.h"
+#include "intro/offline_intro.h"
 #include "intro/scroll_text.h"
-#include "intro/sequencer.h"
-#include "platform/keyboard.h"
 #include "png_writer.h"
 
 namespace {
@@ -26,7 +27,8 @@ int usage(const char* message) {
   std::fprintf(stderr,
                "render_frames: %s\n"
                "usage: render_frames --seed N --frames F1,F2,... --out DIR [--header FILE]\n"
-               "                     [--close-at F] [--dump-glyphs FILE] [--dump-text FILE]\n",
+               "                     [--close-at F] [--module FILE] [--dump-glyphs FILE]\n"
+               "                     [--dump-text FILE]\n",
                message);
   return 2;
 }
@@ -86,7 +88,7 @@ bool write_frame(const std::string& dir, int32_t frame) {
 int main(int argc, char** argv) {
   long long seed = -1, close_at = 0;
   std::set<int32_t> frames;
-  std::string out_dir, glyph_file, text_file;
+  std::string out_dir, glyph_file, text_file, module_file;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (i + 1 >= argc) return usage(("missing value after " + arg).c_str());
@@ -104,6 +106,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--close-at") {
       if (!parse_number(value, 1, 100000000, close_at))
         return usage("--close-at takes a frame number >= 1");
+    } else if (arg == "--module") {
+      module_file = value;
     } else if (arg == "--dump-glyphs") {
       glyph_file = value;
     } else if (arg == "--dump-text") {
@@ -117,8 +121,7 @@ int main(int argc, char** argv) {
   if (out_dir.empty()) return usage("--out is required");
 
   // The window-less back end, with the intro's own flags so blending is on as in the window.
-  force_display_driver("Null");
-  if (start_intro(static_cast<uint32_t>(seed), false) != 0) {
+  if (start_offline_intro(static_cast<uint32_t>(seed), 60, module_file) != 0) {
     std::fprintf(stderr, "render_frames: cannot open the screen\n");
     return 1;
   }
@@ -131,9 +134,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   const int32_t last = *frames.rbegin();
+  std::vector<float> sound(static_cast<size_t>(offline_sound_capacity(60)) * 2);
   for (int32_t n = 1;; ++n) {
-    if (n == close_at) push_key(CLOSE_KEY_CODE);
-    const bool more = run_frame();
+    draw_offline_frame(n == close_at, sound.data());
+    const bool more = offline_frames_left();
     if (frames.count(n) && !write_frame(out_dir, n)) {
       std::fprintf(stderr, "render_frames: cannot write frame %d to %s\n", n, out_dir.c_str());
       return 1;

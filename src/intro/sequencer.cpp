@@ -87,12 +87,16 @@ void draw_frame() {
   }
 }
 
+void show_frame() {
+  set_pages(0, 1);
+  copy_page(0, 1);
+}
+
 bool run_frame() {
   draw_frame();
   sleep_ms(2);
   wait_vsync();
-  set_pages(0, 1);
-  copy_page(0, 1);
+  show_frame();
   return fade_frames_left > 0;
 }
 

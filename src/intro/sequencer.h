@@ -11,6 +11,8 @@ int start_intro(uint32_t seed, bool with_music);
 // The drawing half of a frame: scroll, count, draw every effect, test for a close request and
 // apply the fade step. The page is not shown yet.
 void draw_frame();
+// The showing half: the finished page 0 copied onto the visible page 1.
+void show_frame();
 // One pass of the frame loop: draw_frame, then pace and show the page. False once the 256th fade
 // frame has been presented.
 bool run_frame();

@@ -62,7 +62,7 @@ void destroy_module_player(ModulePlayer* player) {
   delete player;
 }
 
-void render_module(ModulePlayer* player, float* stereo, int frames) {
+void decode_module(ModulePlayer* player, float* stereo, int frames) {
   size_t done = 0;
   const auto wanted = static_cast<size_t>(frames);
   while (done < wanted) {
@@ -73,9 +73,17 @@ void render_module(ModulePlayer* player, float* stereo, int frames) {
   }
   std::fill(stereo + done * 2, stereo + wanted * 2, 0.0f);
   ring_write(player->ring, stereo, frames);
+}
+
+void apply_player_volume(ModulePlayer* player, float* stereo, int frames) {
   const float target = player->target_volume.load(std::memory_order_relaxed);
   apply_gain_ramp(stereo, frames, player->current_volume, target);
   player->current_volume = target;
+}
+
+void render_module(ModulePlayer* player, float* stereo, int frames) {
+  decode_module(player, stereo, frames);
+  apply_player_volume(player, stereo, frames);
 }
 
 double module_duration_seconds(ModulePlayer* player) {

@@ -24,6 +24,11 @@ std::string module_load_messages(const void* bytes, size_t size);
 // then applies the volume as a ramp from the previous block's gain. Allocates nothing.
 void render_module(ModulePlayer* player, float* stereo, int frames);
 
+// The two halves of render_module, for offline rendering that applies the volume later: the
+// decoding and recording (at most RING_FRAMES frames), then the volume ramp.
+void decode_module(ModulePlayer* player, float* stereo, int frames);
+void apply_player_volume(ModulePlayer* player, float* stereo, int frames);
+
 // Length of one pass through the module's order list, in seconds.
 double module_duration_seconds(ModulePlayer* player);
 

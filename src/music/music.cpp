@@ -1,5 +1,7 @@
 #include "music/music.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -23,6 +25,8 @@ struct Playback {
   AudioOutput* output = nullptr;
   SpectrumAnalyser* analyser = nullptr;
   float frames[SPECTRUM_FRAMES * 2] = {};  // drawing thread's copy of the heard frames
+  bool offline = false;                    // decoded on demand, heard_end set by the caller
+  int64_t heard_end = 0;
 
   // At process end: the device goes first, so no callback runs on a destroyed module and the
   // sound stops at whatever (faded) volume it had, without a click from a half-written block.
@@ -73,12 +77,13 @@ ModulePlayer* take_module_player(const std::string& name) {
 }
 
 bool playing(uint32_t channel) {
-  return channel != 0 && channel == PLAYING_HANDLE && playback.output != nullptr;
+  return channel != 0 && channel == PLAYING_HANDLE &&
+         (playback.output != nullptr || playback.offline);
 }
 
 // Copies the `frames` frames that end at what is being heard now into playback.frames.
 void copy_heard_frames(int frames) {
-  const int64_t end = audible_output_frame(playback.output);
+  const int64_t end = playback.offline ? playback.heard_end : audible_output_frame(playback.output);
   ring_read(player_ring(playback.player), end, frames, playback.frames);
 }
 
@@ -123,4 +128,39 @@ void music_spectrum(uint32_t channel, float* magnitudes) {
   if (!playing(channel)) return;
   copy_heard_frames(SPECTRUM_FRAMES);
   spectrum_magnitudes(playback.analyser, playback.frames, magnitudes);
+}
+
+void start_offline_music() {
+  if (playback.player != nullptr) return;
+  playback.player = take_module_player(MusicFileName);
+  if (playback.player == nullptr) return;
+  playback.analyser = create_spectrum_analyser();
+  playback.offline = true;
+  MusicChannel = PLAYING_HANDLE;
+}
+
+double offline_music_seconds() {
+  if (!playback.offline) return 0.0;
+  return module_duration_seconds(playback.player);
+}
+
+int advance_offline_music(int64_t end, float* stereo) {
+  const int64_t start = playback.heard_end;
+  if (end <= start) return 0;
+  playback.heard_end = end;
+  const auto frames = static_cast<int>(end - start);
+  if (!playback.offline) {
+    std::fill(stereo, stereo + static_cast<ptrdiff_t>(frames) * 2, 0.0f);
+    return frames;
+  }
+  for (int done = 0; done < frames;) {
+    const int run = std::min(frames - done, RING_FRAMES / 2);
+    decode_module(playback.player, stereo + static_cast<ptrdiff_t>(done) * 2, run);
+    done += run;
+  }
+  return frames;
+}
+
+void apply_offline_volume(float* stereo, int frames) {
+  if (playback.offline) apply_player_volume(playback.player, stereo, frames);
 }

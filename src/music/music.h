@@ -19,3 +19,17 @@ void set_music_volume(float volume);
 uint32_t music_level(uint32_t channel);
 // 512 FFT magnitudes of what is heard now; leaves the buffer untouched for handle 0.
 void music_spectrum(uint32_t channel, float* magnitudes);
+
+// Offline music, for captures and tools: no device, the module is decoded on demand. Loads
+// MusicFileName and sets MusicChannel as start_music does; without a playable module
+// MusicChannel stays 0 and the sound is silence.
+void start_offline_music();
+// One pass through the loaded module, in seconds; 0 without music.
+double offline_music_seconds();
+// Decodes the sound from where the last call ended up to absolute frame `end` into `stereo`,
+// before its volume, and makes `end` the frame that the level and spectrum queries hear.
+// Returns the number of frames written (none when `end` is not ahead).
+int advance_offline_music(int64_t end, float* stereo);
+// Applies the volume set since the previous call to the `frames` frames just decoded, as a ramp
+// from the previous volume, the same way as the device's blocks get it.
+void apply_offline_volume(float* stereo, int frames);
