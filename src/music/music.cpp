@@ -1,7 +1,5 @@
 #include "music/music.h"
 
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "music/audio_output.h"
 #include "music/frame_ring.h"
 #include "music/module_player.h"
+#include "support/data_file.h"
 
 std::string MusicFileName;
 uint32_t MusicChannel = 0;
@@ -49,17 +48,13 @@ struct Preload {
 
 Preload preload;
 
-bool read_file(const std::string& name, std::vector<char>& bytes) {
-  std::ifstream file(name, std::ios::binary);
-  if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
-}
-
-ModulePlayer* load_module_player(const std::string& name) {
+ModulePlayer* load_module_player(const std::string& name, std::string* why) {
   std::vector<char> bytes;
-  if (!read_file(name, bytes)) return nullptr;
-  return create_module_player(bytes.data(), bytes.size());
+  if (!read_data_file(name.c_str(), MAX_MODULE_BYTES, bytes, why)) return nullptr;
+  ModulePlayer* player = create_module_player(bytes.data(), bytes.size());
+  if (player == nullptr && why != nullptr)
+    *why = bytes.empty() ? "is empty" : "is not a module that can be played";
+  return player;
 }
 
 // The preloaded module if it is of this file, otherwise one loaded now.
@@ -69,7 +64,7 @@ ModulePlayer* take_module_player(const std::string& name) {
   preload.player = nullptr;
   if (player != nullptr && preload.name == name) return player;
   destroy_module_player(player);
-  return load_module_player(name);
+  return load_module_player(name, nullptr);
 }
 
 bool playing(uint32_t channel) {
@@ -88,10 +83,20 @@ void begin_loading_music() {
   if (playback.player != nullptr || preload.worker.joinable() || preload.player != nullptr) return;
   preload.name = MusicFileName;
   try {
-    preload.worker = std::thread([] { preload.player = load_module_player(preload.name); });
+    preload.worker =
+        std::thread([] { preload.player = load_module_player(preload.name, nullptr); });
   } catch (const std::system_error&) {
     // No thread to spare: start_music loads it itself.
   }
+}
+
+bool load_music(std::string* why) {
+  if (playback.player != nullptr) return true;
+  if (preload.worker.joinable()) preload.worker.join();
+  destroy_module_player(preload.player);
+  preload.name = MusicFileName;
+  preload.player = load_module_player(preload.name, why);
+  return preload.player != nullptr;
 }
 
 void start_music() {
