@@ -46,8 +46,8 @@ bool close_request_seen() {
 
 int start_intro(uint32_t seed, bool with_music) {
   seed_random(seed);
-  MusicFileName = "module.xm";
-  if (with_music) begin_loading_music();  // decoded while the window opens
+  if (MusicFileName.empty()) MusicFileName = "module.xm";  // unless the launcher found or named one
+  if (with_music) begin_loading_music();                   // decoded while the window opens
   const int opened =
       set_screen_mode(640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST, 0);
   if (opened != 0) return opened;

@@ -9,6 +9,8 @@
 #include "music/frame_ring.h"
 
 constexpr int PLAYER_RATE = 44100;
+// Larger than any real module: a bigger file is refused unread.
+constexpr uint64_t MAX_MODULE_BYTES = 64u << 20;
 
 struct ModulePlayer;
 

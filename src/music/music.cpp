@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "music/audio_output.h"
 #include "music/frame_ring.h"
 #include "music/module_player.h"
+#include "support/data_file.h"
 
 std::string MusicFileName;
 uint32_t MusicChannel = 0;
@@ -53,17 +52,13 @@ struct Preload {
 
 Preload preload;
 
-bool read_file(const std::string& name, std::vector<char>& bytes) {
-  std::ifstream file(name, std::ios::binary);
-  if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
-}
-
-ModulePlayer* load_module_player(const std::string& name) {
+ModulePlayer* load_module_player(const std::string& name, std::string* why) {
   std::vector<char> bytes;
-  if (!read_file(name, bytes)) return nullptr;
-  return create_module_player(bytes.data(), bytes.size());
+  if (!read_data_file(name.c_str(), MAX_MODULE_BYTES, bytes, why)) return nullptr;
+  ModulePlayer* player = create_module_player(bytes.data(), bytes.size());
+  if (player == nullptr && why != nullptr)
+    *why = bytes.empty() ? "is empty" : "is not a module that can be played";
+  return player;
 }
 
 // The preloaded module if it is of this file, otherwise one loaded now.
@@ -73,7 +68,7 @@ ModulePlayer* take_module_player(const std::string& name) {
   preload.player = nullptr;
   if (player != nullptr && preload.name == name) return player;
   destroy_module_player(player);
-  return load_module_player(name);
+  return load_module_player(name, nullptr);
 }
 
 bool playing(uint32_t channel) {
@@ -93,10 +88,20 @@ void begin_loading_music() {
   if (playback.player != nullptr || preload.worker.joinable() || preload.player != nullptr) return;
   preload.name = MusicFileName;
   try {
-    preload.worker = std::thread([] { preload.player = load_module_player(preload.name); });
+    preload.worker =
+        std::thread([] { preload.player = load_module_player(preload.name, nullptr); });
   } catch (const std::system_error&) {
     // No thread to spare: start_music loads it itself.
   }
+}
+
+bool load_music(std::string* why) {
+  if (playback.player != nullptr) return true;
+  if (preload.worker.joinable()) preload.worker.join();
+  destroy_module_player(preload.player);
+  preload.name = MusicFileName;
+  preload.player = load_module_player(preload.name, why);
+  return preload.player != nullptr;
 }
 
 void start_music() {

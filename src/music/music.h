@@ -11,6 +11,9 @@ extern uint32_t MusicChannel;
 // Starts reading and decoding MusicFileName on a worker thread, so that a later start_music finds
 // it ready instead of loading it then. Optional.
 void begin_loading_music();
+// Reads and decodes MusicFileName now, so that start_music finds it ready. False, with why set,
+// when the file cannot be read or is no module that can be played.
+bool load_music(std::string* why);
 // Opens the output, loads MusicFileName, starts it looping; stores the handle in MusicChannel.
 void start_music();
 // Linear gain 0..1 of MusicChannel.
