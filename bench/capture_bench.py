@@ -42,7 +42,7 @@ FORMATS = {
 
 
 def timed(command, cwd=None):
-    """Wall seconds and peak resident memory (MB) of one run."""
+    """Wall seconds, peak resident memory (MB) and processor seconds of one run."""
     start = time.monotonic()
     process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL,
                                stderr=subprocess.PIPE)
@@ -52,7 +52,7 @@ def timed(command, cwd=None):
     process.stderr.close()
     if status != 0:
         sys.exit("failed: %s\n%s" % (" ".join(command), error))
-    return wall, usage.ru_maxrss / 1024.0
+    return wall, usage.ru_maxrss / 1024.0, usage.ru_utime + usage.ru_stime
 
 
 def raw_input_args(work):
@@ -98,27 +98,31 @@ def main():
                        check=True)
         print("%d frames (%.2f s of video), %d rounds, alternating; load average before each run"
               % (frames, video_seconds, args.runs))
-        print("%-9s %10s %10s %7s %9s %8s %9s  loads" % (
-            "container", "capture s", "ffmpeg s", "ratio", "x realtm", "peak MB", "size MB"))
+        print("%-9s %10s %10s %7s %9s %8s %9s %14s  loads" % (
+            "container", "capture s", "ffmpeg s", "ratio", "x realtm", "peak MB", "size MB",
+            "cpu s (ffmpeg)"))
         for name in [f for f in args.formats.split(",") if f]:
             options, out_name, codec_args = FORMATS[name]
-            ours, theirs, peaks, loads = [], [], [], []
+            ours, theirs, peaks, loads, our_cpu, their_cpu = [], [], [], [], [], []
             out = os.path.join(work, out_name)
             for _ in range(args.runs):
                 loads.append(os.getloadavg()[0])
-                wall, peak = timed(capture + ["--capture", out] + options, cwd=data)
+                wall, peak, cpu = timed(capture + ["--capture", out] + options, cwd=data)
                 ours.append(wall)
+                our_cpu.append(cpu)
                 peaks.append(peak)
                 size = os.path.getsize(out)
                 os.remove(out)
                 loads.append(os.getloadavg()[0])
-                wall, _ = timed(["ffmpeg", "-v", "error", "-y"] + raw_input_args(work) +
-                                codec_args + [out])
+                wall, _, cpu = timed(["ffmpeg", "-v", "error", "-y"] + raw_input_args(work) +
+                                     codec_args + [out])
                 theirs.append(wall)
+                their_cpu.append(cpu)
                 os.remove(out)
             mine, base = statistics.median(ours), statistics.median(theirs)
-            print("%-9s %10.2f %10.2f %7.2f %9.2f %8.0f %9.1f  %s" % (
+            print("%-9s %10.2f %10.2f %7.2f %9.2f %8.0f %9.1f %6.1f (%5.1f)  %s" % (
                 name, mine, base, mine / base, video_seconds / mine, max(peaks), size / 1e6,
+                statistics.median(our_cpu), statistics.median(their_cpu),
                 " ".join("%.1f" % load for load in loads)))
         if args.presets:
             print("\nx264 at CRF 18 through the ffmpeg program (one run each)")
@@ -127,7 +131,7 @@ def main():
                 out = os.path.join(work, "preset.mkv")
                 codec = list(X264)
                 codec[codec.index("-preset") + 1] = preset
-                wall, _ = timed(["ffmpeg", "-v", "error", "-y"] + raw_input_args(work) + codec +
+                wall, _, _ = timed(["ffmpeg", "-v", "error", "-y"] + raw_input_args(work) + codec +
                                 FLAC + [out])
                 print("%-10s %9.2f %9.2f %9.1f %9s" % (
                     preset, wall, video_seconds / wall, os.path.getsize(out) / 1e6,

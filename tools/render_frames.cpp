@@ -19,6 +19,7 @@
 #include "intro/header_wobble.h"
 #include "intro/offline_intro.h"
 #include "intro/scroll_text.h"
+#include "intro/sequencer.h"
 #include "png_writer.h"
 
 namespace {
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
   std::vector<float> sound(static_cast<size_t>(offline_sound_capacity(60)) * 2);
   for (int32_t n = 1;; ++n) {
     draw_offline_frame(n == close_at, sound.data());
+    show_frame();
     const bool more = offline_frames_left();
     if (frames.count(n) && !write_frame(out_dir, n)) {
       std::fprintf(stderr, "render_frames: cannot write frame %d to %s\n", n, out_dir.c_str());

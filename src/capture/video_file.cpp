@@ -80,7 +80,6 @@ struct VideoFile {
   SwsContext* scaler = nullptr;
   SwrContext* resampler = nullptr;
   AVAudioFifo* sound_queue = nullptr;  // resampled sound waiting for a whole encoder frame
-  AVFrame* picture = nullptr;
   AVFrame* sound = nullptr;
   AVPacket* packet = nullptr;
   uint8_t** converted = nullptr;  // resampler output, `converted_capacity` frames
@@ -189,14 +188,8 @@ bool open_video(VideoFile* file, const StreamRecipe& recipe, const VideoSettings
   file->scaler =
       sws_getContext(settings.width, settings.height, AV_PIX_FMT_BGR0, settings.width,
                      settings.height, recipe.pixel_format, SWS_BICUBIC, nullptr, nullptr, nullptr);
-  file->picture = av_frame_alloc();
-  if (file->scaler == nullptr || file->picture == nullptr)
-    return fail(file, "cannot set up the picture conversion", AVERROR(ENOMEM));
-  file->picture->format = recipe.pixel_format;
-  file->picture->width = settings.width;
-  file->picture->height = settings.height;
-  const int result = av_frame_get_buffer(file->picture, 0);
-  return result >= 0 || fail(file, "out of memory", result);
+  return file->scaler != nullptr ||
+         fail(file, "cannot set up the picture conversion", AVERROR(ENOMEM));
 }
 
 bool open_audio(VideoFile* file, const StreamRecipe& recipe, const VideoSettings& settings) {
@@ -331,14 +324,35 @@ VideoFile* open_video_file(const std::string& path, const VideoSettings& setting
   return nullptr;
 }
 
-bool write_video_picture(VideoFile* file, const uint32_t* pixels, int pitch) {
-  AVFrame* picture = file->picture;
-  const int result = av_frame_make_writable(picture);  // the encoder may still hold the last one
-  if (result < 0) return fail(file, "out of memory", result);
+VideoPicture* create_video_picture(VideoFile* file) {
+  AVFrame* frame = av_frame_alloc();
+  if (frame == nullptr) return nullptr;
+  frame->format = file->video->pix_fmt;
+  frame->width = file->video->width;
+  frame->height = file->video->height;
+  if (av_frame_get_buffer(frame, 0) < 0) av_frame_free(&frame);
+  return reinterpret_cast<VideoPicture*>(frame);
+}
+
+void free_video_picture(VideoPicture* picture) {
+  auto* frame = reinterpret_cast<AVFrame*>(picture);
+  av_frame_free(&frame);
+}
+
+bool convert_video_picture(VideoFile* file, VideoPicture* picture, const uint32_t* pixels,
+                           int pitch) {
+  auto* frame = reinterpret_cast<AVFrame*>(picture);
+  // The encoder may still hold the buffers of an earlier picture: then this one gets new ones.
+  if (av_frame_make_writable(frame) < 0) return false;
   const auto* source = reinterpret_cast<const uint8_t*>(pixels);
-  sws_scale(file->scaler, &source, &pitch, 0, picture->height, picture->data, picture->linesize);
-  picture->pts = file->pictures_sent++;
-  return encode(file, file->video, file->video_stream, picture);
+  sws_scale(file->scaler, &source, &pitch, 0, frame->height, frame->data, frame->linesize);
+  return true;
+}
+
+bool write_video_picture(VideoFile* file, VideoPicture* picture) {
+  auto* frame = reinterpret_cast<AVFrame*>(picture);
+  frame->pts = file->pictures_sent++;
+  return encode(file, file->video, file->video_stream, frame);
 }
 
 bool write_video_sound(VideoFile* file, const float* stereo, int frames) {
@@ -370,7 +384,6 @@ void close_video_file(VideoFile* file) {
   sws_freeContext(file->scaler);
   swr_free(&file->resampler);
   if (file->sound_queue != nullptr) av_audio_fifo_free(file->sound_queue);
-  av_frame_free(&file->picture);
   av_frame_free(&file->sound);
   av_packet_free(&file->packet);
   if (file->converted != nullptr) av_freep(&file->converted[0]);

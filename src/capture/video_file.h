@@ -35,9 +35,19 @@ struct VideoFile;
 VideoFile* open_video_file(const std::string& path, const VideoSettings& settings,
                            std::string& error);
 
-// Encodes the next picture: `height` rows of `width` words 0x..RRGGBB (the top byte is
-// ignored), `pitch` bytes from one row to the next.
-bool write_video_picture(VideoFile* file, const uint32_t* pixels, int pitch);
+// A picture in the video encoder's own format, so that one thread can convert pages while
+// another encodes. Null when out of memory.
+struct VideoPicture;
+VideoPicture* create_video_picture(VideoFile* file);
+void free_video_picture(VideoPicture* picture);
+
+// Converts a page, `height` rows of `width` words 0x..RRGGBB (the top byte is ignored) `pitch`
+// bytes apart, into the picture. One thread at a time per file. False when out of memory.
+bool convert_video_picture(VideoFile* file, VideoPicture* picture, const uint32_t* pixels,
+                           int pitch);
+
+// Encodes the picture as the next one; it may be converted again afterwards.
+bool write_video_picture(VideoFile* file, VideoPicture* picture);
 
 // Encodes the next `frames` interleaved stereo float frames.
 bool write_video_sound(VideoFile* file, const float* stereo, int frames);

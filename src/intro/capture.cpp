@@ -55,7 +55,7 @@ struct SignalGuard {
 };
 
 struct Slot {
-  std::vector<uint32_t> page;
+  VideoPicture* picture = nullptr;
   std::vector<float> sound;
   int sound_frames = 0;
 };
@@ -69,6 +69,10 @@ struct FrameQueue {
   int filled = 0;
   bool drawing_done = false;  // no more slots will be filled
   bool encoding_failed = false;
+
+  ~FrameQueue() {
+    for (Slot& slot : slots) free_video_picture(slot.picture);
+  }
 };
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -111,7 +115,7 @@ struct Progress {
 };
 
 // The encoding thread: takes filled slots until the drawing is done or writing fails.
-void encode_frames(FrameQueue& queue, VideoFile* video, Progress& progress, int pitch) {
+void encode_frames(FrameQueue& queue, VideoFile* video, Progress& progress) {
   int64_t done = 0;
   for (;;) {
     Slot* slot = nullptr;
@@ -121,7 +125,7 @@ void encode_frames(FrameQueue& queue, VideoFile* video, Progress& progress, int 
       if (queue.filled == 0) return;
       slot = &queue.slots[queue.first];
     }
-    const bool ok = write_video_picture(video, slot->page.data(), pitch) &&
+    const bool ok = write_video_picture(video, slot->picture) &&
                     write_video_sound(video, slot->sound.data(), slot->sound_frames);
     {
       std::lock_guard<std::mutex> guard(queue.lock);
@@ -135,20 +139,10 @@ void encode_frames(FrameQueue& queue, VideoFile* video, Progress& progress, int 
   }
 }
 
-// Copies the visible page, row by row, into a slot.
-void copy_visible_page(std::vector<uint32_t>& page) {
-  const Screen* screen = current_screen();
-  const auto width = static_cast<size_t>(screen->width);
-  page.resize(width * static_cast<size_t>(screen->height));
-  for (int y = 0; y < screen->height; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(screen->pages[1] +
-                                                        static_cast<ptrdiff_t>(y) * screen->pitch);
-    std::copy(row, row + width, page.begin() + static_cast<ptrdiff_t>(y * width));
-  }
-}
-
-// The drawing thread's half: every frame into a free slot. False when the encoding failed.
-bool draw_frames(FrameQueue& queue, int64_t frames_before_fade, int rate) {
+// The drawing thread's half: every frame, converted to the encoder's picture format there, into a
+// free slot. False with `error` set when something failed.
+bool draw_frames(FrameQueue& queue, VideoFile* video, int64_t frames_before_fade, int rate,
+                 std::string& error) {
   for (int64_t frame = 1;; ++frame) {
     if (stop_signal.load() != 0) return true;
     Slot* slot = nullptr;
@@ -156,12 +150,21 @@ bool draw_frames(FrameQueue& queue, int64_t frames_before_fade, int rate) {
       std::unique_lock<std::mutex> guard(queue.lock);
       queue.changed.wait(guard,
                          [&] { return queue.filled < kQueuedFrames || queue.encoding_failed; });
-      if (queue.encoding_failed) return false;
+      if (queue.encoding_failed) {
+        error = video_file_error(video);
+        return false;
+      }
       slot = &queue.slots[(queue.first + queue.filled) % kQueuedFrames];
     }
     slot->sound.resize(static_cast<size_t>(offline_sound_capacity(rate)) * 2);
     slot->sound_frames = draw_offline_frame(frame == frames_before_fade + 1, slot->sound.data());
-    copy_visible_page(slot->page);
+    int pitch = 0;
+    const uint32_t* page = offline_picture(&pitch);
+    if (slot->picture == nullptr) slot->picture = create_video_picture(video);
+    if (slot->picture == nullptr || !convert_video_picture(video, slot->picture, page, pitch)) {
+      error = "out of memory";
+      return false;
+    }
     {
       std::lock_guard<std::mutex> guard(queue.lock);
       ++queue.filled;
@@ -211,9 +214,8 @@ int run_capture(const CaptureOptions& options) {
   Progress progress;
   progress.total = frames_before_fade + kFadeFrames;
   progress.rate = options.rate;
-  const int pitch = current_screen()->width * 4;
-  std::thread encoder(encode_frames, std::ref(queue), video, std::ref(progress), pitch);
-  const bool drawn = draw_frames(queue, frames_before_fade, options.rate);
+  std::thread encoder(encode_frames, std::ref(queue), video, std::ref(progress));
+  const bool drawn = draw_frames(queue, video, frames_before_fade, options.rate, error);
   {
     std::lock_guard<std::mutex> guard(queue.lock);
     queue.drawing_done = true;
@@ -233,7 +235,7 @@ int run_capture(const CaptureOptions& options) {
     return 0;
   }
   progress.abandon();
-  error = video_file_error(video);
+  if (drawn) error = video_file_error(video);
   close_video_file(video);
   if (signal_number != 0) {
     std::remove(part.c_str());

@@ -42,9 +42,14 @@ int draw_offline_frame(bool close, float* sound) {
   const int frames = advance_offline_music(sound_position(frames_drawn), sound);
   if (close) push_key(CLOSE_KEY_CODE);
   draw_frame();
-  show_frame();
   apply_offline_volume(sound, frames);
   return frames;
+}
+
+const uint32_t* offline_picture(int* pitch) {
+  const Screen* screen = current_screen();
+  *pitch = screen->pitch;
+  return reinterpret_cast<const uint32_t*>(screen->pages[0]);
 }
 
 bool offline_frames_left() {

@@ -12,9 +12,12 @@ int start_offline_intro(uint32_t seed, int rate, const std::string& module_file)
 // Most sound frames one picture can carry at this rate.
 int offline_sound_capacity(int rate);
 
-// Draws and shows the next frame (seeing a close request in it when `close`) and writes its
-// sound, after the fade's volume, into `sound`. Returns the number of sound frames.
+// Draws the next frame on the work page (seeing a close request in it when `close`) and writes
+// its sound, after the fade's volume, into `sound`. Returns the number of sound frames.
 int draw_offline_frame(bool close, float* sound);
+
+// The finished picture of the last frame drawn: the work page, before it is shown.
+const uint32_t* offline_picture(int* pitch);
 
 // False once the fade's last frame has been drawn.
 bool offline_frames_left();
