@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark against the given build directory and prints the figures side by side:
 # the pixel kernels beside pixman and memset/memcpy, whole frames on the window-less back end,
-# then the running intro beside a bare SDL2 presenting program under Xvfb.
+# then the running intro beside a bare SDL2 presenting program under Xvfb, then the capture to a
+# video file beside the ffmpeg program encoding the same frames.
 # Usage: scripts/run_bench.sh BUILD_DIR [seconds of each running measurement, default 20]
 set -euo pipefail
 build=$(cd "${1:?usage: scripts/run_bench.sh BUILD_DIR [SECONDS]}" && pwd)
@@ -33,3 +34,5 @@ python3 "$root/bench/measure_running.py" "$build" --seconds "$seconds" --data "$
 echo "== the same with OpenGL forced on both (one run each)" >&2
 python3 "$root/bench/measure_running.py" "$build" --seconds "$seconds" --data "$root/data" \
   --renderers opengl --runs 1
+echo "== capture beside the ffmpeg program (3 alternating rounds per container)" >&2
+python3 "$root/bench/capture_bench.py" "$build" --seconds 15 --runs 3
