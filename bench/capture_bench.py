@@ -2,8 +2,9 @@
 
 For each container: `intro --capture` of S seconds (plus the fade) beside `ffmpeg` encoding the
 same pictures, given as raw frames from memory, and the same sound with the same codec settings;
-the two run alternately, N rounds, and the medians are compared. Also prints the peak resident
-memory of each capture and the load average before each run, since the machine may be shared.
+the two run alternately, N rounds; printed are the median times and the median of the rounds'
+ratios, with the peak resident memory of each capture, both programs' processor seconds and the
+load average before each run, since the machine may be shared.
 
 With --presets it also encodes the raw frames with x264 at each given preset and CRF 18 through
 the ffmpeg program and prints the speed, the size and the PSNR against the lossless capture: the
@@ -120,8 +121,10 @@ def main():
                 their_cpu.append(cpu)
                 os.remove(out)
             mine, base = statistics.median(ours), statistics.median(theirs)
+            # Each round's pair ran back to back under about the same load.
+            ratio = statistics.median(a / b for a, b in zip(ours, theirs))
             print("%-9s %10.2f %10.2f %7.2f %9.2f %8.0f %9.1f %6.1f (%5.1f)  %s" % (
-                name, mine, base, mine / base, video_seconds / mine, max(peaks), size / 1e6,
+                name, mine, base, ratio, video_seconds / mine, max(peaks), size / 1e6,
                 statistics.median(our_cpu), statistics.median(their_cpu),
                 " ".join("%.1f" % load for load in loads)))
         if args.presets:
