@@ -19,11 +19,11 @@
 #include "gfx/screen.h"
 #include "intro/header_wobble.h"
 #include "intro/offline_intro.h"
+#include "intro/sequencer.h"
 #include "music/music.h"
 
 namespace {
 
-constexpr int kFadeFrames = 256;
 constexpr int kQueuedFrames = 6;  // pictures between the drawing and the encoding thread
 
 std::atomic<int> stop_signal{0};
@@ -35,8 +35,9 @@ void note_signal(int number) {
 // SIGINT and SIGTERM end the capture cleanly instead of the process; a file size limit makes the
 // write fail with an error instead of killing the process.
 struct SignalGuard {
-  struct sigaction old_int {
-  }, old_term{}, old_xfsz{};
+  struct sigaction old_int = {};
+  struct sigaction old_term = {};
+  struct sigaction old_xfsz = {};
   SignalGuard() {
     stop_signal.store(0);
     struct sigaction action {};
@@ -212,7 +213,7 @@ int run_capture(const CaptureOptions& options) {
 
   FrameQueue queue;
   Progress progress;
-  progress.total = frames_before_fade + kFadeFrames;
+  progress.total = frames_before_fade + FADE_FRAMES;
   progress.rate = options.rate;
   std::thread encoder(encode_frames, std::ref(queue), video, std::ref(progress));
   const bool drawn = draw_frames(queue, video, frames_before_fade, options.rate, error);

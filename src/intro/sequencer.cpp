@@ -23,11 +23,10 @@ int32_t FrameCounter = 0;
 
 namespace {
 
-constexpr int kFadeFrames = 256;
 const std::string kCloseString("\xFF\x6B", 2);
 
 bool close_requested = false;
-int32_t fade_frames_left = kFadeFrames;
+int32_t fade_frames_left = FADE_FRAMES;
 int32_t fade_alpha = 0;
 
 void clear_page(Color colour) {
@@ -55,7 +54,7 @@ int start_intro(uint32_t seed, bool with_music) {
   install_glyph_table();
   build_scroll_text();
   close_requested = false;
-  fade_frames_left = kFadeFrames;
+  fade_frames_left = FADE_FRAMES;
   fade_alpha = 0;
   init_starfield();
   if (with_music) start_music();

@@ -4,6 +4,9 @@
 
 extern int32_t FrameCounter;
 
+// Frames of the exit fade, counting the one in which the close request is seen.
+constexpr int FADE_FRAMES = 256;
+
 // Start-up after seeding: opens the screen, prepares every effect and, when with_music is set,
 // starts the music. Returns set_screen_mode's result (0 = the screen is open).
 int start_intro(uint32_t seed, bool with_music);
