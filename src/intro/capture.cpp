@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -16,7 +15,6 @@
 #include <vector>
 
 #include "capture/video_file.h"
-#include "gfx/screen.h"
 #include "intro/header_wobble.h"
 #include "intro/offline_intro.h"
 #include "intro/sequencer.h"
