@@ -1,5 +1,6 @@
 #include "music/music.h"
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -33,6 +34,7 @@ struct Playback {
 };
 
 Playback playback;
+float master_volume = 1.0f;
 
 // A module decoded ahead of start_music, while the window opens.
 struct Preload {
@@ -103,6 +105,7 @@ void start_music() {
   if (playback.player != nullptr) return;
   playback.player = take_module_player(MusicFileName);
   if (playback.player == nullptr) return;
+  start_player_volume(playback.player, master_volume);
   playback.output = open_audio_output(playback.player);
   if (playback.output == nullptr) {
     destroy_module_player(playback.player);
@@ -115,7 +118,20 @@ void start_music() {
 
 void set_music_volume(float volume) {
   if (!playing(MusicChannel)) return;
-  set_player_volume(playback.player, volume);
+  set_player_volume(playback.player, volume * master_volume);
+}
+
+void set_music_master_volume(float volume) {
+  master_volume = volume >= 0.0f ? std::min(volume, 1.0f) : 0.0f;  // also NaN
+}
+
+double music_length_seconds() {
+  return playing(MusicChannel) ? module_duration_seconds(playback.player) : 0.0;
+}
+
+double music_heard_seconds() {
+  if (!playing(MusicChannel)) return 0.0;
+  return static_cast<double>(audible_output_frame(playback.output)) / PLAYER_RATE;
 }
 
 uint32_t music_level(uint32_t channel) {

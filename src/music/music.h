@@ -18,6 +18,11 @@ bool load_music(std::string* why);
 void start_music();
 // Linear gain 0..1 of MusicChannel.
 void set_music_volume(float volume);
+// A gain 0..1 under every volume set, for the user's own level; before start_music.
+void set_music_master_volume(float volume);
+// One pass of the playing module in seconds, and how much of it has been heard; 0 without music.
+double music_length_seconds();
+double music_heard_seconds();
 // Left peak in bits 0-15, right in bits 16-31, each 0..32768; 0 for handle 0.
 uint32_t music_level(uint32_t channel);
 // 512 FFT magnitudes of what is heard now; leaves the buffer untouched for handle 0.
