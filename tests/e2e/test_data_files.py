@@ -2,7 +2,7 @@
 started from an empty directory shows the real header and plays the real music; --module and
 --header take effect over broken default files; a directory, a FIFO or an empty file in place of
 each default file means silence or the magenta block, and the intro still fades and exits 0;
---once ends by itself after one pass of the music."""
+--volume 0 is silent from the start; --once ends by itself after one pass of the music."""
 import os
 import tempfile
 
@@ -50,6 +50,11 @@ def main():
         expect("named files", status, err, shows_header(screen, [[(255, GREEN)] * 512] * 96),
                "the window does not show the named picture")
         expect("named files", status, err, peak > 0.01, "the named module is silent")
+
+        # The master volume holds from the first sound on: nothing leaks before it applies.
+        status, err, _, peak, _ = run(intro_command(), fresh_directory(), FAST + ["--volume", "0"],
+                                      xvfb.display, seconds=1.0)
+        expect("--volume 0", status, err, peak == 0.0, "not silent (peak %.4f)" % peak)
 
         kinds = {"dir": "a directory", "fifo": "a FIFO", "empty": "an empty file"}
         for module, header in (("fifo", "dir"), ("dir", "empty"), ("empty", "fifo")):
