@@ -3,6 +3,7 @@ options, and what it showed and played: its window's picture and the sound SDL's
 wrote. Also the header picture to compare with, and a plain 24-bit bitmap writer."""
 import array
 import os
+import shutil
 import struct
 import subprocess
 import tempfile
@@ -81,7 +82,8 @@ def run(program, cwd, args, display, seconds=2.5, close=True, timeout=60.0):
     """Starts program in cwd, looks at its window after `seconds`, then (with close) asks it to
     close. Returns (status, stderr, screen rows, peak of the sound, seconds from the window to the
     end)."""
-    sound = os.path.join(tempfile.mkdtemp(prefix="intro_run_"), "sound.raw")
+    sound_dir = tempfile.mkdtemp(prefix="intro_run_")
+    sound = os.path.join(sound_dir, "sound.raw")
     env = intro_environment(display)
     env.update(SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=sound)
     process = subprocess.Popen([program] + args, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
@@ -97,3 +99,4 @@ def run(program, cwd, args, display, seconds=2.5, close=True, timeout=60.0):
         return status, err, screen, sound_peak(sound), time.monotonic() - shown
     finally:
         stop(process)
+        shutil.rmtree(sound_dir)

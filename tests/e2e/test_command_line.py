@@ -4,6 +4,7 @@ file that cannot be loaded (missing, a directory, a FIFO, empty, not a module or
 line `intro: FILE: why` and status 1. None of these opens a window or waits on the file;
 music_probe refuses the same files with status 1."""
 import os
+import shutil
 import subprocess
 import tempfile
 
@@ -65,6 +66,7 @@ def main():
         result = run(path, "--seconds", "1", program=probe)
         if result.returncode != 1 or "error:" not in result.stderr:
             fail("music_probe %s: status %d, %r" % (path, result.returncode, result.stderr))
+    shutil.rmtree(tmp)
     print("ok")
 
 

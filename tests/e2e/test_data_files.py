@@ -4,6 +4,7 @@ started from an empty directory shows the real header and plays the real music; 
 each default file means silence or the magenta block, and the intro still fades and exits 0;
 --volume 0 is silent from the start; --once ends by itself after one pass of the music."""
 import os
+import shutil
 import tempfile
 
 from intro_run import FAST, magenta_share, read_header, run, shows_header, write_bmp24
@@ -11,11 +12,12 @@ from window_session import Xvfb, fail, intro_command
 
 DATA = os.environ["INTRO_DATA_DIR"]
 GREEN = 0x00C000
+SCRATCH = tempfile.mkdtemp(prefix="intro_data_")
 
 
 def fresh_directory(module=None, header=None):
     """A directory holding, under each default name, nothing, or 'dir', 'fifo' or 'empty'."""
-    path = tempfile.mkdtemp(prefix="intro_data_")
+    path = tempfile.mkdtemp(dir=SCRATCH)
     for name, kind in (("module.xm", module), ("header.bmp", header)):
         target = os.path.join(path, name)
         if kind == "dir":
@@ -42,7 +44,7 @@ def main():
                "the window does not show header.bmp (magenta share %.2f)" % magenta_share(screen))
         expect("from an empty directory", status, err, peak > 0.01, "silent (peak %.4f)" % peak)
 
-        green = os.path.join(tempfile.mkdtemp(prefix="intro_header_"), "green.bmp")
+        green = os.path.join(SCRATCH, "green.bmp")
         write_bmp24(green, 512, 96, GREEN)
         status, err, screen, peak, _ = run(
             intro_command(), fresh_directory(module="dir", header="fifo"),
@@ -69,7 +71,7 @@ def main():
         with open(os.path.join(DATA, "module.xm"), "rb") as f:
             module = bytearray(f.read())
         module[64:66] = (1).to_bytes(2, "little")  # song length: one order
-        short = os.path.join(tempfile.mkdtemp(prefix="intro_once_"), "short.xm")
+        short = os.path.join(SCRATCH, "short.xm")
         with open(short, "wb") as f:
             f.write(module)
         status, err, _, peak, seconds = run(intro_command(), fresh_directory(),
@@ -78,6 +80,7 @@ def main():
         expect("--once", status, err, 5.0 < seconds < 40.0 and peak > 0.01,
                "ended after %.1f s with peak %.4f" % (seconds, peak))
         print("--once: ended by itself after %.1f s" % seconds)
+    shutil.rmtree(SCRATCH)
     print("ok")
 
 

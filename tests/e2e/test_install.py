@@ -49,8 +49,9 @@ def validate(prefix):
 
 def check_runs(program, display, what):
     picture = read_header(os.path.join(os.environ["INTRO_DATA_DIR"], "header.bmp"))
-    status, err, screen, peak, _ = run(program, tempfile.mkdtemp(prefix="intro_elsewhere_"),
-                                       FAST, display)
+    elsewhere = tempfile.mkdtemp(prefix="intro_elsewhere_")
+    status, err, screen, peak, _ = run(program, elsewhere, FAST, display)
+    os.rmdir(elsewhere)
     if status != 0 or not shows_header(screen, picture) or peak <= 0.01:
         fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
              (what, status, shows_header(screen, picture), peak, err))
