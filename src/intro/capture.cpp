@@ -199,7 +199,7 @@ int run_capture(const CaptureOptions& options) {
     std::fprintf(stderr, "intro: cannot open the window-less screen\n");
     return 1;
   }
-  const double music = offline_music_seconds();
+  const double music = music_length_seconds();
   const double seconds =
       options.seconds >= 0 ? options.seconds : (music > 0 ? music : CAPTURE_SILENT_SECONDS);
   const auto frames_before_fade = static_cast<int64_t>(std::llround(seconds * options.rate));

@@ -3,13 +3,17 @@
 #include <cmath>
 #include <cstdio>
 
+#include "gfx/screen.h"
 #include "intro/capture.h"
 #include "intro/data_files.h"
 #include "intro/header_wobble.h"
+#include "intro/intro_icon.h"
+#include "intro/scroll_text.h"
 #include "intro/sequencer.h"
 #include "music/music.h"
 #include "platform/display_driver.h"
 #include "platform/timing.h"
+#include "platform/window_start.h"
 
 namespace {
 
@@ -63,17 +67,36 @@ CaptureOptions capture_options(const IntroOptions& options) {
   return capture;
 }
 
+void set_up_window_and_music(const IntroOptions& options) {
+  ScreenStartFlags = options.fullscreen ? SCREEN_FULLSCREEN : 0;
+  ScreenFrameRate = options.rate;
+  set_window_start({options.scale, options.display, IntroIcon, IntroIconSize});
+  set_music_master_volume(static_cast<float>(options.volume) / 100.0f);
+}
+
+// One pass is over: of the music as long as it plays, else of the scroll text, which starts over
+// at the right edge.
+bool one_pass_over(int32_t scroll_before) {
+  const double length = music_length_seconds();
+  if (length > 0.0) return music_heard_seconds() >= length;
+  return ScrollPosition > scroll_before;
+}
+
 }  // namespace
 
 int run_intro(const IntroOptions& options) {
   if (!choose_files(options)) return 1;
   if (!options.capture_file.empty()) return run_capture(capture_options(options));
+  set_up_window_and_music(options);
   const uint32_t seed = options.seed_given ? options.seed : clock_seed();
   if (start_intro(seed, true) != 0) {
     std::fprintf(stderr, "intro: cannot open the window: %s\n", display_error());
     return 1;
   }
+  int32_t scroll_before = ScrollPosition;
   while (run_frame()) {
+    if (options.once && one_pass_over(scroll_before)) request_close();
+    scroll_before = ScrollPosition;
   }
   return 0;
 }

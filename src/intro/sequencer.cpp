@@ -20,6 +20,8 @@
 #include "support/random.h"
 
 int32_t FrameCounter = 0;
+int ScreenStartFlags = 0;
+int ScreenFrameRate = 0;
 
 namespace {
 
@@ -47,8 +49,9 @@ int start_intro(uint32_t seed, bool with_music) {
   seed_random(seed);
   if (MusicFileName.empty()) MusicFileName = "module.xm";  // unless the launcher found or named one
   if (with_music) begin_loading_music();                   // decoded while the window opens
-  const int opened =
-      set_screen_mode(640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST, 0);
+  const int opened = set_screen_mode(
+      640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST | ScreenStartFlags,
+      ScreenFrameRate);
   if (opened != 0) return opened;
   print_text("loading...", true);
   install_glyph_table();
@@ -97,6 +100,10 @@ bool run_frame() {
   wait_vsync();
   show_frame();
   return fade_frames_left > 0;
+}
+
+void request_close() {
+  close_requested = true;
 }
 
 FadeState fade_state() {

@@ -41,5 +41,8 @@ void seek_module(ModulePlayer* player, double seconds);
 // call it.
 void set_player_volume(ModulePlayer* player, float volume);
 
+// Sets the gain at once, without a ramp from the previous one: only before any block is rendered.
+void start_player_volume(ModulePlayer* player, float volume);
+
 // The frames rendered so far, before the volume.
 FrameRing& player_ring(ModulePlayer* player);

@@ -37,6 +37,7 @@ struct Playback {
 };
 
 Playback playback;
+float master_volume = 1.0f;
 
 // A module decoded ahead of start_music, while the window opens.
 struct Preload {
@@ -76,10 +77,14 @@ bool playing(uint32_t channel) {
          (playback.output != nullptr || playback.offline);
 }
 
+// The frame being heard now: the device's, or the one offline rendering has reached.
+int64_t heard_frame() {
+  return playback.offline ? playback.heard_end : audible_output_frame(playback.output);
+}
+
 // Copies the `frames` frames that end at what is being heard now into playback.frames.
 void copy_heard_frames(int frames) {
-  const int64_t end = playback.offline ? playback.heard_end : audible_output_frame(playback.output);
-  ring_read(player_ring(playback.player), end, frames, playback.frames);
+  ring_read(player_ring(playback.player), heard_frame(), frames, playback.frames);
 }
 
 }  // namespace
@@ -108,6 +113,7 @@ void start_music() {
   if (playback.player != nullptr) return;
   playback.player = take_module_player(MusicFileName);
   if (playback.player == nullptr) return;
+  start_player_volume(playback.player, master_volume);
   playback.output = open_audio_output(playback.player);
   if (playback.output == nullptr) {
     destroy_module_player(playback.player);
@@ -120,7 +126,20 @@ void start_music() {
 
 void set_music_volume(float volume) {
   if (!playing(MusicChannel)) return;
-  set_player_volume(playback.player, volume);
+  set_player_volume(playback.player, volume * master_volume);
+}
+
+void set_music_master_volume(float volume) {
+  master_volume = volume >= 0.0f ? std::min(volume, 1.0f) : 0.0f;  // also NaN
+}
+
+double music_length_seconds() {
+  return playing(MusicChannel) ? module_duration_seconds(playback.player) : 0.0;
+}
+
+double music_heard_seconds() {
+  if (!playing(MusicChannel)) return 0.0;
+  return static_cast<double>(heard_frame()) / PLAYER_RATE;
 }
 
 uint32_t music_level(uint32_t channel) {
@@ -142,11 +161,6 @@ void start_offline_music() {
   playback.analyser = create_spectrum_analyser();
   playback.offline = true;
   MusicChannel = PLAYING_HANDLE;
-}
-
-double offline_music_seconds() {
-  if (!playback.offline) return 0.0;
-  return module_duration_seconds(playback.player);
 }
 
 int advance_offline_music(int64_t end, float* stereo) {

@@ -18,6 +18,11 @@ bool load_music(std::string* why);
 void start_music();
 // Linear gain 0..1 of MusicChannel.
 void set_music_volume(float volume);
+// A gain 0..1 under every volume set, for the user's own level; before start_music.
+void set_music_master_volume(float volume);
+// One pass of the playing module in seconds, and how much of it has been heard; 0 without music.
+double music_length_seconds();
+double music_heard_seconds();
 // Left peak in bits 0-15, right in bits 16-31, each 0..32768; 0 for handle 0.
 uint32_t music_level(uint32_t channel);
 // 512 FFT magnitudes of what is heard now; leaves the buffer untouched for handle 0.
@@ -27,8 +32,6 @@ void music_spectrum(uint32_t channel, float* magnitudes);
 // MusicFileName and sets MusicChannel as start_music does; without a playable module
 // MusicChannel stays 0 and the sound is silence.
 void start_offline_music();
-// One pass through the loaded module, in seconds; 0 without music.
-double offline_music_seconds();
 // Decodes the sound from where the last call ended up to absolute frame `end` into `stereo`,
 // before its volume, and makes `end` the frame that the level and spectrum queries hear.
 // Returns the number of frames written (none when `end` is not ahead).
