@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/renderer_choice.h"
+#include "platform/sdl/renderer_choice.h"
 
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 0.0;

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
   libsdl2-dev libopenmpt-dev libkissfft-dev libgtest-dev libbenchmark-dev libpixman-1-dev
-  xvfb xdotool x11-utils python3
+  xvfb xdotool x11-utils x11-xserver-utils openbox wmctrl python3
 )
 missing=()
 for p in "${packages[@]}"; do

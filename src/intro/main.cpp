@@ -5,9 +5,11 @@
 
 #include "intro/sequencer.h"
 #include "platform/display_driver.h"
+#include "platform/session_bus.h"
 #include "platform/timing.h"
 
 int main() {
+  choose_session_bus();
   // The clock's whole seconds, low 32 bits, so every run's starfield differs.
   const double now = timer_seconds();
   const auto seed = static_cast<uint32_t>(static_cast<uint64_t>(std::trunc(now > 0 ? now : 0)));

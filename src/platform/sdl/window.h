@@ -1,0 +1,54 @@
+#pragma once
+// What the SDL back end's files share: the settings the window was asked for and the window
+// thread's own state.
+#include <SDL2/SDL.h>
+
+#include <string>
+
+#include "platform/display_driver.h"
+#include "platform/frame_handoff.h"
+#include "platform/sdl/display_input.h"
+#include "platform/sdl/picture_output.h"
+
+// The start flags this back end acts on.
+constexpr int WINDOW_FULLSCREEN = 0x01;
+constexpr int WINDOW_FIXED_MODE = 0x04;
+constexpr int WINDOW_BORDERLESS = 0x08;
+constexpr int WINDOW_TOPMOST = 0x20;
+constexpr int WINDOW_THREAD_BOOST = 0x80;
+
+// Written by start before the window thread runs; read-only while it runs.
+struct WindowSettings {
+  std::string title;
+  int width = 0;
+  int height = 0;
+  int flags = 0;
+  Uint32 pixel_format = 0;
+  const DisplayView* view = nullptr;
+};
+extern WindowSettings window_settings;
+
+// Owned by the window thread alone.
+struct Window {
+  bool video_started = false;
+  SDL_Window* window = nullptr;
+  PictureOutput output;
+  DisplayInput input;
+  bool needs_present = true;
+  bool focused = true;
+  bool minimised = false;
+  bool active = true;
+  bool fullscreen = false;
+  bool toggle_requested = false;
+  int key_modifiers = 0;  // of the last key event, for the text it produces
+};
+
+// The drawing and window threads' meeting point. Never freed, so a window thread left running at
+// exit never touches a destroyed object.
+FrameHandoff& window_handoff();
+
+// The window thread's body.
+void window_thread_main();
+
+// Records the failed step with SDL's own reason, e.g. "no display: No available video device".
+void set_window_error(const char* step);
