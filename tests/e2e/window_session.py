@@ -30,10 +30,13 @@ class Xvfb:
     """A private X server without a window manager; -displayfd picks a free display number, and
     -noreset keeps it from restarting (and refusing connections) when its last client leaves."""
 
+    def __init__(self, size=(1024, 768)):
+        self.size = size
+
     def __enter__(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % self.size, "-nolisten",
              "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         os.close(write_end)
@@ -42,6 +45,29 @@ class Xvfb:
         if not number:
             fail("Xvfb did not start")
         self.display = ":" + number
+        return self
+
+    def __exit__(self, *exc):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+
+class WindowManager:
+    """Openbox on a private X server, as a light desktop's window manager: it decorates, focuses
+    and maximises windows and grants full screen."""
+
+    def __init__(self, display):
+        self.display = display
+
+    def __enter__(self):
+        self.process = subprocess.Popen(["openbox", "--sm-disable"],
+                                        env=intro_environment(self.display),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20.0
+        while run_tool(self.display, "wmctrl", "-m").returncode != 0:
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                fail("openbox did not start")
+            time.sleep(0.2)
         return self
 
     def __exit__(self, *exc):
@@ -83,6 +109,15 @@ def find_window(display, process, timeout=30.0):
             return int(ids[0])
         time.sleep(0.2)
     fail("no window titled 'intro' appeared")
+
+
+def screen_saver_timeout(display):
+    """The X server's screen-saver timeout in seconds, as `xset q` reports it."""
+    for line in run_tool(display, "xset", "q").stdout.splitlines():
+        words = line.split()
+        if words[:1] == ["timeout:"]:
+            return int(words[1])
+    fail("xset q reports no screen-saver timeout")
 
 
 def window_exists(display, window):

@@ -9,6 +9,7 @@
 #include "platform/frame_handoff.h"
 #include "platform/sdl/display_input.h"
 #include "platform/sdl/picture_output.h"
+#include "platform/sdl/screen_saver.h"
 
 // The start flags this back end acts on.
 constexpr int WINDOW_FULLSCREEN = 0x01;
@@ -30,10 +31,10 @@ extern WindowSettings window_settings;
 
 // Owned by the window thread alone.
 struct Window {
-  bool video_started = false;
   SDL_Window* window = nullptr;
   PictureOutput output;
   DisplayInput input;
+  ScreenSaverHold screen_saver;
   bool needs_present = true;
   bool focused = true;
   bool minimised = false;

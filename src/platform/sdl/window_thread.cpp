@@ -65,7 +65,6 @@ bool open_window(Window& w) {
     set_window_error("no display");
     return false;
   }
-  w.video_started = true;
   end_cleanly_when_the_display_goes();
   w.fullscreen = window_settings.flags & WINDOW_FULLSCREEN;
   w.window = SDL_CreateWindow(window_settings.title.c_str(), SDL_WINDOWPOS_CENTERED,
@@ -84,18 +83,18 @@ bool open_window(Window& w) {
   const DisplayView& view = *window_settings.view;
   *view.refresh_rate = display_refresh_rate(w.window);
   if (*view.refresh_rate <= 0) *view.refresh_rate = 60;
-  SDL_DisableScreenSaver();
+  hold_off_screen_saver(w.screen_saver, w.window);
   SDL_RaiseWindow(w.window);
   return true;
 }
 
 void close_window(Window& w) {
+  restore_screen_saver(w.screen_saver);
   close_picture_output(w.output);
-  if (w.window != nullptr) SDL_DestroyWindow(w.window);
   // SDL's video stays initialised until the process ends: quitting it unloads the GL and D-Bus
   // libraries while they still hold memory, and a later start on a new thread would find SDL's
   // signal handlers gone.
-  if (w.video_started) SDL_EnableScreenSaver();
+  if (w.window != nullptr) SDL_DestroyWindow(w.window);
 }
 
 // Under the presenter lock: hands the span from the first to the last flagged line of the

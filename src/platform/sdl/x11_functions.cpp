@@ -20,7 +20,10 @@ const X11Functions* load_x11_functions() {
                         look_up(x11, "XEventsQueued", table.events_queued) &&
                         look_up(x11, "XQueryExtension", table.query_extension) &&
                         look_up(x11, "XSetIOErrorHandler", table.set_io_error_handler) &&
-                        look_up(x11, "XGetGeometry", table.get_geometry);
+                        look_up(x11, "XGetGeometry", table.get_geometry) &&
+                        look_up(x11, "XGetScreenSaver", table.get_screen_saver) &&
+                        look_up(x11, "XSetScreenSaver", table.set_screen_saver) &&
+                        look_up(x11, "XFlush", table.flush);
   dlclose(x11);  // only drops this reference: SDL's keeps the library, and the pointers, valid
   return complete ? &table : nullptr;
 }

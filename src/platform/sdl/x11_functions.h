@@ -12,6 +12,11 @@ struct X11Functions {
   X11IoErrorHandler (*set_io_error_handler)(X11IoErrorHandler handler);
   int (*get_geometry)(void* display, unsigned long drawable, unsigned long* root, int* x, int* y,
                       unsigned* width, unsigned* height, unsigned* border, unsigned* depth);
+  int (*get_screen_saver)(void* display, int* timeout, int* interval, int* prefer_blanking,
+                          int* allow_exposures);
+  int (*set_screen_saver)(void* display, int timeout, int interval, int prefer_blanking,
+                          int allow_exposures);
+  int (*flush)(void* display);
 };
 
 // The table, filled on the first call; null when SDL has not loaded the X library (another window
