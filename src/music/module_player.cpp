@@ -92,6 +92,10 @@ void set_player_volume(ModulePlayer* player, float volume) {
   player->target_volume.store(volume, std::memory_order_relaxed);
 }
 
+float player_volume(const ModulePlayer* player) {
+  return player->target_volume.load(std::memory_order_relaxed);
+}
+
 FrameRing& player_ring(ModulePlayer* player) {
   return player->ring;
 }

@@ -34,5 +34,8 @@ void seek_module(ModulePlayer* player, double seconds);
 // call it.
 void set_player_volume(ModulePlayer* player, float volume);
 
+// The gain set_player_volume last asked for, after clamping.
+float player_volume(const ModulePlayer* player);
+
 // The frames rendered so far, before the volume.
 FrameRing& player_ring(ModulePlayer* player);

@@ -94,6 +94,12 @@ void begin_loading_music() {
   }
 }
 
+void finish_loading_music() {
+  if (preload.worker.joinable()) preload.worker.join();
+  destroy_module_player(preload.player);
+  preload.player = nullptr;
+}
+
 void start_music() {
   if (playback.player != nullptr) return;
   playback.player = take_module_player(MusicFileName);
@@ -111,6 +117,10 @@ void start_music() {
 void set_music_volume(float volume) {
   if (!playing(MusicChannel)) return;
   set_player_volume(playback.player, volume);
+}
+
+float music_volume() {
+  return playing(MusicChannel) ? player_volume(playback.player) : 0.0f;
 }
 
 uint32_t music_level(uint32_t channel) {
