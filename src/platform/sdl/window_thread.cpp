@@ -1,6 +1,7 @@
 // The window thread: opens the window, then sleeps until a frame is finished, the window system
 // sends something or the ceiling passes, and each time shows the visible page's changed lines and
 // answers the events.
+#include <pthread.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -137,6 +138,7 @@ void run_cycles(Window& w) {
 }  // namespace
 
 void window_thread_main() {
+  pthread_setname_np(pthread_self(), "window");  // for profilers and the running measurement
   Window w;
   const bool opened = open_window(w);
   if (opened && (window_settings.flags & WINDOW_THREAD_BOOST)) raise_priority(true);
