@@ -6,38 +6,13 @@ picture is drawn again; the close button, through the window manager, fades and 
 import subprocess
 import time
 
-from window_session import (SHORTEST_FADE, WindowManager, Xvfb, client_size, fail, find_window,
+from window_session import (SHORTEST_FADE, WindowManager, Xvfb, dark_edges, fail, find_window,
                             intro_environment, keys, run_tool, screen_saver_timeout, start_intro,
-                            stop, wait_exit, window_pixels)
+                            stop, wait_exit, wait_for_picture, wait_size, window_pixels)
 
 SCREEN = (1600, 1200)  # 640x480 fits twice: full screen shows the picture at scale 2
 SCALE = 2
 OTHER_COLOUR = 0x123456  # the other window's background, which must not stay on the intro's
-
-
-def lit_share(rows, x0, y0, width, height):
-    lit = sum(1 for row in rows[y0:y0 + height] for pixel in row[x0:x0 + width] if pixel != 0)
-    return lit / float(width * height)
-
-
-def wait_size(display, window, size, what):
-    deadline = time.monotonic() + 15.0
-    while client_size(display, window) != size:
-        if time.monotonic() > deadline:
-            fail("%s: the client area stays %dx%d, not %dx%d" %
-                 ((what,) + client_size(display, window) + size))
-        time.sleep(0.1)
-
-
-def wait_for_picture(display, window, size, what):
-    deadline = time.monotonic() + 30.0
-    while True:
-        rows = window_pixels(display, window, *size)
-        if lit_share(rows, 0, 0, size[0], size[1]) >= 0.01:
-            return rows
-        if time.monotonic() > deadline:
-            fail("%s: the window shows a black picture" % what)
-        time.sleep(0.3)
 
 
 def activate(display, window):
@@ -54,12 +29,9 @@ def check_covers_screen(display, window, what):
     rows = wait_for_picture(display, window, SCREEN, what)
     width, height = 640 * SCALE, 480 * SCALE
     left, top = (SCREEN[0] - width) // 2, (SCREEN[1] - height) // 2
-    for name, x0, y0, w, h in (("left", left, top, 80, height),
-                               ("right", left + width - 80, top, 80, height),
-                               ("top", left, top, width, 80),
-                               ("bottom", left, top + height - 80, width, 80)):
-        if lit_share(rows, x0, y0, w, h) < 0.002:
-            fail("%s: the %s edge of the centred picture is black" % (what, name))
+    dark = dark_edges(rows, left, top, width, height)
+    if dark:
+        fail("%s: the %s edge of the centred picture is black" % (what, ", ".join(dark)))
     border = sum(1 for y in range(SCREEN[1]) for x in range(SCREEN[0])
                  if rows[y][x] and not (left <= x < left + width and top <= y < top + height))
     if border:
@@ -80,10 +52,9 @@ def check_windowed(display, window, what):
     wait_size(display, window, (640, 480), what)
     time.sleep(0.5)
     rows = wait_for_picture(display, window, (640, 480), what)
-    for name, x0, y0, w, h in (("left", 0, 0, 80, 480), ("top", 0, 0, 640, 80),
-                               ("right", 560, 0, 80, 480), ("bottom", 0, 400, 640, 80)):
-        if lit_share(rows, x0, y0, w, h) < 0.002:
-            fail("%s: the %s edge of the picture is black" % (what, name))
+    dark = dark_edges(rows, 0, 0, 640, 480)
+    if dark:
+        fail("%s: the %s edge of the picture is black" % (what, ", ".join(dark)))
 
 
 def wm_state(display, window):

@@ -236,3 +236,40 @@ def window_pixels(display, window, width, height):
         rows.append([int.from_bytes(line[4 * x:4 * x + 3], "little") for x in range(width)])
     xlib.XCloseDisplay(connection)  # the image itself is left to the process's end
     return rows
+
+
+def lit_share(rows, x0=0, y0=0, width=None, height=None):
+    """The share of non-black pixels in a rectangle of a screenshot (the whole one by default)."""
+    width = width or len(rows[0]) - x0
+    height = height or len(rows) - y0
+    lit = sum(1 for row in rows[y0:y0 + height] for pixel in row[x0:x0 + width] if pixel != 0)
+    return lit / float(width * height)
+
+
+def dark_edges(rows, x0, y0, width, height, band=80):
+    """Which edges (bands of `band` pixels) of the picture at x0, y0 show nothing: the effects
+    reach all four edges of a whole picture."""
+    bands = (("left", x0, y0, band, height), ("right", x0 + width - band, y0, band, height),
+             ("top", x0, y0, width, band), ("bottom", x0, y0 + height - band, width, band))
+    return [name for name, x, y, w, h in bands if lit_share(rows, x, y, w, h) < 0.002]
+
+
+def wait_size(display, window, size, what, timeout=15.0):
+    deadline = time.monotonic() + timeout
+    while client_size(display, window) != size:
+        if time.monotonic() > deadline:
+            fail("%s: the client area is %dx%d, not %dx%d" %
+                 ((what,) + client_size(display, window) + size))
+        time.sleep(0.1)
+
+
+def wait_for_picture(display, window, size, what, timeout=30.0):
+    """A screenshot of the client area once it shows something (start-up may take a while)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        rows = window_pixels(display, window, *size)
+        if lit_share(rows) >= 0.01:
+            return rows
+        if time.monotonic() > deadline:
+            fail("%s: the window shows a black picture" % what)
+        time.sleep(0.3)
