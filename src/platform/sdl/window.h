@@ -18,6 +18,10 @@ constexpr int WINDOW_BORDERLESS = 0x08;
 constexpr int WINDOW_TOPMOST = 0x20;
 constexpr int WINDOW_THREAD_BOOST = 0x80;
 
+// The window thread's longest wait for the presenter lock before it looks at the running flag
+// again: a finished frame still reaches the window within about 10 ms.
+constexpr int WINDOW_LOCK_WAIT_MS = 10;
+
 // Written by start before the window thread runs; read-only while it runs.
 struct WindowSettings {
   std::string title;

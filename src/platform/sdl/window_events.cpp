@@ -12,9 +12,6 @@
 
 namespace {
 
-// The window thread's longest wait for the presenter lock after a switch of modes.
-constexpr int kLockWaitMs = 10;
-
 void update_activity(Window& w) {
   w.active = w.focused && !w.minimised;
   if (window_settings.flags & WINDOW_THREAD_BOOST) raise_priority(w.active);
@@ -148,7 +145,7 @@ void toggle_fullscreen(Window& w) {
   w.active = true;
   w.needs_present = true;
   picture_output_resized(w.output);
-  if (try_take_presenter_lock(kLockWaitMs)) {
+  if (try_take_presenter_lock(WINDOW_LOCK_WAIT_MS)) {
     mark_all_lines_dirty();
     release_presenter_lock();
   }

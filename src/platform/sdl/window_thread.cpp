@@ -18,8 +18,6 @@ namespace {
 // The longest the window thread sleeps: SDL's event pump also turns SIGINT and SIGTERM into close
 // requests, and a window manager's requests may come without waking the connection.
 constexpr int kCeilingMs = 50;
-// The window thread's longest wait for the presenter lock before it looks at the running flag.
-constexpr int kLockWaitMs = 10;
 
 int display_refresh_rate(SDL_Window* window) {
   SDL_DisplayMode mode;
@@ -122,7 +120,7 @@ void run_cycles(Window& w) {
     const int timeout = display_input_queued(w.input) ? 0 : kCeilingMs;
     if (handoff_wait(handoff, w.input.fd, timeout) & WAKE_STOP) return;
     SDL_PumpEvents();
-    if (!try_take_presenter_lock(kLockWaitMs)) continue;
+    if (!try_take_presenter_lock(WINDOW_LOCK_WAIT_MS)) continue;
     handoff_fetched(handoff);
     take_dirty_lines(w);
     if (w.active) refresh_key_state();
