@@ -115,12 +115,15 @@ void take_dirty_lines(Window& w) {
 
 void run_cycles(Window& w) {
   FrameHandoff& handoff = window_handoff();
+  bool lock_missed = false;
   for (;;) {
-    // Events already read from the connection would not wake the wait.
-    const int timeout = display_input_queued(w.input) ? 0 : kCeilingMs;
+    // Events already read from the connection would not wake the wait; lines the lock kept from
+    // the last cycle are fetched as soon as it is free.
+    const int timeout = lock_missed || display_input_queued(w.input) ? 0 : kCeilingMs;
     if (handoff_wait(handoff, w.input.fd, timeout) & WAKE_STOP) return;
     SDL_PumpEvents();
-    if (!try_take_presenter_lock(WINDOW_LOCK_WAIT_MS)) continue;
+    lock_missed = !try_take_presenter_lock(WINDOW_LOCK_WAIT_MS);
+    if (lock_missed) continue;
     handoff_fetched(handoff);
     take_dirty_lines(w);
     if (w.active) refresh_key_state();
