@@ -2,8 +2,8 @@
 """The running intro against the bare cost of showing a picture.
 
 Starts a private Xvfb, then runs, one after the other, the intro (music playing through SDL's
-dummy audio driver) and bench's bare_present (a window presenting a streaming 640x480 page at
-60 Hz and nothing else). For each it measures, over the same number of seconds of wall time:
+dummy audio driver) and bench's bare_present (a window showing a changing 640x480 page at 60 Hz
+and nothing else, on the intro's route to the screen). For each it measures, over the same number of seconds of wall time:
 processor time per second (user + system, all threads, from /proc), presents per second, peak
 resident memory (VmHWM), and the time from process start to the first presented picture (from the
 present probe preloaded into both). Prints both side by side, then the intro's threads.
@@ -12,9 +12,10 @@ Usage: measure_running.py BUILD_DIR [--seconds S] [--runs N] [--data DIR] [--ren
 The two programs run alternately, N times each (3 by default), and the medians are shown: on a
 shared machine one run of either can be a fifth off.
 Each renderer in the list is measured in turn for both programs: "auto" leaves the choice to the
-programs (under Xvfb, where OpenGL would be Mesa's llvmpipe, the intro writes its window surface
-directly and bare_present takes SDL's software renderer), any other name is forced on both through
-SDL_RENDER_DRIVER (opengl, software, ...).
+programs (under Xvfb, where OpenGL would be Mesa's llvmpipe, both copy their page into the
+window's own surface, with SDL's framebuffer acceleration off), any other name is forced on both through
+SDL_RENDER_DRIVER (opengl, software, ...). The intro's window thread (named "window") is also
+shown alone: its CPU share and its wake-ups per second (voluntary context switches).
 """
 import argparse
 import os
@@ -35,7 +36,8 @@ def process_cpu_seconds(pid):
 
 
 def thread_cpu_ns(pid):
-    """{tid: (name, nanoseconds on a processor)} from each thread's schedstat."""
+    """{tid: (name, nanoseconds on a processor, wake-ups)} from each thread's schedstat and its
+    voluntary context switches (each one a sleep that a wake-up ended)."""
     threads = {}
     task_dir = f"/proc/{pid}/task"
     for tid in os.listdir(task_dir):
@@ -44,9 +46,12 @@ def thread_cpu_ns(pid):
                 name = f.read().strip()
             with open(f"{task_dir}/{tid}/schedstat") as f:
                 ns = int(f.read().split()[0])
-        except OSError:
+            with open(f"{task_dir}/{tid}/status") as f:
+                wakes = next(int(line.split()[1]) for line in f
+                             if line.startswith("voluntary_ctxt_switches:"))
+        except (OSError, StopIteration):
             continue
-        threads[tid] = (name, ns)
+        threads[tid] = (name, ns, wakes)
     return threads
 
 
@@ -123,8 +128,13 @@ def measure(name, command, cwd, env, seconds, ready_key, xvfb_pid):
         # The main thread's id is the process id.
         result["threads"] = sorted(
             ((threads1[tid][0] + (" (main)" if tid == str(proc.pid) else ""), tid,
-              (threads1[tid][1] - threads0.get(tid, ("", 0))[1]) / 1e9 / wall)
+              (threads1[tid][1] - threads0.get(tid, ("", 0, 0))[1]) / 1e9 / wall,
+              (threads1[tid][2] - threads0.get(tid, ("", 0, 0))[2]) / wall)
              for tid in threads1), key=lambda t: -t[2])
+        # The intro names its window thread "window".
+        window = [t for t in result["threads"] if t[0] == "window"]
+        result["window_share"] = window[0][2] if window else float("nan")
+        result["window_wakes"] = window[0][3] if window else float("nan")
         log.seek(0)
         result["said"] = [line for line in log.read().decode(errors="replace").splitlines()
                           if "renderer" in line]
@@ -203,16 +213,21 @@ def print_comparison(renderer, display, intros, bares):
     row("peak resident memory (MB), max", "rss_mb", pick=max)
     row("start to first present (ms)", "first_present_ns")
     row("start to first non-black (ms)", "first_content_ns")
+    for label, key, scale in (("intro window thread CPU share", "window_share", 100),
+                              ("intro window thread wake-ups/s", "window_wakes", 1)):
+        values = ", ".join(f"{r[key] * scale:.2f}" for r in intros)
+        print(f"{label:34}{median(r[key] for r in intros) * scale:11.2f}   (runs: {values})")
     firsts = ", ".join(f"{r['first_colour_ns']:.1f}" for r in intros)
     print(f"{'start to first intro frame (ms)':34}{median(r['first_colour_ns'] for r in intros):12.1f}"
           f"   (runs: {firsts})")
     for line in bares[0]["said"]:
         print(line)
     for result in (intros[-1], bares[-1]):
-        print(f"{result['name']} threads, last run (share of one core, from schedstat):")
-        for name, tid, share in result["threads"]:
+        print(f"{result['name']} threads, last run (share of one core from schedstat, "
+              f"wake-ups per second):")
+        for name, tid, share, wakes in result["threads"]:
             if share >= 0.0005:
-                print(f"  {name:24} {tid:>8} {share * 100:7.2f}%")
+                print(f"  {name:24} {tid:>8} {share * 100:7.2f}% {wakes:9.1f}/s")
     print()
 
 

@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-for program in kernels_bench frame_bench intro bare_present present_probe.so; do
+for program in kernels_bench frame_bench handoff_bench intro bare_present present_probe.so; do
   if [ ! -e "$build/$program" ]; then
     echo "run_bench: $build/$program is missing (build with INTRO_BENCH=ON and libbenchmark-dev)" >&2
     exit 1
@@ -27,6 +27,9 @@ echo "== kernels_bench" >&2
 echo "== frame_bench" >&2
 "$build/frame_bench" --benchmark_out="$out/frame.json" --benchmark_out_format=json >/dev/null
 python3 "$root/bench/report.py" "$out/kernels.json" "$out/frame.json"
+echo
+echo "== handoff_bench" >&2
+"$build/handoff_bench" 2>/dev/null | grep -E '^(Benchmark|BM_)'
 echo
 echo "== running intro against bare_present (3 alternating runs of ${seconds} s each)" >&2
 python3 "$root/bench/measure_running.py" "$build" --seconds "$seconds" --data "$root/data" \

@@ -11,6 +11,7 @@
 
 #include "gfx/screen.h"
 #include "platform/display_driver.h"
+#include "platform/session_bus.h"
 #include "platform/timing.h"
 
 namespace {
@@ -24,6 +25,7 @@ void busy_for(double seconds) {
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::max(2, std::atoi(argv[1])) : 600;
   const double drawing_ms = argc > 2 ? std::atof(argv[2]) : 0.0;
+  choose_session_bus();
   if (set_screen_mode(640, 480, 32, 2, 0xC0, 0) != 0) {
     std::fprintf(stderr, "frame_pacing: cannot open the window: %s\n", display_error());
     return 1;

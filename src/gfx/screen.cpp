@@ -166,6 +166,8 @@ int set_screen_mode(int width, int height, int depth, int pages, int flags, int 
                                                   TextCell{}));
   std::fill(screen->text_cells[static_cast<size_t>(ctx.work_page)].begin(),
             screen->text_cells[static_cast<size_t>(ctx.work_page)].end(), blank);
+  // Under the presenter lock: the window thread already copies lines from the visible page.
+  driver->take_lock();
   for (uint8_t* page : screen->pages) {
     for (int y = 0; y < height; ++y) {
       ctx.write_span(
@@ -173,6 +175,7 @@ int set_screen_mode(int width, int height, int depth, int pages, int flags, int 
           ctx.clip_w, ctx.background);
     }
   }
+  driver->release_lock();
   if (!g_exit_hook_registered) {
     std::atexit(shutdown_screen);
     g_exit_hook_registered = true;

@@ -4,8 +4,10 @@
 
 #include "intro/command_line.h"
 #include "intro/launch.h"
+#include "platform/session_bus.h"
 
 int main(int argc, char** argv) {
+  choose_session_bus();
   IntroOptions options;
   std::string message;
   switch (parse_command_line(argc, argv, options, message)) {

@@ -52,7 +52,10 @@ int start_intro(uint32_t seed, bool with_music) {
   const int opened = set_screen_mode(
       640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST | ScreenStartFlags,
       ScreenFrameRate);
-  if (opened != 0) return opened;
+  if (opened != 0) {
+    if (with_music) finish_loading_music();  // no thread outlives a failed start
+    return opened;
+  }
   print_text("loading...", true);
   install_glyph_table();
   build_scroll_text();

@@ -105,6 +105,10 @@ void start_player_volume(ModulePlayer* player, float volume) {
   player->current_volume = player->target_volume.load(std::memory_order_relaxed);
 }
 
+float player_volume(const ModulePlayer* player) {
+  return player->target_volume.load(std::memory_order_relaxed);
+}
+
 FrameRing& player_ring(ModulePlayer* player) {
   return player->ring;
 }

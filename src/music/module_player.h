@@ -43,6 +43,8 @@ void set_player_volume(ModulePlayer* player, float volume);
 
 // Sets the gain at once, without a ramp from the previous one: only before any block is rendered.
 void start_player_volume(ModulePlayer* player, float volume);
+// The gain set_player_volume last asked for, after clamping.
+float player_volume(const ModulePlayer* player);
 
 // The frames rendered so far, before the volume.
 FrameRing& player_ring(ModulePlayer* player);

@@ -109,6 +109,12 @@ bool load_music(std::string* why) {
   return preload.player != nullptr;
 }
 
+void finish_loading_music() {
+  if (preload.worker.joinable()) preload.worker.join();
+  destroy_module_player(preload.player);
+  preload.player = nullptr;
+}
+
 void start_music() {
   if (playback.player != nullptr) return;
   playback.player = take_module_player(MusicFileName);
@@ -140,6 +146,10 @@ double music_length_seconds() {
 double music_heard_seconds() {
   if (!playing(MusicChannel)) return 0.0;
   return static_cast<double>(heard_frame()) / PLAYER_RATE;
+}
+
+float music_volume() {
+  return playing(MusicChannel) ? player_volume(playback.player) : 0.0f;
 }
 
 uint32_t music_level(uint32_t channel) {

@@ -14,6 +14,9 @@ void begin_loading_music();
 // Reads and decodes MusicFileName now, so that start_music finds it ready. False, with why set,
 // when the file cannot be read or is no module that can be played.
 bool load_music(std::string* why);
+// Waits for begin_loading_music's worker and drops what it loaded: for a start-up that ends before
+// the music starts.
+void finish_loading_music();
 // Opens the output, loads MusicFileName, starts it looping; stores the handle in MusicChannel.
 void start_music();
 // Linear gain 0..1 of MusicChannel.
@@ -23,6 +26,8 @@ void set_music_master_volume(float volume);
 // One pass of the playing module in seconds, and how much of it has been heard; 0 without music.
 double music_length_seconds();
 double music_heard_seconds();
+// The gain the playing music is set to; 0 when nothing plays.
+float music_volume();
 // Left peak in bits 0-15, right in bits 16-31, each 0..32768; 0 for handle 0.
 uint32_t music_level(uint32_t channel);
 // 512 FFT magnitudes of what is heard now; leaves the buffer untouched for handle 0.

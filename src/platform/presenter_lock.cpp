@@ -20,6 +20,10 @@ void release_presenter_lock() {
   presenter_mutex().unlock();
 }
 
+// On the system clock, where the library waits with pthread_mutex_timedlock, which thread checkers
+// understand; a steady-clock wait goes through pthread_mutex_clocklock, which some do not see. A
+// clock step during the wait only lengthens or shortens one bounded wait.
 bool try_take_presenter_lock(int timeout_ms) {
-  return presenter_mutex().try_lock_for(std::chrono::milliseconds(timeout_ms));
+  return presenter_mutex().try_lock_until(std::chrono::system_clock::now() +
+                                          std::chrono::milliseconds(timeout_ms));
 }

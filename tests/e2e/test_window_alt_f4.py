@@ -3,12 +3,7 @@ animated picture; holding Alt and F4 starts the 256-frame fade and the intro exi
 import time
 
 from window_session import (SHORTEST_FADE, Xvfb, client_size, fail, find_window, focus, keys,
-                            start_intro, stop, wait_exit, window_pixels, window_title)
-
-
-def lit_share(rows):
-    lit = sum(1 for row in rows for pixel in row if pixel != 0)
-    return lit / float(len(rows) * len(rows[0]))
+                            lit_share, start_intro, stop, wait_exit, window_pixels, window_title)
 
 
 def main():

@@ -30,10 +30,13 @@ class Xvfb:
     """A private X server without a window manager; -displayfd picks a free display number, and
     -noreset keeps it from restarting (and refusing connections) when its last client leaves."""
 
+    def __init__(self, size=(1024, 768)):
+        self.size = size
+
     def __enter__(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % self.size, "-nolisten",
              "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         os.close(write_end)
@@ -42,6 +45,29 @@ class Xvfb:
         if not number:
             fail("Xvfb did not start")
         self.display = ":" + number
+        return self
+
+    def __exit__(self, *exc):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+
+class WindowManager:
+    """Openbox on a private X server, as a light desktop's window manager: it decorates, focuses
+    and maximises windows and grants full screen."""
+
+    def __init__(self, display):
+        self.display = display
+
+    def __enter__(self):
+        self.process = subprocess.Popen(["openbox", "--sm-disable"],
+                                        env=intro_environment(self.display),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20.0
+        while run_tool(self.display, "wmctrl", "-m").returncode != 0:
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                fail("openbox did not start")
+            time.sleep(0.2)
         return self
 
     def __exit__(self, *exc):
@@ -83,6 +109,15 @@ def find_window(display, process, timeout=30.0):
             return int(ids[0])
         time.sleep(0.2)
     fail("no window titled 'intro' appeared")
+
+
+def screen_saver_timeout(display):
+    """The X server's screen-saver timeout in seconds, as `xset q` reports it."""
+    for line in run_tool(display, "xset", "q").stdout.splitlines():
+        words = line.split()
+        if words[:1] == ["timeout:"]:
+            return int(words[1])
+    fail("xset q reports no screen-saver timeout")
 
 
 def window_exists(display, window):
@@ -201,3 +236,40 @@ def window_pixels(display, window, width, height):
         rows.append([int.from_bytes(line[4 * x:4 * x + 3], "little") for x in range(width)])
     xlib.XCloseDisplay(connection)  # the image itself is left to the process's end
     return rows
+
+
+def lit_share(rows, x0=0, y0=0, width=None, height=None):
+    """The share of non-black pixels in a rectangle of a screenshot (the whole one by default)."""
+    width = width or len(rows[0]) - x0
+    height = height or len(rows) - y0
+    lit = sum(1 for row in rows[y0:y0 + height] for pixel in row[x0:x0 + width] if pixel != 0)
+    return lit / float(width * height)
+
+
+def dark_edges(rows, x0, y0, width, height, band=80):
+    """Which edges (bands of `band` pixels) of the picture at x0, y0 show nothing: the effects
+    reach all four edges of a whole picture."""
+    bands = (("left", x0, y0, band, height), ("right", x0 + width - band, y0, band, height),
+             ("top", x0, y0, width, band), ("bottom", x0, y0 + height - band, width, band))
+    return [name for name, x, y, w, h in bands if lit_share(rows, x, y, w, h) < 0.002]
+
+
+def wait_size(display, window, size, what, timeout=15.0):
+    deadline = time.monotonic() + timeout
+    while client_size(display, window) != size:
+        if time.monotonic() > deadline:
+            fail("%s: the client area is %dx%d, not %dx%d" %
+                 ((what,) + client_size(display, window) + size))
+        time.sleep(0.1)
+
+
+def wait_for_picture(display, window, size, what, timeout=30.0):
+    """A screenshot of the client area once it shows something (start-up may take a while)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        rows = window_pixels(display, window, *size)
+        if lit_share(rows) >= 0.01:
+            return rows
+        if time.monotonic() > deadline:
+            fail("%s: the window shows a black picture" % what)
+        time.sleep(0.3)

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/keyboard.h"
-#include "platform/sdl_key_events.h"
+#include "platform/sdl/sdl_key_events.h"
 
 namespace {
 SDL_KeyboardEvent key_press(SDL_Scancode scancode, SDL_Keycode sym, int modifiers = 0) {

@@ -1,7 +1,7 @@
 #include <SDL2/SDL_scancode.h>
 #include <gtest/gtest.h>
 
-#include "platform/scan_codes.h"
+#include "platform/sdl/scan_codes.h"
 
 namespace {
 void expect_pc(SDL_Scancode sdl, int scan, bool extended) {

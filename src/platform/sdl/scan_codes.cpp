@@ -1,4 +1,4 @@
-#include "platform/scan_codes.h"
+#include "platform/sdl/scan_codes.h"
 
 #include <SDL2/SDL_scancode.h>
 

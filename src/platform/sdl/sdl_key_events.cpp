@@ -1,10 +1,10 @@
-#include "platform/sdl_key_events.h"
+#include "platform/sdl/sdl_key_events.h"
 
 #include <cstring>
 
 #include "platform/code_page_437.h"
 #include "platform/keyboard.h"
-#include "platform/scan_codes.h"
+#include "platform/sdl/scan_codes.h"
 
 namespace {
 // Shifted characters of the US layout, the layout the key tables describe.

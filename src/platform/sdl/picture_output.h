@@ -20,6 +20,8 @@ struct PictureOutput {
   bool stale = true;            // the window surface was replaced: every line must go again
   int first_row = -1;           // window-surface rows written and not yet shown
   int last_row = -1;
+  int area_w = 0;  // the window's real size: SDL's idea of it may lag behind or run ahead, as
+  int area_h = 0;  // when full screen is asked for without a window manager to grant it
 };
 
 // After the window exists. False with SDL's error set when no route can be opened.
@@ -32,8 +34,13 @@ void close_picture_output(PictureOutput& out);
 bool receive_lines(PictureOutput& out, const uint8_t* page, int pitch, int first, int last);
 
 // Outside the presenter lock: shows what was received, or repaints the last picture when asked.
-// The picture is centred, in full screen scaled by the largest whole factor that fits.
-void show_picture(PictureOutput& out, bool fullscreen, bool repaint);
+// The picture is centred in the window and, where the window is larger, scaled by the largest
+// whole factor that fits, so pixels stay square.
+void show_picture(PictureOutput& out, bool repaint);
 
-// The window changed size: its surface is replaced and the whole picture must be received again.
+// The window may have changed size: its real size is asked again, and the whole picture must be
+// received again.
 void picture_output_resized(PictureOutput& out);
+
+// Where a picture of picture_w x picture_h goes in an area of area_w x area_h.
+SDL_Rect picture_target(int picture_w, int picture_h, int area_w, int area_h);

@@ -1,24 +1,23 @@
-#include "platform/renderer_choice.h"
+#include "platform/sdl/renderer_choice.h"
 
 #include <SDL2/SDL.h>
 
 #include <cstring>
 #include <initializer_list>
 
-#include "platform/x11_functions.h"
+#include "platform/sdl/x11_functions.h"
 
 namespace {
 
 // An X server offers direct rendering to OpenGL through Mesa's DRI3 or DRI2, or NVIDIA's own
 // extension. Any other display is assumed to have it.
 bool renders_directly(SDL_Window* window) {
-  void* display = x11_display_of(window);
-  using QueryExtension = int (*)(void*, const char*, int*, int*, int*);
-  auto query = reinterpret_cast<QueryExtension>(x11_function("XQueryExtension"));
-  if (display == nullptr || query == nullptr) return true;
+  const X11Window x11 = x11_window_of(window);
+  const X11Functions* x = x11_functions();
+  if (x11.display == nullptr || x == nullptr) return true;
   for (const char* name : {"DRI3", "DRI2", "NV-GLX"}) {
     int opcode = 0, event = 0, error = 0;
-    if (query(display, name, &opcode, &event, &error)) return true;
+    if (x->query_extension(x11.display, name, &opcode, &event, &error)) return true;
   }
   return false;
 }

@@ -1,18 +1,26 @@
-#include "platform/picture_output.h"
+#include "platform/sdl/picture_output.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/renderer_choice.h"
+#include "platform/sdl/renderer_choice.h"
+#include "platform/sdl/x11_functions.h"
 
 namespace {
 
-// Centred; in full screen scaled by the largest whole factor that fits, so pixels stay square.
-SDL_Rect picture_target(const PictureOutput& out, int out_w, int out_h, bool fullscreen) {
-  int scale = 1;
-  if (fullscreen) scale = std::max(1, std::min(out_w / out.width, out_h / out.height));
-  return {(out_w - out.width * scale) / 2, (out_h - out.height * scale) / 2, out.width * scale,
-          out.height * scale};
+void ask_window_size(PictureOutput& out) {
+  SDL_GetWindowSize(out.window, &out.area_w, &out.area_h);
+  const X11Window x11 = x11_window_of(out.window);
+  const X11Functions* x = x11_functions();
+  if (x11.display == nullptr || x == nullptr) return;
+  unsigned long root = 0;
+  int x_pos = 0, y_pos = 0;
+  unsigned width = 0, height = 0, border = 0, depth = 0;
+  if (x->get_geometry(x11.display, x11.window, &root, &x_pos, &y_pos, &width, &height, &border,
+                      &depth) != 0) {
+    out.area_w = static_cast<int>(width);
+    out.area_h = static_cast<int>(height);
+  }
 }
 
 void copy_lines(uint8_t* to, int to_pitch, const uint8_t* page, int pitch, int first, int last,
@@ -64,7 +72,9 @@ bool receive_into_texture(PictureOutput& out, const uint8_t* page, int pitch, in
 bool receive_into_surface(PictureOutput& out, const uint8_t* page, int pitch, int first, int last) {
   SDL_Surface* surface = SDL_GetWindowSurface(out.window);
   if (surface == nullptr) return false;
-  const bool direct = surface->w == out.width && surface->h == out.height &&
+  // Straight into the surface where the window shows the picture 1:1 from its corner.
+  const bool direct = std::min(surface->w, out.area_w) == out.width &&
+                      std::min(surface->h, out.area_h) == out.height &&
                       surface->format->format == direct_format(out.pixel_format);
   if (direct != out.direct || out.stale) {
     first = 0;  // the lines held elsewhere are not in this surface
@@ -87,7 +97,7 @@ bool receive_into_surface(PictureOutput& out, const uint8_t* page, int pitch, in
   return true;
 }
 
-void show_texture(PictureOutput& out, bool fullscreen, bool repaint) {
+void show_texture(PictureOutput& out, bool repaint) {
   if (out.texture_locked) {
     SDL_UnlockTexture(out.texture);  // an OpenGL renderer uploads the lines here
     out.texture_locked = false;
@@ -96,7 +106,9 @@ void show_texture(PictureOutput& out, bool fullscreen, bool repaint) {
   if (!repaint) return;
   int out_w = out.width, out_h = out.height;
   SDL_GetRendererOutputSize(out.renderer, &out_w, &out_h);
-  const SDL_Rect target = picture_target(out, out_w, out_h, fullscreen);
+  out_w = std::min(out_w, out.area_w);
+  out_h = std::min(out_h, out.area_h);
+  const SDL_Rect target = picture_target(out.width, out.height, out_w, out_h);
   // Black borders only where the picture does not cover the output.
   if (target.w != out_w || target.h != out_h) {
     SDL_SetRenderDrawColor(out.renderer, 0, 0, 0, 255);
@@ -106,7 +118,7 @@ void show_texture(PictureOutput& out, bool fullscreen, bool repaint) {
   SDL_RenderPresent(out.renderer);
 }
 
-void show_surface(PictureOutput& out, bool fullscreen, bool repaint) {
+void show_surface(PictureOutput& out, bool repaint) {
   const bool received = out.first_row >= 0;
   if (!received && !repaint) return;
   SDL_Surface* surface = SDL_GetWindowSurface(out.window);
@@ -118,8 +130,9 @@ void show_surface(PictureOutput& out, bool fullscreen, bool repaint) {
     else
       SDL_UpdateWindowSurface(out.window);
   } else if (out.picture != nullptr) {
-    SDL_Rect target = picture_target(out, surface->w, surface->h, fullscreen);
-    if (target.w != surface->w || target.h != surface->h) SDL_FillRect(surface, nullptr, 0);
+    const int area_w = std::min(surface->w, out.area_w), area_h = std::min(surface->h, out.area_h);
+    SDL_Rect target = picture_target(out.width, out.height, area_w, area_h);
+    if (target.w != area_w || target.h != area_h) SDL_FillRect(surface, nullptr, 0);
     SDL_BlitScaled(out.picture, nullptr, surface, &target);
     SDL_UpdateWindowSurface(out.window);
   }
@@ -136,6 +149,7 @@ bool open_picture_output(PictureOutput& out, SDL_Window* window, Uint32 pixel_fo
   out.width = width;
   out.height = height;
   out.row_bytes = width * SDL_BYTESPERPIXEL(pixel_format);
+  ask_window_size(out);
   if (picture_through_renderer(window)) return open_renderer(out);
   SDL_Surface* surface = SDL_GetWindowSurface(window);
   if (surface == nullptr) return false;
@@ -156,13 +170,20 @@ bool receive_lines(PictureOutput& out, const uint8_t* page, int pitch, int first
                                  : receive_into_surface(out, page, pitch, first, last);
 }
 
-void show_picture(PictureOutput& out, bool fullscreen, bool repaint) {
+void show_picture(PictureOutput& out, bool repaint) {
   if (out.renderer != nullptr)
-    show_texture(out, fullscreen, repaint);
+    show_texture(out, repaint);
   else
-    show_surface(out, fullscreen, repaint);
+    show_surface(out, repaint);
 }
 
 void picture_output_resized(PictureOutput& out) {
+  ask_window_size(out);
   out.stale = true;
+}
+
+SDL_Rect picture_target(int picture_w, int picture_h, int area_w, int area_h) {
+  const int scale = std::max(1, std::min(area_w / picture_w, area_h / picture_h));
+  return {(area_w - picture_w * scale) / 2, (area_h - picture_h * scale) / 2, picture_w * scale,
+          picture_h * scale};
 }

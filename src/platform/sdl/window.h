@@ -1,0 +1,61 @@
+#pragma once
+// What the SDL back end's files share: the settings the window was asked for and the window
+// thread's own state.
+#include <SDL2/SDL.h>
+
+#include <string>
+
+#include "platform/display_driver.h"
+#include "platform/frame_handoff.h"
+#include "platform/sdl/display_input.h"
+#include "platform/sdl/picture_output.h"
+#include "platform/sdl/screen_saver.h"
+
+// The start flags this back end acts on.
+constexpr int WINDOW_FULLSCREEN = 0x01;
+constexpr int WINDOW_FIXED_MODE = 0x04;
+constexpr int WINDOW_BORDERLESS = 0x08;
+constexpr int WINDOW_TOPMOST = 0x20;
+constexpr int WINDOW_THREAD_BOOST = 0x80;
+
+// The window thread's longest wait for the presenter lock before it looks at the running flag
+// again: a finished frame still reaches the window within about 10 ms.
+constexpr int WINDOW_LOCK_WAIT_MS = 10;
+
+// Written by start before the window thread runs; read-only while it runs.
+struct WindowSettings {
+  std::string title;
+  int width = 0;   // the pages' size
+  int height = 0;
+  int window_width = 0;  // the window's own size: the pages' times the start scale
+  int window_height = 0;
+  int flags = 0;
+  Uint32 pixel_format = 0;
+  const DisplayView* view = nullptr;
+};
+extern WindowSettings window_settings;
+
+// Owned by the window thread alone.
+struct Window {
+  SDL_Window* window = nullptr;
+  PictureOutput output;
+  DisplayInput input;
+  ScreenSaverHold screen_saver;
+  bool needs_present = true;
+  bool focused = true;
+  bool minimised = false;
+  bool active = true;
+  bool fullscreen = false;
+  bool toggle_requested = false;
+  int key_modifiers = 0;  // of the last key event, for the text it produces
+};
+
+// The drawing and window threads' meeting point. Never freed, so a window thread left running at
+// exit never touches a destroyed object.
+FrameHandoff& window_handoff();
+
+// The window thread's body.
+void window_thread_main();
+
+// Records the failed step with SDL's own reason, e.g. "no display: No available video device".
+void set_window_error(const char* step);

@@ -1,0 +1,172 @@
+// The window thread: opens the window, then sleeps until a frame is finished, the window system
+// sends something or the ceiling passes, and each time shows the visible page's changed lines and
+// answers the events.
+#include <pthread.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/presenter_lock.h"
+#include "platform/sdl/window.h"
+#include "platform/sdl/window_events.h"
+#include "platform/sdl/x11_functions.h"
+#include "platform/window_start.h"
+
+namespace {
+
+// The longest the window thread sleeps: SDL's event pump also turns SIGINT and SIGTERM into close
+// requests, and a window manager's requests may come without waking the connection.
+constexpr int kCeilingMs = 50;
+
+int display_refresh_rate(SDL_Window* window) {
+  SDL_DisplayMode mode;
+  const int display = SDL_GetWindowDisplayIndex(window);
+  if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) return 0;
+  return mode.refresh_rate;
+}
+
+// Losing the display's connection makes the X library end the process from the window thread,
+// while the drawing thread and the exit handlers still run: a crash. End at once instead, with a
+// line that says why.
+int on_display_connection_lost(void*) {
+  static const char kMessage[] = "intro: lost the connection to the display\n";
+  (void)!write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  _exit(1);
+}
+
+void end_cleanly_when_the_display_goes() {
+  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return;
+  if (const X11Functions* x = x11_functions()) x->set_io_error_handler(on_display_connection_lost);
+}
+
+Uint32 window_flags() {
+  const int flags = window_settings.flags;
+  Uint32 window_flags = 0;
+  if (flags & WINDOW_BORDERLESS) window_flags |= SDL_WINDOW_BORDERLESS;
+  if (flags & WINDOW_TOPMOST) window_flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+  if (flags & WINDOW_FULLSCREEN) window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  // A window manager offers maximising, the way to full screen, only to windows it may resize.
+  if (!(flags & WINDOW_FIXED_MODE)) window_flags |= SDL_WINDOW_RESIZABLE;
+  return window_flags;
+}
+
+void set_icon(SDL_Window* window) {
+  const WindowStart& start = window_start();
+  if (start.icon == nullptr || start.icon_size <= 0) return;
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint32_t*>(start.icon), start.icon_size, start.icon_size, 32, start.icon_size * 4,
+      SDL_PIXELFORMAT_ARGB8888);
+  if (icon == nullptr) return;  // a window without its icon still serves
+  SDL_SetWindowIcon(window, icon);
+  SDL_FreeSurface(icon);
+}
+
+// Centred on the monitor asked for, where it exists; else where the window system likes.
+int window_position() {
+  const int display = window_start().display;
+  if (display < 0 || display >= SDL_GetNumVideoDisplays()) return SDL_WINDOWPOS_CENTERED;
+  return SDL_WINDOWPOS_CENTERED_DISPLAY(display);
+}
+
+bool open_window(Window& w) {
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a close request must not end anything
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) == nullptr) {
+    // Only drivers that put a window on a desktop: without a display SDL would otherwise settle
+    // for an invisible off-screen surface. Wayland only when named, as its client library
+    // complains on stderr when it finds no compositor.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") ? "x11,wayland" : "x11");
+  }
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    set_window_error("no display");
+    return false;
+  }
+  end_cleanly_when_the_display_goes();
+  w.fullscreen = window_settings.flags & WINDOW_FULLSCREEN;
+  const int position = window_position();
+  w.window = SDL_CreateWindow(window_settings.title.c_str(), position, position,
+                              window_settings.window_width, window_settings.window_height,
+                              window_flags());
+  if (w.window == nullptr) {
+    set_window_error("no window");
+    return false;
+  }
+  set_icon(w.window);
+  if (!open_picture_output(w.output, w.window, window_settings.pixel_format, window_settings.width,
+                           window_settings.height)) {
+    set_window_error("no picture output");
+    return false;
+  }
+  w.input = watch_display_input(w.window);
+  const DisplayView& view = *window_settings.view;
+  *view.refresh_rate = display_refresh_rate(w.window);
+  if (*view.refresh_rate <= 0) *view.refresh_rate = 60;
+  hold_off_screen_saver(w.screen_saver, w.window);
+  SDL_RaiseWindow(w.window);
+  return true;
+}
+
+void close_window(Window& w) {
+  restore_screen_saver(w.screen_saver);
+  close_picture_output(w.output);
+  // SDL's video stays initialised until the process ends: quitting it unloads the GL and D-Bus
+  // libraries while they still hold memory, and a later start on a new thread would find SDL's
+  // signal handlers gone.
+  if (w.window != nullptr) SDL_DestroyWindow(w.window);
+}
+
+// Under the presenter lock: hands the span from the first to the last flagged line of the
+// visible page to the picture output and clears the flags. Unflagged lines inside the span go
+// too: the page holds what they show.
+void take_dirty_lines(Window& w) {
+  const DisplayView& view = *window_settings.view;
+  const auto* page = reinterpret_cast<const uint8_t*>(*view.visible_page);
+  if (page == nullptr) return;
+  int first = -1, last = -1;
+  for (int y = 0; y < window_settings.height; ++y) {
+    if (!view.dirty_lines[y]) continue;
+    if (first < 0) first = y;
+    last = y;
+  }
+  if (first < 0 || !receive_lines(w.output, page, view.pitch, first, last)) return;
+  std::memset(view.dirty_lines + first, 0, static_cast<size_t>(last - first + 1));
+}
+
+void run_cycles(Window& w) {
+  FrameHandoff& handoff = window_handoff();
+  bool lock_missed = false;
+  for (;;) {
+    // Events already read from the connection would not wake the wait; lines the lock kept from
+    // the last cycle are fetched as soon as it is free.
+    const int timeout = lock_missed || display_input_queued(w.input) ? 0 : kCeilingMs;
+    if (handoff_wait(handoff, w.input.fd, timeout) & WAKE_STOP) return;
+    SDL_PumpEvents();
+    lock_missed = !try_take_presenter_lock(WINDOW_LOCK_WAIT_MS);
+    if (lock_missed) continue;
+    handoff_fetched(handoff);
+    take_dirty_lines(w);
+    if (w.active) refresh_key_state();
+    handle_events(w);
+    release_presenter_lock();
+    if (w.toggle_requested) toggle_fullscreen(w);
+    // Outside the presenter lock: a synchronised present may block for a whole refresh.
+    show_picture(w.output, w.needs_present);
+    w.needs_present = false;
+  }
+}
+
+}  // namespace
+
+void window_thread_main() {
+  pthread_setname_np(pthread_self(), "window");  // for profilers and the running measurement
+  Window w;
+  const bool opened = open_window(w);
+  if (opened && (window_settings.flags & WINDOW_THREAD_BOOST)) raise_priority(true);
+  handoff_report_start(window_handoff(), opened);
+  if (opened) run_cycles(w);
+  close_window(w);
+  // SDL keeps per-thread data (its error text) that it frees only for threads it started itself.
+  SDL_TLSCleanup();
+}

@@ -1,0 +1,43 @@
+#include "platform/sdl/x11_functions.h"
+
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <dlfcn.h>
+
+namespace {
+
+template <typename Function>
+bool look_up(void* library, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(dlsym(library, name));
+  return function != nullptr;
+}
+
+const X11Functions* load_x11_functions() {
+  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+  if (x11 == nullptr) return nullptr;
+  static X11Functions table;
+  const bool complete = look_up(x11, "XConnectionNumber", table.connection_number) &&
+                        look_up(x11, "XEventsQueued", table.events_queued) &&
+                        look_up(x11, "XQueryExtension", table.query_extension) &&
+                        look_up(x11, "XSetIOErrorHandler", table.set_io_error_handler) &&
+                        look_up(x11, "XGetGeometry", table.get_geometry) &&
+                        look_up(x11, "XGetScreenSaver", table.get_screen_saver) &&
+                        look_up(x11, "XSetScreenSaver", table.set_screen_saver) &&
+                        look_up(x11, "XFlush", table.flush);
+  dlclose(x11);  // only drops this reference: SDL's keeps the library, and the pointers, valid
+  return complete ? &table : nullptr;
+}
+
+}  // namespace
+
+const X11Functions* x11_functions() {
+  static const X11Functions* const table = load_x11_functions();
+  return table;
+}
+
+X11Window x11_window_of(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return {};
+  return {info.info.x11.display, info.info.x11.window};
+}

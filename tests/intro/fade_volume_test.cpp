@@ -1,0 +1,50 @@
+// The music's volume through the exit fade, as the playing engine holds it: full at the frame that
+// saw the close request, one 1/256 step lower each frame, 1/256 at the last, never 0.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "gfx/screen.h"
+#include "intro/sequencer.h"
+#include "music/music.h"
+#include "platform/keyboard.h"
+
+namespace {
+
+TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir("../../data"), 0);  // the intro reads module.xm from its working directory
+  force_display_driver("Null");
+  ASSERT_EQ(start_intro(99, true), 0);
+  ASSERT_NE(MusicChannel, 0u) << "the shipped module did not start";
+
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(run_frame());
+  EXPECT_EQ(music_volume(), 1.0f);
+  push_key(CLOSE_KEY_CODE);
+  std::vector<float> volumes;
+  bool more = true;
+  while (more && volumes.size() < 300) {
+    more = run_frame();
+    volumes.push_back(music_volume());
+  }
+  ASSERT_EQ(volumes.size(), 256u);
+  for (size_t k = 0; k < volumes.size(); ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(volumes[k], static_cast<float>((256 - k) / 256.0));
+    EXPECT_GT(volumes[k], 0.0f);
+  }
+  EXPECT_EQ(volumes.front(), 1.0f);
+  EXPECT_EQ(volumes.back(), 1.0f / 256);
+
+  shutdown_screen();
+  force_display_driver(nullptr);
+  MusicChannel = 0;  // later tests in this process draw as without music
+  ASSERT_EQ(chdir(previous), 0);
+}
+
+}  // namespace

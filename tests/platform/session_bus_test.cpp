@@ -1,0 +1,66 @@
+#include "platform/session_bus.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// A private runtime directory, with a space in its name, and optionally a bus socket in it.
+struct RuntimeDir {
+  std::string path;
+  int socket_fd = -1;
+  RuntimeDir() {
+    char pattern[] = "/tmp/bus dir.XXXXXX";
+    path = mkdtemp(pattern);
+  }
+  void add_bus() {
+    socket_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/bus", path.c_str());
+    ASSERT_EQ(bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  }
+  ~RuntimeDir() {
+    if (socket_fd >= 0) close(socket_fd);
+    unlink((path + "/bus").c_str());
+    rmdir(path.c_str());
+  }
+};
+
+TEST(SessionBus, AnAddressAlreadySetIsKept) {
+  EXPECT_EQ(session_bus_address("unix:path=/run/user/1000/bus", "/nonexistent"),
+            "unix:path=/run/user/1000/bus");
+}
+
+TEST(SessionBus, NoAddressAndNoBusDisablesAutolaunch) {
+  EXPECT_EQ(session_bus_address(nullptr, nullptr), "disabled:");
+  EXPECT_EQ(session_bus_address("", ""), "disabled:");
+  EXPECT_EQ(session_bus_address(nullptr, "relative/dir"), "disabled:");
+  RuntimeDir empty;
+  EXPECT_EQ(session_bus_address(nullptr, empty.path.c_str()), "disabled:");
+}
+
+TEST(SessionBus, ThePerUserBusIsUsedWhereItsSocketExists) {
+  RuntimeDir dir;
+  dir.add_bus();
+  // The space in the directory's name is escaped as D-Bus addresses require.
+  const std::string expected =
+      "unix:path=/tmp/bus%20dir" + dir.path.substr(sizeof "/tmp/bus dir" - 1) + "/bus";
+  EXPECT_EQ(session_bus_address(nullptr, dir.path.c_str()), expected);
+}
+
+TEST(SessionBus, AFileThatIsNoSocketIsNoBus) {
+  RuntimeDir dir;
+  const std::string bus = dir.path + "/bus";
+  std::FILE* f = std::fopen(bus.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_EQ(session_bus_address(nullptr, dir.path.c_str()), "disabled:");
+}
+
+}  // namespace
