@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "gfx/image.h"
+#include "gfx/image_view.h"
 
 // Reads the file into target (null = the screen's work page), converting to the target's pixel
 // format and clipping to its size. palette_out, when given, receives the palette of files of up

@@ -1,13 +1,20 @@
 #pragma once
-// Vectorised versions of the hot 32-bit pixel kernels: the plain span fill (the per-frame clear),
-// the blended span (fade overlay, translucent bars and boxes), the per-pixel alpha row blit (the
-// header strips) and the page copy. Each gives exactly the result of its scalar reference, alpha
-// byte included. One set is chosen once, at first use, from what the processor offers: AVX-512
-// (F and BW), AVX2, SSE2 (every x86-64), or the scalar references on other processors.
+// The hot 32-bit pixel kernels: the plain span fill (the per-frame clear), the blended span (fade
+// overlay, translucent bars and boxes), the per-pixel alpha row blit (the header strips) and the
+// page copy. Each level of the processor's vector unit has its own set; the scalar references
+// here are the rule each of them must match bit for bit, alpha byte included. Nothing here knows
+// about screens or drawing contexts.
 #include <cstddef>
 #include <cstdint>
 
 enum class KernelLevel { Scalar, Sse2, Avx2, Avx512 };
+constexpr KernelLevel kAllKernelLevels[] = {KernelLevel::Scalar, KernelLevel::Sse2,
+                                            KernelLevel::Avx2, KernelLevel::Avx512};
+// By level, as INTRO_KERNELS and the command lines name them.
+constexpr const char* kKernelLevelNames[] = {"scalar", "sse2", "avx2", "avx512"};
+constexpr const char* kernel_level_name(KernelLevel level) {
+  return kKernelLevelNames[static_cast<int>(level)];
+}
 
 struct PixelKernels {
   KernelLevel level;
@@ -22,25 +29,14 @@ struct PixelKernels {
   void (*copy_rows)(uint8_t* dst, const uint8_t* src, size_t row_bytes, int rows, ptrdiff_t pitch);
 };
 
-// The set in use: the widest this processor runs, chosen at the first call.
-const PixelKernels& pixel_kernels();
-// The set of one level, or null when this processor (or this build) cannot run it. For tests and
-// benchmarks, which compare every level against the references.
-const PixelKernels* pixel_kernels_for(KernelLevel level);
-// Makes pixel_kernels() return another level's set from now on (false, and no change, when that
-// level is not available). Write rules chosen before keep their routines until chosen again.
-bool use_pixel_kernels(KernelLevel level);
-
-// The calls the drawing code makes, through the chosen set.
-inline void alpha_blit_row_fast(const uint32_t* src, uint32_t* dst, int count) {
-  pixel_kernels().alpha_blit_row(src, dst, count);
-}
-inline void copy_rows_fast(uint8_t* dst, const uint8_t* src, size_t row_bytes, int rows,
-                           ptrdiff_t pitch) {
-  pixel_kernels().copy_rows(dst, src, row_bytes, rows, pitch);
-}
-
-// Scalar references (the span references live with the write rules).
+// Scalar references, also the oracle of the tests for the faster levels.
+void span_fill_reference(uint8_t* address, int count, uint32_t pixel);
+void span_blend_reference(uint8_t* address, int count, uint32_t pixel);
 void alpha_blit_row_reference(const uint32_t* src, uint32_t* dst, int count);
 void copy_rows_reference(uint8_t* dst, const uint8_t* src, size_t row_bytes, int rows,
                          ptrdiff_t pitch);
+// Copies rows, joined into one copy when they lie back to back (the full-width page copy).
+void copy_rows_joined(uint8_t* dst, const uint8_t* src, size_t row_bytes, int rows,
+                      ptrdiff_t pitch);
+
+extern const PixelKernels ScalarKernels;

@@ -12,6 +12,7 @@
 #include "gfx/bmp_decode.h"
 #include "gfx/bmp_writer.h"
 #include "gfx/error.h"
+#include "gfx/image.h"
 #include "gfx/null_screen.h"
 #include "gfx/screen.h"
 

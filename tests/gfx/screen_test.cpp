@@ -16,7 +16,7 @@ TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
   ASSERT_EQ(set_screen_mode(64, 48, 24, 0, 0xC0, 0), 0);
   EXPECT_EQ(current_screen()->depth, 32);
   EXPECT_EQ(current_screen()->bytes_per_pixel, 4);
-  EXPECT_EQ(current_screen()->page_count, 1);
+  EXPECT_EQ(current_screen()->page_count(), 1);
   ASSERT_EQ(set_screen_mode(64, 48, 15, 2, 0xC0, 0), 0);
   EXPECT_EQ(current_screen()->depth, 16);
   EXPECT_EQ(current_screen()->bytes_per_pixel, 2);
@@ -51,10 +51,10 @@ TEST_F(Screen640, FreshScreenIsBlackWithRebuiltContext) {
   }
   const DrawContext& ctx = draw_context();
   EXPECT_EQ(ctx.work_page, 0);
-  EXPECT_EQ(ctx.clip_x, 0);
-  EXPECT_EQ(ctx.clip_y, 0);
-  EXPECT_EQ(ctx.clip_w, 640);
-  EXPECT_EQ(ctx.clip_h, 480);
+  EXPECT_EQ(ctx.clip.x, 0);
+  EXPECT_EQ(ctx.clip.y, 0);
+  EXPECT_EQ(ctx.clip.w, 640);
+  EXPECT_EQ(ctx.clip.h, 480);
   EXPECT_EQ(ctx.foreground, 0xFFFFFFFFu);
   EXPECT_EQ(ctx.background, 0xFF000000u);
   EXPECT_EQ(ctx.screen_id, s->serial);

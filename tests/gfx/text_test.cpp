@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gfx/draw_context.h"
+#include "gfx/image.h"
 #include "gfx/null_screen.h"
 #include "gfx/screen.h"
 
@@ -21,7 +22,6 @@ class TextTest : public NullScreen {
  protected:
   void SetUp() override {
     NullScreen::SetUp();
-    fill_builtin_font_storage(font_storage());  // earlier tests may have replaced the glyphs
     // A glyph that tells rows and columns apart: row r lights columns 0..r.
     for (int r = 0; r < 8; ++r) font_storage()[8 * 0xFE + r] = static_cast<uint8_t>((2 << r) - 1);
   }

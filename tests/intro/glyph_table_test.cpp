@@ -111,7 +111,6 @@ using GlyphInstall = NullScreen;
 TEST_F(GlyphInstall, ReplacesTheFontsAndKeepsThePalette) {
   uint8_t* storage = font_storage();
   ASSERT_EQ(font_info(0).data, storage);
-  fill_builtin_font_storage(storage);  // an earlier test may have installed the table already
   const Rows palette(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE);
   // Before installing, the built-in code page 437 glyphs are there: 0xC0 is box drawing.
   EXPECT_NE(std::memcmp(storage + 8 * 0xC0, GlyphTable + 8 * 0xC0, 8), 0);
