@@ -68,7 +68,7 @@ int load_from_source(const BmpSource& source, Image target, uint8_t* palette_out
       palette_out[3 * i + 1] = static_cast<uint8_t>(((rgb >> 8) & 0xFF) >> 2);
       palette_out[3 * i + 2] = static_cast<uint8_t>((rgb & 0xFF) >> 2);
     } else {
-      screen->palette[i] = 0xFF000000u | rgb;
+      screen->palette[i] = COLOR_ALPHA | rgb;
     }
   }
   const int result = convert_bmp_rows(source, layout, destination);

@@ -53,7 +53,7 @@ void build_draw_context(DrawContext& ctx, Surface& surface) {
   ctx.rows.resize(static_cast<size_t>(surface.height));
   ctx.saved_clip = ClipRect{0, 0, surface.width, surface.height};
   ctx.foreground = (surface.depth >= 5 && surface.depth <= 8) ? 15u : surface.colour_mask;
-  ctx.background = ctx.foreground & 0xFF000000u;
+  ctx.background = ctx.foreground & COLOR_ALPHA;
   ctx.flags = CONTEXT_FRESH;
   select_target(ctx, nullptr);
   select_write_rule(ctx, OPAQUE_BLACK);

@@ -47,7 +47,7 @@ constexpr int MODE_DEFAULT_COLOUR = static_cast<int>(0x80000000u);
 
 // The colour whose write rule is the plain store: primitives that copy or fill without blending
 // choose their rules with it.
-constexpr Color OPAQUE_BLACK = 0xFF000000u;
+constexpr Color OPAQUE_BLACK = COLOR_ALPHA;
 
 // x, y, width, height of the drawable part of a target.
 struct ClipRect {

@@ -94,6 +94,23 @@ void copy_blit(const uint8_t* src, uint8_t* dst, int width, int height, int src_
   copy_rows(src, dst, width * bpp, height, src_pitch, dst_pitch);
 }
 
+// Room for the header and height rows of pitch bytes, the header on a 16-byte boundary and the
+// raw allocation's address just before it; null when that much cannot be had.
+uint8_t* allocate_image(uint64_t pitch, int height) {
+  const uint64_t pixel_bytes = pitch * static_cast<uint64_t>(height);
+  // The header stores the pitch in 32 bits and rows are addressed with int pitches.
+  if (pitch > INT32_MAX || pixel_bytes > SIZE_MAX - sizeof(ImageHeader) - kPointerRoom - kAlignment)
+    return nullptr;
+  auto* raw = static_cast<uint8_t*>(
+      std::malloc(kPointerRoom + kAlignment + sizeof(ImageHeader) + pixel_bytes));
+  if (!raw) return nullptr;
+  const uintptr_t after_room = reinterpret_cast<uintptr_t>(raw) + kPointerRoom;
+  auto* header_bytes = raw + (((after_room + kAlignment - 1) & ~(kAlignment - 1)) -
+                              reinterpret_cast<uintptr_t>(raw));
+  std::memcpy(header_bytes - sizeof(void*), &raw, sizeof(void*));
+  return header_bytes;
+}
+
 }  // namespace
 
 Image create_image(int width, int height, Color colour, int depth, int flags) {
@@ -119,24 +136,11 @@ Image create_image(int width, int height, Color colour, int depth, int flags) {
   }
 
   const uint64_t pitch = (static_cast<uint64_t>(width) * static_cast<uint64_t>(bpp) + 15) / 16 * 16;
-  const uint64_t pixel_bytes = pitch * static_cast<uint64_t>(height);
-  // The header stores the pitch in 32 bits and rows are addressed with int pitches.
-  if (pitch > INT32_MAX ||
-      pixel_bytes > SIZE_MAX - sizeof(ImageHeader) - kPointerRoom - kAlignment) {
+  uint8_t* header_bytes = allocate_image(pitch, height);
+  if (!header_bytes) {
     set_last_error(ERROR_OUT_OF_MEMORY);
     return nullptr;
   }
-  auto* raw = static_cast<uint8_t*>(
-      std::malloc(kPointerRoom + kAlignment + sizeof(ImageHeader) + pixel_bytes));
-  if (!raw) {
-    set_last_error(ERROR_OUT_OF_MEMORY);
-    return nullptr;
-  }
-  const uintptr_t after_room = reinterpret_cast<uintptr_t>(raw) + kPointerRoom;
-  auto* header_bytes = raw + (((after_room + kAlignment - 1) & ~(kAlignment - 1)) -
-                              reinterpret_cast<uintptr_t>(raw));
-  std::memcpy(header_bytes - sizeof(void*), &raw, sizeof(void*));
-
   ImageHeader header{};
   header.type = IMAGE_TYPE;
   header.bytes_per_pixel = bpp;

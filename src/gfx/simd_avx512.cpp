@@ -96,7 +96,7 @@ GFX_AVX512 void span_fill_avx512(uint8_t* address, int count, uint32_t pixel) {
 GFX_AVX512 void alpha_blit_row_avx512(const uint32_t* src, uint32_t* dst, int count) {
   if (count <= 0) return;
   size_t n = static_cast<size_t>(count);
-  const __m512i alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m512i alpha = _mm512_set1_epi32(static_cast<int>(COLOR_ALPHA));
   for (; n >= 16; n -= 16, src += 16, dst += 16) {
     const __m512i s = _mm512_loadu_si512(src);
     // Sixteen transparent source pixels leave the destination as it is: skip the store.

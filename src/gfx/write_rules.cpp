@@ -46,7 +46,7 @@ void write_span_2(uint8_t* address, int count, uint32_t pixel) {
 
 void select_write_rule(DrawContext& ctx, Color colour) {
   const bool blend = ctx.surface && (ctx.surface->flags & SCREEN_FLAG_BLENDED) &&
-                     ctx.bytes_per_pixel == 4 && (colour & 0xFF000000u) != 0xFF000000u;
+                     ctx.bytes_per_pixel == 4 && !is_opaque(colour);
   if (blend) {
     use_blend_rules(ctx);
   } else {
