@@ -18,7 +18,7 @@ namespace {
 Screen* g_screen = nullptr;
 DrawContext g_context;
 int g_next_serial = 1;
-const char* g_forced_driver = nullptr;
+const DisplayDriver* g_forced_driver = nullptr;
 bool g_exit_hook_registered = false;
 
 bool valid_depth(int depth) {
@@ -50,9 +50,7 @@ std::string program_title() {
 }
 
 const DisplayDriver* choose_driver(int flags) {
-  if (g_forced_driver) {
-    return std::strcmp(g_forced_driver, "Null") == 0 ? &NullDisplayDriver : &SdlDisplayDriver;
-  }
+  if (g_forced_driver) return g_forced_driver;
   return flags == -1 ? &NullDisplayDriver : &SdlDisplayDriver;
 }
 
@@ -163,8 +161,8 @@ DrawContext& draw_context() {
   return g_context;
 }
 
-void force_display_driver(const char* name) {
-  g_forced_driver = name;
+void force_display_driver(const DisplayDriver* driver) {
+  g_forced_driver = driver;
 }
 
 int set_screen_mode(int width, int height, int depth, int pages, int flags, int refresh_rate) {

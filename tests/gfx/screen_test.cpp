@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <limits>
 
 #include "gfx/draw_context.h"
+#include "gfx/keys.h"
 #include "gfx/null_screen.h"
+#include "gfx/primitives.h"
 
 namespace {
 
 TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
-  force_display_driver("Null");
+  force_display_driver(&NullDisplayDriver);
   EXPECT_EQ(set_screen_mode(640, 480, 12, 2, 0xC0, 0), 1);
   EXPECT_EQ(current_screen(), nullptr);
   EXPECT_EQ(set_screen_mode(0, 480, 32, 2, 0xC0, 0), 1);
@@ -38,7 +41,47 @@ TEST(ScreenMode, FlagsMinusOneTurnsBlendingOff) {
   shutdown_screen();
 }
 
+// A back end that only counts how deep the presenter lock is held.
+int g_presenter_locks = 0;
+const DisplayDriver kCountingDriver = {
+    "Counting",
+    [](const char*, int, int, int, int, int, const DisplayView*) { return 0; },
+    [] {},
+    [] { ++g_presenter_locks; },
+    [] { --g_presenter_locks; },
+    nullptr};
+
+TEST(ScreenLock, OnlyTheOutermostLevelTakesAndReleasesThePresenterLock) {
+  force_display_driver(&kCountingDriver);
+  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, 0xC0, 0), 0);
+  lock_screen();
+  lock_screen();
+  EXPECT_EQ(g_presenter_locks, 1);
+  unlock_screen_only();
+  EXPECT_EQ(g_presenter_locks, 1);
+  unlock_screen_only();
+  EXPECT_EQ(g_presenter_locks, 0);
+  draw_line(nullptr, 0, 0, 63, 47, 0x80FFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(g_presenter_locks, 0);
+  lock_screen();
+  shutdown_screen();  // a lock still held is released before the back end stops
+  EXPECT_EQ(g_presenter_locks, 0);
+  force_display_driver(nullptr);
+}
+
 using Screen640 = NullScreen;
+
+TEST_F(Screen640, KeyDownReadsHeldKeysAndNothingOutsideTheTable) {
+  current_screen()->key_state[56] = 1;
+  EXPECT_EQ(key_down(56), -1);
+  EXPECT_EQ(key_down(62), 0);
+  for (int scan = -300; scan < 0; ++scan) ASSERT_EQ(key_down(scan), 0) << scan;
+  for (int scan = 128; scan < 400; ++scan) ASSERT_EQ(key_down(scan), 0) << scan;
+  EXPECT_EQ(key_down(INT_MIN), 0);
+  EXPECT_EQ(key_down(INT_MAX), 0);
+  shutdown_screen();
+  EXPECT_EQ(key_down(56), 0);
+}
 
 TEST_F(Screen640, FreshScreenIsBlackWithRebuiltContext) {
   const Screen* s = current_screen();
@@ -75,8 +118,10 @@ TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
   unlock_screen(1, 0);
   EXPECT_EQ(s->lock_count, 0);
 
+  clear_dirty();
   EXPECT_EQ(set_pages(0, 1), 0);  // previous: visible 0, work 0
   EXPECT_EQ(s->visible_index, 1);
+  EXPECT_EQ(dirty_count(), 480);  // another page shown: all of it is new
   clear_dirty();
   EXPECT_EQ(set_pages(0, 1), 256);  // page 1 already shown: nothing marked
   EXPECT_EQ(dirty_count(), 0);
