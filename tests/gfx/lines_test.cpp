@@ -105,7 +105,7 @@ TEST_F(Lines, DashPatternStaysAnchoredAtTheFirstPoint) {
 
 TEST_F(Lines, PlotPixelRoundsAndClips) {
   plot_pixel(nullptr, 639.4f, 0, 0xFFD0D0D0u, 4, 0);
-  plot_pixel(nullptr, 639.5f, 1, 0xFFD0D0D0u, 4, 0);
+  plot_pixel(nullptr, 639.5f, 10, 0xFFD0D0D0u, 4, 0);  // x 640: off the page, not on row 11
   plot_pixel(nullptr, -0.4f, 2, 0xFFD0D0D0u, 4, 0);
   plot_pixel(nullptr, -0.5f, 3, 0xFFD0D0D0u, 4, 0);
   EXPECT_EQ(pixel(0, 639, 0), 0xFFD0D0D0u);
