@@ -88,7 +88,7 @@ GFX_AVX2 void alpha_blit_row_avx2(const uint32_t* src, uint32_t* dst, int count)
     auto* dp = reinterpret_cast<__m256i*>(dst + x);
     _mm256_storeu_si256(dp, blit_lanes(s, _mm256_loadu_si256(dp)));
   }
-  alpha_blit_row_reference(src + x, dst + x, count - x);
+  blit_tail(src + x, dst + x, count - x);
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ GFX_AVX512 void alpha_blit_row_avx512(const uint32_t* src, uint32_t* dst, int co
     dst += 8;
     n -= 8;
   }
-  alpha_blit_row_reference(src, dst, static_cast<int>(n));
+  blit_tail(src, dst, static_cast<int>(n));
 }
 
 }  // namespace

@@ -51,6 +51,13 @@ inline void store_pixel(void* p, uint32_t v) {
 inline void blend_one(void* p, uint32_t pixel, uint32_t a) {
   store_pixel(p, blend_pixel(pixel, load_pixel(p), a));
 }
+// The last few pixels of an alpha blit row, each by its own alpha.
+inline void blit_tail(const uint32_t* src, uint32_t* dst, int count) {
+  for (int x = 0; x < count; ++x) {
+    const uint32_t a = src[x] >> 24;
+    if (a != 0) dst[x] = blend_pixel(src[x], dst[x], a);
+  }
+}
 
 // ---- 128 bits: four pixels ----
 

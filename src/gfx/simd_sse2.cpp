@@ -58,7 +58,7 @@ void alpha_blit_row_sse2(const uint32_t* src, uint32_t* dst, int count) {
     auto* dp = reinterpret_cast<__m128i*>(dst + x);
     _mm_storeu_si128(dp, blit_lanes(s, _mm_loadu_si128(dp)));
   }
-  alpha_blit_row_reference(src + x, dst + x, count - x);
+  blit_tail(src + x, dst + x, count - x);
 }
 
 }  // namespace
