@@ -190,6 +190,9 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     args = parser.parse_args()
 
+    # Named once, so that the table says which tree was mutated even if HEAD moves meanwhile.
+    commit = subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", args.rev], check=True,
+                            stdout=subprocess.PIPE, text=True).stdout.strip()
     chosen = MUTANTS
     if args.only:
         wanted = set(args.only.split(","))
@@ -199,7 +202,7 @@ def main():
     tree = os.path.join(work, "tree")
     if not os.path.exists(tree):
         os.makedirs(tree)
-        export_tree(args.rev, tree)
+        export_tree(commit, tree)
         status, output = configure(tree)
         if status != 0:
             print(output)
@@ -232,7 +235,7 @@ def main():
         print(f"{ident}: {result} {by} ({time.time() - started:.0f} s)", file=sys.stderr, flush=True)
     build(tree, args.jobs)  # leave the scratch tree unmutated
 
-    print(f"mutants of {args.rev} ({subprocess.run(['git', '-C', ROOT, 'rev-parse', '--short', args.rev], stdout=subprocess.PIPE, text=True).stdout.strip()})")
+    print(f"mutants of {args.rev} ({commit})")
     header = ("id", "where", "fault", "result", "caught by")
     widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(5)]
     for row in [header, tuple("-" * w for w in widths)] + rows:
