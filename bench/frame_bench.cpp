@@ -23,7 +23,7 @@ constexpr uint32_t kSeed = 12345;
 constexpr int kFadeFrames = 256;
 
 void start() {
-  force_display_driver(&NullDisplayDriver);
+  force_display_driver("Null");
   if (start_intro(kSeed, false) != 0) std::abort();
 }
 

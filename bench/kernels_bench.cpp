@@ -66,7 +66,7 @@ void setup() {
 
   // The intro's own loader fills the header, as in the intro; without the file (run elsewhere
   // than data/) a picture with the same mix of transparent, opaque and translucent pixels.
-  force_display_driver(&NullDisplayDriver);
+  force_display_driver("Null");
   set_screen_mode(kWidth, kHeight, 32, 2, SCREEN_BLENDED_PRIMITIVES, 0);
   Image header = create_image(kStripWidth, kHeaderRows, 0, 0, IMAGE_DEFAULT_FILL);
   const ImageView view = image_view(header, 4);

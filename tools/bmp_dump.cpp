@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   }
   if (!input) return usage();
 
-  force_display_driver(&NullDisplayDriver);
+  force_display_driver("Null");
   if (set_screen_mode(640, 480, 32, 2, 0xC0, 0) != 0) {
     std::fprintf(stderr, "bmp_dump: cannot open the screen\n");
     return 1;

@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
 
   std::fprintf(stderr, "render_frames: pixel kernels %s\n", pixel_kernels().name);
   // The window-less back end, with the intro's own flags so blending is on as in the window.
-  force_display_driver(&NullDisplayDriver);
+  force_display_driver("Null");
   if (start_intro(static_cast<uint32_t>(seed), false) != 0) {
     std::fprintf(stderr, "render_frames: cannot open the screen\n");
     return 1;

@@ -161,7 +161,13 @@ DrawContext& draw_context() {
   return g_context;
 }
 
-void force_display_driver(const DisplayDriver* driver) {
+void force_display_driver(const char* name) {
+  if (!name) return force_display_driver_table(nullptr);
+  force_display_driver_table(std::strcmp(name, "Null") == 0 ? &NullDisplayDriver
+                                                            : &SdlDisplayDriver);
+}
+
+void force_display_driver_table(const DisplayDriver* driver) {
   g_forced_driver = driver;
 }
 

@@ -50,10 +50,12 @@ DrawContext& draw_context();
 int set_screen_mode(int width, int height, int depth, int pages, int flags, int refresh_rate);
 void shutdown_screen();
 
-// Makes every later set_screen_mode start this back end whatever its flags say; null restores
-// the normal choice. For tools and tests that must draw exactly what the window would show
-// without opening one (NullDisplayDriver), or that watch what the screen asks of its back end.
-void force_display_driver(const DisplayDriver* driver);
+// Makes every later set_screen_mode start the named back end ("Null" or "SDL") whatever its
+// flags say; null restores the normal choice. For tools and tests that must draw exactly what the
+// window would show without opening one.
+void force_display_driver(const char* name);
+// The same with any back end's table, for tests that watch what the screen asks of it.
+void force_display_driver_table(const DisplayDriver* driver);
 
 void lock_screen();
 void unlock_screen(int first_line, int last_line);

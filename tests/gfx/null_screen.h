@@ -12,7 +12,7 @@ class NullScreen : public ::testing::Test {
  protected:
   void SetUp() override {
     reset_font_storage();  // an earlier test may have written other glyphs over the fonts
-    force_display_driver(&NullDisplayDriver);
+    force_display_driver("Null");
     ASSERT_EQ(
         set_screen_mode(640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST, 0),
         0);

@@ -12,7 +12,7 @@
 namespace {
 
 TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
-  force_display_driver(&NullDisplayDriver);
+  force_display_driver("Null");
   EXPECT_EQ(set_screen_mode(640, 480, 12, 2, 0xC0, 0), 1);
   EXPECT_EQ(current_screen(), nullptr);
   EXPECT_EQ(set_screen_mode(0, 480, 32, 2, 0xC0, 0), 1);
@@ -52,7 +52,7 @@ const DisplayDriver kCountingDriver = {
     nullptr};
 
 TEST(ScreenLock, OnlyTheOutermostLevelTakesAndReleasesThePresenterLock) {
-  force_display_driver(&kCountingDriver);
+  force_display_driver_table(&kCountingDriver);
   ASSERT_EQ(set_screen_mode(64, 48, 32, 2, 0xC0, 0), 0);
   lock_screen();
   lock_screen();

@@ -11,7 +11,7 @@ namespace {
 class Sequencer : public ::testing::Test {
  protected:
   void SetUp() override {
-    force_display_driver(&NullDisplayDriver);
+    force_display_driver("Null");
     ASSERT_EQ(start_intro(1234, false), 0);
   }
   void TearDown() override {
