@@ -3,26 +3,39 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: run test setup build build-asan bench fuzz clean
+.PHONY: run test setup setup-run build build-intro build-asan package bench fuzz clean
 
 setup:
-	@scripts/setup.sh
+	@scripts/setup.sh all
+
+setup-run:
+	@scripts/setup.sh run
+
+# Only the intro: no tests or benchmarks configured, no test packages installed.
+build-intro: setup-run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target intro
 
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DINTRO_BENCH=ON >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: setup
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DINTRO_SANITIZE=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-run: build
-	cd data && ../$(BUILD)/intro
+# The intro finds its data beside itself, so it runs from anywhere.
+run: build-intro
+	./$(BUILD)/intro
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 	scripts/run_fuzz.sh
+
+# The Debian package intro_VERSION_amd64.deb in the build tree.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	scripts/run_bench.sh $(BUILD)

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the intro and the tests need; only what is missing.
+# Installs the Debian packages that are missing: `setup.sh run` only what building and running the
+# intro needs, `setup.sh` (or `setup.sh all`) also everything the tests, tools and package checks
+# need.
 set -euo pipefail
-packages=(
-  build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
-  libsdl2-dev libopenmpt-dev libkissfft-dev libgtest-dev libbenchmark-dev libpixman-1-dev
-  xvfb xdotool x11-utils python3
+run_packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev libkissfft-dev)
+test_packages=(
+  clang libclang-rt-14-dev clang-format libgtest-dev libbenchmark-dev libpixman-1-dev
+  xvfb xdotool x11-utils python3 desktop-file-utils appstream man-db lintian
 )
+packages=("${run_packages[@]}")
+[ "${1:-all}" = run ] || packages+=("${test_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

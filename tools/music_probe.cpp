@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "music/analysis.h"
 #include "music/frame_ring.h"
 #include "music/module_player.h"
+#include "support/data_file.h"
 
 namespace {
 
@@ -88,13 +88,12 @@ int main(int argc, char** argv) {
   }
   if (module_path == nullptr || seconds <= 0.0) return usage();
 
-  std::ifstream file(module_path, std::ios::binary);
-  if (!file) {
-    std::fprintf(stderr, "error: cannot open '%s'\n", module_path);
+  std::vector<char> bytes;
+  std::string why;
+  if (!read_data_file(module_path, MAX_MODULE_BYTES, bytes, &why)) {
+    std::fprintf(stderr, "error: cannot open '%s': %s\n", module_path, why.c_str());
     return 1;
   }
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(file),
-                                std::istreambuf_iterator<char>()};
   ModulePlayer* player = create_module_player(bytes.data(), bytes.size());
   if (player == nullptr) {
     std::fprintf(stderr, "error: '%s' is not a module that can be played\n", module_path);

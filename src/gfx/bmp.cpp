@@ -10,6 +10,7 @@
 #include "gfx/error.h"
 #include "gfx/screen.h"
 #include "gfx/write_rules.h"
+#include "support/data_file.h"
 
 namespace {
 
@@ -85,7 +86,8 @@ int load_bmp(const char* file_name, Image target, uint8_t* palette_out) {
   if (!file_name) return set_last_error(ERROR_FILE_NOT_OPENABLE);
   // '/' is already the native separator here, so the name is only cut to its usable length.
   const std::string name(file_name, strnlen(file_name, kMaxNameBytes));
-  std::FILE* file = std::fopen(name.c_str(), "rb");
+  // Directories, FIFOs and devices count as not openable; opening them never blocks.
+  std::FILE* file = open_data_file(name.c_str(), MAX_BMP_FILE_BYTES, nullptr);
   if (!file) return set_last_error(ERROR_FILE_NOT_OPENABLE);
 
   int result;

@@ -5,6 +5,9 @@
 
 #include "gfx/image_view.h"
 
+// Larger than any real picture: a bigger file is refused unread.
+constexpr uint64_t MAX_BMP_FILE_BYTES = 256u << 20;
+
 // Reads the file into target (null = the screen's work page), converting to the target's pixel
 // format and clipping to its size. palette_out, when given, receives the palette of files of up
 // to 8 bits per pixel as 3 bytes per entry (red, green, blue, each >> 2; room for 256 entries)

@@ -1,21 +1,22 @@
 // The intro: opens its window, plays its music and draws its effects until asked to close.
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
+#include <string>
 
-#include "intro/sequencer.h"
-#include "platform/display_driver.h"
-#include "platform/timing.h"
+#include "intro/command_line.h"
+#include "intro/launch.h"
 
-int main() {
-  // The clock's whole seconds, low 32 bits, so every run's starfield differs.
-  const double now = timer_seconds();
-  const auto seed = static_cast<uint32_t>(static_cast<uint64_t>(std::trunc(now > 0 ? now : 0)));
-  if (start_intro(seed, true) != 0) {
-    std::fprintf(stderr, "intro: cannot open the window: %s\n", display_error());
-    return 1;
+int main(int argc, char** argv) {
+  IntroOptions options;
+  std::string message;
+  switch (parse_command_line(argc, argv, options, message)) {
+    case COMMAND_LINE_DONE:
+      std::fputs(message.c_str(), stdout);
+      return 0;
+    case COMMAND_LINE_BAD:
+      std::fprintf(stderr, "%s\n", message.c_str());
+      return 2;
+    case COMMAND_LINE_RUN:
+      break;
   }
-  while (run_frame()) {
-  }
-  return 0;
+  return run_intro(options);
 }

@@ -20,6 +20,8 @@
 #include "support/random.h"
 
 int32_t FrameCounter = 0;
+int ScreenStartFlags = 0;
+int ScreenFrameRate = 0;
 
 namespace {
 
@@ -46,10 +48,11 @@ bool close_request_seen() {
 
 int start_intro(uint32_t seed, bool with_music) {
   seed_random(seed);
-  MusicFileName = "module.xm";
-  if (with_music) begin_loading_music();  // decoded while the window opens
-  const int opened =
-      set_screen_mode(640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST, 0);
+  if (MusicFileName.empty()) MusicFileName = "module.xm";  // unless the launcher found or named one
+  if (with_music) begin_loading_music();                   // decoded while the window opens
+  const int opened = set_screen_mode(
+      640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST | ScreenStartFlags,
+      ScreenFrameRate);
   if (opened != 0) return opened;
   print_text("loading...", true);
   install_glyph_table();
@@ -94,6 +97,10 @@ bool run_frame() {
   set_pages(0, 1);
   copy_page(0, 1);
   return fade_frames_left > 0;
+}
+
+void request_close() {
+  close_requested = true;
 }
 
 FadeState fade_state() {

@@ -3,6 +3,10 @@
 #include <cstdint>
 
 extern int32_t FrameCounter;
+// Set before start_intro by the launcher: added to the screen's start flags (SCREEN_FULLSCREEN
+// for a start in full screen), and the frame rate asked of the screen (0: the display's refresh).
+extern int ScreenStartFlags;
+extern int ScreenFrameRate;
 
 // Start-up after seeding: opens the screen, prepares every effect and, when with_music is set,
 // starts the music. Returns set_screen_mode's result (0 = the screen is open).
@@ -14,6 +18,9 @@ void draw_frame();
 // One pass of the frame loop: draw_frame, then pace and show the page. False once the 256th fade
 // frame has been presented.
 bool run_frame();
+
+// Starts the exit fade as a close request would (for a run that ends by itself).
+void request_close();
 
 // Overlay alpha and music volume of the frame being faded (for inspection by tools and tests).
 struct FadeState {

@@ -92,6 +92,11 @@ void set_player_volume(ModulePlayer* player, float volume) {
   player->target_volume.store(volume, std::memory_order_relaxed);
 }
 
+void start_player_volume(ModulePlayer* player, float volume) {
+  set_player_volume(player, volume);
+  player->current_volume = player->target_volume.load(std::memory_order_relaxed);
+}
+
 FrameRing& player_ring(ModulePlayer* player) {
   return player->ring;
 }

@@ -9,6 +9,8 @@
 #include "music/frame_ring.h"
 
 constexpr int PLAYER_RATE = 44100;
+// Larger than any real module: a bigger file is refused unread.
+constexpr uint64_t MAX_MODULE_BYTES = 64u << 20;
 
 struct ModulePlayer;
 
@@ -33,6 +35,9 @@ void seek_module(ModulePlayer* player, double seconds);
 // Linear gain 0..1 (clamped) reached by the end of the next rendered block; any thread may
 // call it.
 void set_player_volume(ModulePlayer* player, float volume);
+
+// Sets the gain at once, without a ramp from the previous one: only before any block is rendered.
+void start_player_volume(ModulePlayer* player, float volume);
 
 // The frames rendered so far, before the volume.
 FrameRing& player_ring(ModulePlayer* player);

@@ -1,7 +1,6 @@
 #include "music/music.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "music/audio_output.h"
 #include "music/frame_ring.h"
 #include "music/module_player.h"
+#include "support/data_file.h"
 
 std::string MusicFileName;
 uint32_t MusicChannel = 0;
@@ -34,6 +34,7 @@ struct Playback {
 };
 
 Playback playback;
+float master_volume = 1.0f;
 
 // A module decoded ahead of start_music, while the window opens.
 struct Preload {
@@ -49,17 +50,13 @@ struct Preload {
 
 Preload preload;
 
-bool read_file(const std::string& name, std::vector<char>& bytes) {
-  std::ifstream file(name, std::ios::binary);
-  if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
-}
-
-ModulePlayer* load_module_player(const std::string& name) {
+ModulePlayer* load_module_player(const std::string& name, std::string* why) {
   std::vector<char> bytes;
-  if (!read_file(name, bytes)) return nullptr;
-  return create_module_player(bytes.data(), bytes.size());
+  if (!read_data_file(name.c_str(), MAX_MODULE_BYTES, bytes, why)) return nullptr;
+  ModulePlayer* player = create_module_player(bytes.data(), bytes.size());
+  if (player == nullptr && why != nullptr)
+    *why = bytes.empty() ? "is empty" : "is not a module that can be played";
+  return player;
 }
 
 // The preloaded module if it is of this file, otherwise one loaded now.
@@ -69,7 +66,7 @@ ModulePlayer* take_module_player(const std::string& name) {
   preload.player = nullptr;
   if (player != nullptr && preload.name == name) return player;
   destroy_module_player(player);
-  return load_module_player(name);
+  return load_module_player(name, nullptr);
 }
 
 bool playing(uint32_t channel) {
@@ -88,16 +85,27 @@ void begin_loading_music() {
   if (playback.player != nullptr || preload.worker.joinable() || preload.player != nullptr) return;
   preload.name = MusicFileName;
   try {
-    preload.worker = std::thread([] { preload.player = load_module_player(preload.name); });
+    preload.worker =
+        std::thread([] { preload.player = load_module_player(preload.name, nullptr); });
   } catch (const std::system_error&) {
     // No thread to spare: start_music loads it itself.
   }
+}
+
+bool load_music(std::string* why) {
+  if (playback.player != nullptr) return true;
+  if (preload.worker.joinable()) preload.worker.join();
+  destroy_module_player(preload.player);
+  preload.name = MusicFileName;
+  preload.player = load_module_player(preload.name, why);
+  return preload.player != nullptr;
 }
 
 void start_music() {
   if (playback.player != nullptr) return;
   playback.player = take_module_player(MusicFileName);
   if (playback.player == nullptr) return;
+  start_player_volume(playback.player, master_volume);
   playback.output = open_audio_output(playback.player);
   if (playback.output == nullptr) {
     destroy_module_player(playback.player);
@@ -110,7 +118,20 @@ void start_music() {
 
 void set_music_volume(float volume) {
   if (!playing(MusicChannel)) return;
-  set_player_volume(playback.player, volume);
+  set_player_volume(playback.player, volume * master_volume);
+}
+
+void set_music_master_volume(float volume) {
+  master_volume = volume >= 0.0f ? std::min(volume, 1.0f) : 0.0f;  // also NaN
+}
+
+double music_length_seconds() {
+  return playing(MusicChannel) ? module_duration_seconds(playback.player) : 0.0;
+}
+
+double music_heard_seconds() {
+  if (!playing(MusicChannel)) return 0.0;
+  return static_cast<double>(audible_output_frame(playback.output)) / PLAYER_RATE;
 }
 
 uint32_t music_level(uint32_t channel) {

@@ -22,6 +22,7 @@
 #include "platform/retrace_pacer.h"
 #include "platform/scan_codes.h"
 #include "platform/sdl_key_events.h"
+#include "platform/window_start.h"
 #include "platform/x11_functions.h"
 
 namespace {
@@ -110,6 +111,16 @@ void raise_priority(bool raised) {
   (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), raised ? -5 : 0);
 }
 
+void set_icon(SDL_Window* window, const WindowStart& start) {
+  if (start.icon == nullptr || start.icon_size <= 0) return;
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint32_t*>(start.icon), start.icon_size, start.icon_size, 32, start.icon_size * 4,
+      SDL_PIXELFORMAT_ARGB8888);
+  if (icon == nullptr) return;  // a window without its icon still serves
+  SDL_SetWindowIcon(window, icon);
+  SDL_FreeSurface(icon);
+}
+
 int display_refresh_rate(SDL_Window* window) {
   SDL_DisplayMode mode;
   const int display = SDL_GetWindowDisplayIndex(window);
@@ -154,13 +165,18 @@ bool open_window(Window& w) {
   if (settings.flags & kTopmost) window_flags |= SDL_WINDOW_ALWAYS_ON_TOP;
   if (settings.flags & kFullscreen) window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   w.fullscreen = settings.flags & kFullscreen;
+  const WindowStart& start = window_start();
+  const int display = start.display < SDL_GetNumVideoDisplays() ? start.display : -1;
+  const int position =
+      display >= 0 ? SDL_WINDOWPOS_CENTERED_DISPLAY(display) : SDL_WINDOWPOS_CENTERED;
   w.window =
-      SDL_CreateWindow(settings.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                       settings.width, settings.height, window_flags);
+      SDL_CreateWindow(settings.title.c_str(), position, position, settings.width * start.scale,
+                       settings.height * start.scale, window_flags);
   if (w.window == nullptr) {
     set_error("no window");
     return false;
   }
+  set_icon(w.window, start);
   if (!open_picture_output(w.output, w.window, settings.pixel_format, settings.width,
                            settings.height)) {
     set_error("no picture output");
@@ -323,7 +339,8 @@ void toggle_fullscreen(Window& w) {
 
 // Outside the presenter lock: a synchronised present may block for a whole refresh.
 void present(Window& w) {
-  show_picture(w.output, w.fullscreen, w.needs_present);
+  // A scaled window shows the picture scaled like full screen does.
+  show_picture(w.output, w.fullscreen || window_start().scale > 1, w.needs_present);
   w.needs_present = false;
 }
 
@@ -374,7 +391,7 @@ void window_main() {
   SDL_TLSCleanup();
 }
 
-int sdl_start(const char* title, int width, int height, int depth, int /*refresh_rate*/, int flags,
+int sdl_start(const char* title, int width, int height, int depth, int refresh_rate, int flags,
               const DisplayView* view) {
   Shared& s = shared();
   error_text[0] = 0;
@@ -422,7 +439,9 @@ int sdl_start(const char* title, int width, int height, int depth, int /*refresh
     window_thread = nullptr;
     return 1;
   }
-  pacer = RetracePacer{refresh_period_ns(*view->refresh_rate), 0, false};
+  // A requested rate paces the frames instead of the display's refresh.
+  pacer = RetracePacer{refresh_period_ns(refresh_rate > 0 ? refresh_rate : *view->refresh_rate), 0,
+                       false};
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "gfx/bmp.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -296,7 +297,11 @@ TEST_F(BmpLoad, FilesByNameAndTheirErrors) {
   EXPECT_EQ(pixel_at(image, 29, 0), 0xFF000000u | raw_rgb(29, 19));
   EXPECT_EQ(load_bmp((dir / "missing.bmp").string().c_str(), image, nullptr), 2);
   EXPECT_EQ(last_error(), 2);
-  EXPECT_EQ(load_bmp(dir.string().c_str(), image, nullptr), 3);  // a directory reads as nothing
+  // A directory or a FIFO is no picture file: not openable, and never waited on.
+  EXPECT_EQ(load_bmp(dir.string().c_str(), image, nullptr), 2);
+  const std::string fifo = (dir / "fifo.bmp").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(load_bmp(fifo.c_str(), image, nullptr), 2);
   std::filesystem::remove_all(dir);
 }
 

@@ -1,6 +1,7 @@
 // The thin layer with no music: every call harmless, nothing printed, nothing written.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,7 +20,12 @@ TEST(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
     file << "Extended Module: broken";
     for (int i = 0; i < 300; ++i) file.put(static_cast<char>(i * 37));
   }
-  for (const std::string& name : {std::string("no_such_module.xm"), corrupt}) {
+  // A directory or a FIFO under the name must neither throw nor block the loading.
+  const std::string directory = corrupt + ".dir";
+  const std::string fifo = corrupt + ".fifo";
+  std::filesystem::create_directory(directory);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {std::string("no_such_module.xm"), corrupt, directory, fifo}) {
     SCOPED_TRACE(name);
     MusicFileName = name;
     testing::internal::CaptureStderr();
@@ -37,6 +43,20 @@ TEST(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   }
   std::filesystem::remove(corrupt);
+  std::filesystem::remove(directory);
+  std::filesystem::remove(fifo);
+}
+
+TEST(MusicLayer, LoadingNowSaysWhyAFileIsNoModule) {
+  std::string why;
+  MusicFileName = "/";
+  EXPECT_FALSE(load_music(&why));
+  EXPECT_EQ(why, "is a directory");
+  MusicFileName = "../../data/header.bmp";
+  EXPECT_FALSE(load_music(&why));
+  EXPECT_EQ(why, "is not a module that can be played");
+  MusicFileName = "../../data/module.xm";
+  EXPECT_TRUE(load_music(&why));
 }
 
 TEST(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {

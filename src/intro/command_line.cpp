@@ -1,0 +1,217 @@
+#include "intro/command_line.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#ifndef INTRO_VERSION
+#define INTRO_VERSION "unknown"
+#endif
+
+namespace {
+
+// Keys of the options without a short letter, above every character.
+enum : int {
+  OPT_HEADER = 256,
+  OPT_SCALE,
+  OPT_DISPLAY,
+  OPT_RATE,
+  OPT_VOLUME,
+  OPT_SEED,
+  OPT_ONCE,
+};
+
+struct OptionRow {
+  const char* name;
+  int key;            // a letter for a short option too, else one of the OPT_ keys
+  const char* value;  // the value's name in the help, null for a flag
+  const char* help;
+};
+
+// One row per option: getopt's table, the short letters and the help all come from here.
+constexpr OptionRow kOptions[] = {
+    {"help", 'h', nullptr, "show this help and end"},
+    {"version", 'V', nullptr, "show the version and end"},
+    {"module", 'm', "FILE", "play this module instead of module.xm"},
+    {"header", OPT_HEADER, "FILE", "show this picture instead of header.bmp"},
+    {"fullscreen", 'f', nullptr, "start in full screen (Alt+Enter toggles)"},
+    {"window", 'w', nullptr, "start in a window (the default)"},
+    {"scale", OPT_SCALE, "N", "a window N times 640x480, each pixel N by N (1 to 8)"},
+    {"display", OPT_DISPLAY, "N", "open on monitor N, counted from 0"},
+    {"rate", OPT_RATE, "HZ", "draw HZ frames per second instead of the display's refresh"},
+    {"volume", OPT_VOLUME, "PERCENT", "music volume, 0 to 100 (default 100)"},
+    {"seed", OPT_SEED, "N", "seed of the starfield instead of the clock"},
+    {"once", OPT_ONCE, nullptr, "fade out and end after one pass of the music"},
+};
+
+std::string usage_text() {
+  std::string text =
+      "Usage: intro [OPTION]... [FILE.xm]\n"
+      "Plays a music module and draws the intro's effects until Alt+F4 or the close button.\n"
+      "\n";
+  for (const OptionRow& row : kOptions) {
+    std::string left = "      --";
+    if (row.key < 256) left = std::string("  -") + static_cast<char>(row.key) + ", --";
+    left += row.name;
+    if (row.value != nullptr) left = left + ' ' + row.value;
+    if (left.size() < 24) left.resize(24, ' ');
+    text += left + ' ' + row.help + '\n';
+  }
+  text +=
+      "\n"
+      "Without FILE the files module.xm and header.bmp are looked for in the working directory,\n"
+      "then in the installed data directory. Exit status: 0 after the fade, 1 when a named file\n"
+      "or the window cannot be opened, 2 for a bad command line.\n";
+  return text;
+}
+
+// The whole text as a whole number in [low, high].
+bool parse_number(const char* text, long long low, long long high, long long& number) {
+  if (text == nullptr || *text == '\0') return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long value = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
+  number = value;
+  return true;
+}
+
+std::string bad_line(const std::string& what) {
+  return "intro: " + what + " (try 'intro --help')";
+}
+
+// A value option: its number, or a BAD message naming it and the range.
+bool take_number(const char* option, const char* text, long long low, long long high,
+                 long long& number, std::string& message) {
+  if (parse_number(text, low, high, number)) return true;
+  message = bad_line("--" + std::string(option) + ": '" + text + "' is not a whole number from " +
+                     std::to_string(low) + " to " + std::to_string(high));
+  return false;
+}
+
+const char* option_name(int key) {
+  for (const OptionRow& row : kOptions)
+    if (row.key == key) return row.name;
+  return "";
+}
+
+// Applies one parsed option; false with message set for a bad value.
+bool apply_option(int key, const char* value, IntroOptions& options, std::string& message) {
+  long long number = 0;
+  const char* name = option_name(key);
+  if (value != nullptr && *value == '\0') {
+    message = bad_line("--" + std::string(name) + ": the file name is empty");
+    return false;
+  }
+  switch (key) {
+    case 'm':
+      options.module_file = value;
+      return true;
+    case OPT_HEADER:
+      options.header_file = value;
+      return true;
+    case 'f':
+      options.fullscreen = true;
+      return true;
+    case 'w':
+      options.fullscreen = false;
+      return true;
+    case OPT_SCALE:
+      if (!take_number(name, value, 1, 8, number, message)) return false;
+      options.scale = static_cast<int>(number);
+      return true;
+    case OPT_DISPLAY:
+      if (!take_number(name, value, 0, 63, number, message)) return false;
+      options.display = static_cast<int>(number);
+      return true;
+    case OPT_RATE:
+      if (!take_number(name, value, 1, 1000, number, message)) return false;
+      options.rate = static_cast<int>(number);
+      return true;
+    case OPT_VOLUME:
+      if (!take_number(name, value, 0, 100, number, message)) return false;
+      options.volume = static_cast<int>(number);
+      return true;
+    case OPT_SEED:
+      if (!take_number(name, value, 0, UINT32_MAX, number, message)) return false;
+      options.seed = static_cast<uint32_t>(number);
+      options.seed_given = true;
+      return true;
+    case OPT_ONCE:
+      options.once = true;
+      return true;
+    default:
+      return true;
+  }
+}
+
+// The word getopt could not use, as the user wrote it.
+std::string offending_option(int argc, char** argv) {
+  const int index = optind - 1;
+  if (index > 0 && index < argc && argv[index][0] == '-' && argv[index][1] == '-') {
+    const std::string word = argv[index];
+    return word.substr(0, word.find('='));
+  }
+  if (optopt > 0 && optopt < 256) return std::string("-") + static_cast<char>(optopt);
+  return "--" + std::string(option_name(optopt));
+}
+
+}  // namespace
+
+CommandLineStatus parse_command_line(int argc, char** argv, IntroOptions& options,
+                                     std::string& message) {
+  options = IntroOptions{};
+  message.clear();
+  std::vector<option> table;
+  std::string letters = ":";  // ':' first: a missing value is told apart from an unknown option
+  for (const OptionRow& row : kOptions) {
+    const int has_value = row.value != nullptr ? required_argument : no_argument;
+    table.push_back({row.name, has_value, nullptr, row.key});
+    if (row.key < 256) {
+      letters += static_cast<char>(row.key);
+      if (has_value) letters += ':';
+    }
+  }
+  table.push_back({nullptr, 0, nullptr, 0});
+
+  optind = 0;  // a full restart of getopt's scan, also for a second parse
+  opterr = 0;  // its own messages would not name the hint to --help
+  int key;
+  while ((key = getopt_long(argc, argv, letters.c_str(), table.data(), nullptr)) != -1) {
+    if (key == '?') {
+      const std::string word = offending_option(argc, argv);
+      // getopt names a known long option given a value in optopt, an unknown one with 0.
+      const bool known = word.size() > 2 && word[1] == '-' && optopt != 0;
+      message = bad_line(known ? "option '" + word + "' takes no value"
+                               : "unknown option '" + word + "'");
+      return COMMAND_LINE_BAD;
+    }
+    if (key == ':') {
+      message = bad_line("option '" + offending_option(argc, argv) + "' needs a value");
+      return COMMAND_LINE_BAD;
+    }
+    if (key == 'h') {
+      message = usage_text();
+      return COMMAND_LINE_DONE;
+    }
+    if (key == 'V') {
+      message = std::string(intro_version()) + '\n';
+      return COMMAND_LINE_DONE;
+    }
+    if (!apply_option(key, optarg, options, message)) return COMMAND_LINE_BAD;
+  }
+  for (int i = optind; i < argc; ++i) {
+    if (!options.module_file.empty()) {
+      message = bad_line("one module only, '" + std::string(argv[i]) + "' is one too many");
+      return COMMAND_LINE_BAD;
+    }
+    options.module_file = argv[i];
+  }
+  return COMMAND_LINE_RUN;
+}
+
+const char* intro_version() {
+  return "intro " INTRO_VERSION;
+}

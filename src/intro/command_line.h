@@ -1,0 +1,32 @@
+#pragma once
+// The intro's command line, parsed into a plain record. Started without options the intro is
+// exactly the program it always was; every option is added around it.
+#include <cstdint>
+#include <string>
+
+struct IntroOptions {
+  std::string module_file;  // empty: module.xm, looked for where the data files live
+  std::string header_file;  // empty: header.bmp, likewise
+  bool fullscreen = false;
+  int scale = 1;     // a window of scale*640 by scale*480, each pixel scale*scale
+  int display = -1;  // the monitor, as an SDL display index; -1: where the window system puts it
+  int rate = 0;      // frames per second; 0: the display's refresh
+  int volume = 100;  // master gain in percent, under the fade's volume
+  bool seed_given = false;
+  uint32_t seed = 0;  // the starfield's seed when given, else the clock's
+  bool once = false;  // fade out and end after one pass of the music (or of the scroll text)
+};
+
+enum CommandLineStatus {
+  COMMAND_LINE_RUN,   // start the intro with the options
+  COMMAND_LINE_DONE,  // help or version asked for: print message on stdout, end with status 0
+  COMMAND_LINE_BAD,   // print message (one line) on stderr, end with status 2
+};
+
+// Fills options from argv with getopt_long. message receives the text to print for DONE and BAD.
+// May be called more than once in a process.
+CommandLineStatus parse_command_line(int argc, char** argv, IntroOptions& options,
+                                     std::string& message);
+
+// "intro VERSION", with the checkout's `git describe` when built from one.
+const char* intro_version();

@@ -1,0 +1,81 @@
+#include "intro/data_files.h"
+
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "gfx/bmp.h"
+#include "gfx/bmp_decode.h"
+#include "support/data_file.h"
+
+#ifndef INTRO_DATA_FROM_BIN
+#define INTRO_DATA_FROM_BIN "../share/intro"
+#endif
+
+namespace {
+
+std::string parent_directory(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string real_path(const char* path) {
+  std::unique_ptr<char, decltype(&free)> resolved(realpath(path, nullptr), &free);
+  return resolved ? std::string(resolved.get()) : std::string();
+}
+
+bool something_there(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0) return true;
+  // Unreadable or a loop: there, but unusable; the loaders then say why.
+  return errno != ENOENT && errno != ENOTDIR;
+}
+
+}  // namespace
+
+std::string executable_path() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return "";
+  return std::string(path, static_cast<size_t>(length));
+}
+
+std::vector<std::string> data_directories(const std::string& executable) {
+  std::vector<std::string> directories{""};
+  if (executable.empty()) return directories;
+  const std::string bin = parent_directory(executable);
+  directories.push_back(bin + "/" INTRO_DATA_FROM_BIN);
+#if defined(INTRO_BUILD_DIR) && defined(INTRO_SOURCE_DATA_DIR)
+  const std::string build = real_path(INTRO_BUILD_DIR);
+  if (!build.empty() && real_path(bin.c_str()) == build)
+    directories.push_back(INTRO_SOURCE_DATA_DIR);
+#endif
+  return directories;
+}
+
+std::string find_data_file(const std::string& name, const std::vector<std::string>& directories) {
+  for (const std::string& directory : directories) {
+    const std::string path = directory.empty() ? name : directory + "/" + name;
+    if (something_there(path)) return path;
+  }
+  return name;
+}
+
+std::string header_file_problem(const std::string& name) {
+  std::vector<char> bytes;
+  std::string why;
+  if (!read_data_file(name.c_str(), MAX_BMP_FILE_BYTES, bytes, &why)) return why;
+  if (bytes.empty()) return "is empty";
+  BmpMemory memory{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+  BmpLayout layout;
+  // 'B' starts a bitmap; the 32-bit image takes every layout the loader reads.
+  if (bytes[0] != 'B' || read_bmp_layout(bmp_memory_source(memory), layout) != 0 ||
+      check_bmp_target(layout, 4) != 0)
+    return "is not a Windows bitmap that can be shown";
+  return "";
+}

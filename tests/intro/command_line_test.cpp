@@ -1,0 +1,93 @@
+#include "intro/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+  CommandLineStatus status;
+  IntroOptions options;
+  std::string message;
+};
+
+Parsed parse(std::initializer_list<const char*> words) {
+  std::vector<std::string> storage{"intro"};
+  for (const char* word : words) storage.emplace_back(word);
+  std::vector<char*> argv;
+  for (std::string& word : storage) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  Parsed parsed;
+  parsed.status = parse_command_line(static_cast<int>(storage.size()), argv.data(), parsed.options,
+                                     parsed.message);
+  return parsed;
+}
+
+TEST(CommandLine, NoArgumentsKeepTheDefaults) {
+  const Parsed p = parse({});
+  ASSERT_EQ(p.status, COMMAND_LINE_RUN);
+  EXPECT_TRUE(p.options.module_file.empty());
+  EXPECT_TRUE(p.options.header_file.empty());
+  EXPECT_FALSE(p.options.fullscreen);
+  EXPECT_EQ(p.options.scale, 1);
+  EXPECT_EQ(p.options.display, -1);
+  EXPECT_EQ(p.options.rate, 0);
+  EXPECT_EQ(p.options.volume, 100);
+  EXPECT_FALSE(p.options.seed_given);
+  EXPECT_FALSE(p.options.once);
+}
+
+TEST(CommandLine, EveryOptionReachesTheRecord) {
+  const Parsed p = parse({"--header", "h.bmp", "-f", "--scale", "2", "--display=1", "--rate", "60",
+                          "--volume", "0", "--seed", "4294967295", "--once", "song.xm"});
+  ASSERT_EQ(p.status, COMMAND_LINE_RUN) << p.message;
+  EXPECT_EQ(p.options.module_file, "song.xm");
+  EXPECT_EQ(p.options.header_file, "h.bmp");
+  EXPECT_TRUE(p.options.fullscreen);
+  EXPECT_EQ(p.options.scale, 2);
+  EXPECT_EQ(p.options.display, 1);
+  EXPECT_EQ(p.options.rate, 60);
+  EXPECT_EQ(p.options.volume, 0);
+  EXPECT_TRUE(p.options.seed_given);
+  EXPECT_EQ(p.options.seed, 4294967295u);
+  EXPECT_TRUE(p.options.once);
+  // The last of --fullscreen and --window wins.
+  EXPECT_FALSE(parse({"-f", "-w"}).options.fullscreen);
+  EXPECT_EQ(parse({"-m", "a.xm"}).options.module_file, "a.xm");
+}
+
+TEST(CommandLine, HelpAndVersionEndTheParse) {
+  const Parsed help = parse({"--volume", "50", "-h", "--bogus"});
+  EXPECT_EQ(help.status, COMMAND_LINE_DONE);
+  EXPECT_NE(help.message.find("--rate HZ"), std::string::npos);
+  const Parsed version = parse({"-V"});
+  EXPECT_EQ(version.status, COMMAND_LINE_DONE);
+  EXPECT_EQ(version.message.rfind("intro ", 0), 0u);
+}
+
+TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
+  const struct {
+    std::initializer_list<const char*> words;
+    const char* named;
+  } cases[] = {
+      {{"--bogus"}, "'--bogus'"},       {{"-x"}, "'-x'"},
+      {{"--scale"}, "'--scale'"},       {{"--help=1"}, "'--help'"},
+      {{"--scale", "0"}, "--scale"},    {{"--scale", "9"}, "--scale"},
+      {{"--rate", "60.5"}, "--rate"},   {{"--volume", "101"}, "--volume"},
+      {{"--volume", "-1"}, "--volume"}, {{"--seed", "4294967296"}, "--seed"},
+      {{"--display", ""}, "--display"}, {{"--module", ""}, "--module"},
+      {{"a.xm", "b.xm"}, "'b.xm'"},     {{"-m", "a.xm", "b.xm"}, "'b.xm'"},
+  };
+  for (const auto& c : cases) {
+    const Parsed p = parse(c.words);
+    EXPECT_EQ(p.status, COMMAND_LINE_BAD) << c.named;
+    EXPECT_NE(p.message.find(c.named), std::string::npos) << p.message;
+    EXPECT_NE(p.message.find("--help"), std::string::npos) << p.message;
+    EXPECT_EQ(p.message.find('\n'), std::string::npos) << p.message;
+  }
+}
+
+}  // namespace
