@@ -1,9 +1,10 @@
 // Renders the intro's frames without a display, exactly as the window would show them, for golden
 // tests and for looking at frames:
 //   render_frames --seed N --frames 1,2,100 --out DIR [--header FILE] [--close-at F]
-//                 [--module FILE] [--dump-glyphs FILE] [--dump-text FILE]
+//                 [--module FILE] [--dump-glyphs FILE] [--dump-text FILE] [--kernels LEVEL]
 // With --module the analyser bars follow that music, decoded offline at 60 frames per second
-// exactly as a capture does.
+// exactly as a capture does. --kernels (scalar, sse2, avx2, avx512) draws with that level of pixel
+// kernels, as INTRO_KERNELS does for the intro; the level used is named on standard error.
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/fast_paths.h"
 #include "gfx/screen.h"
 #include "intro/glyph_table.h"
 #include "intro/header_wobble.h"
@@ -29,7 +31,7 @@ int usage(const char* message) {
                "render_frames: %s\n"
                "usage: render_frames --seed N --frames F1,F2,... --out DIR [--header FILE]\n"
                "                     [--close-at F] [--module FILE] [--dump-glyphs FILE]\n"
-               "                     [--dump-text FILE]\n",
+               "                     [--dump-text FILE] [--kernels scalar|sse2|avx2|avx512]\n",
                message);
   return 2;
 }
@@ -113,6 +115,9 @@ int main(int argc, char** argv) {
       glyph_file = value;
     } else if (arg == "--dump-text") {
       text_file = value;
+    } else if (arg == "--kernels") {
+      if (!kernel_level_named(value)) return usage("--kernels takes scalar, sse2, avx2 or avx512");
+      use_pixel_kernels(choose_kernel_level(value.c_str()));
     } else {
       return usage(("unknown argument " + arg).c_str());
     }
@@ -121,6 +126,7 @@ int main(int argc, char** argv) {
   if (frames.empty()) return usage("--frames is required");
   if (out_dir.empty()) return usage("--out is required");
 
+  std::fprintf(stderr, "render_frames: pixel kernels %s\n", pixel_kernels().name);
   // The window-less back end, with the intro's own flags so blending is on as in the window.
   if (start_offline_intro(static_cast<uint32_t>(seed), 60, module_file) != 0) {
     std::fprintf(stderr, "render_frames: cannot open the screen\n");

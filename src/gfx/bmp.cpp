@@ -9,6 +9,7 @@
 #include "gfx/draw_context.h"
 #include "gfx/error.h"
 #include "gfx/screen.h"
+#include "gfx/write_rules.h"
 #include "support/data_file.h"
 
 namespace {
@@ -33,7 +34,7 @@ int64_t file_size(std::FILE* file) {
 int load_from_source(const BmpSource& source, Image target, uint8_t* palette_out) {
   DrawContext& ctx = draw_context();
   select_target(ctx, nullptr);
-  select_write_rule(ctx, 0xFF000000u);
+  select_write_rule(ctx, OPAQUE_BLACK);
 
   // 'B' starts a bitmap; the raw memory-image formats other leading bytes would select are not
   // read by this system.
@@ -48,7 +49,7 @@ int load_from_source(const BmpSource& source, Image target, uint8_t* palette_out
   if (read_bmp_layout(source, layout) != 0) return set_last_error(ERROR_BAD_FILE_DATA);
 
   select_target(ctx, target);
-  select_write_rule(ctx, 0xFF000000u);
+  select_write_rule(ctx, OPAQUE_BLACK);
   BmpTarget destination{ctx.rows.data(), screen->width, screen->height, ctx.bytes_per_pixel,
                         screen->colour_mask};
   if (target) {
@@ -68,12 +69,12 @@ int load_from_source(const BmpSource& source, Image target, uint8_t* palette_out
       palette_out[3 * i + 1] = static_cast<uint8_t>(((rgb >> 8) & 0xFF) >> 2);
       palette_out[3 * i + 2] = static_cast<uint8_t>((rgb & 0xFF) >> 2);
     } else {
-      screen->palette[i] = 0xFF000000u | rgb;
+      screen->palette[i] = COLOR_ALPHA | rgb;
     }
   }
   const int result = convert_bmp_rows(source, layout, destination);
   if (!target) mark_drawn_rows(ctx, 0, screen->height - 1);
-  unlock_screen(1, 0);
+  unlock_screen_only();
   return set_last_error(result);
 }
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "gfx/image.h"
+#include "gfx/image_view.h"
 
 // Larger than any real picture: a bigger file is refused unread.
 constexpr uint64_t MAX_BMP_FILE_BYTES = 256u << 20;

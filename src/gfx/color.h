@@ -5,6 +5,12 @@
 // 0xAARRGGBB; a 32-bit pixel holds the same word.
 using Color = uint32_t;
 
+// The alpha byte of a colour; all of it set is opaque.
+constexpr Color COLOR_ALPHA = 0xFF000000u;
+constexpr bool is_opaque(Color c) {
+  return (c & COLOR_ALPHA) == COLOR_ALPHA;
+}
+
 // Blends s over d with weight a (0..255): each channel becomes d + floor((s - d) * a / 256).
 // Alpha is blended by the same rule. This is the reference every fast path must match.
 inline Color blend_pixel(Color s, Color d, uint32_t a) {

@@ -1,25 +1,26 @@
 #include "gfx/fast_paths.h"
 
 #include <atomic>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 
-#include "gfx/color.h"
 #include "gfx/simd_kernels.h"
-#include "gfx/write_rules.h"
 
 namespace {
 
-const PixelKernels kScalarKernels{KernelLevel::Scalar,      "scalar",
-                                  span_fill_reference,      span_blend_reference,
-                                  alpha_blit_row_reference, copy_rows_reference};
-
 std::atomic<const PixelKernels*> g_chosen{nullptr};
 
-const PixelKernels* widest_available() {
-  if (const PixelKernels* k = pixel_kernels_for(KernelLevel::Avx512)) return k;
-  if (const PixelKernels* k = pixel_kernels_for(KernelLevel::Avx2)) return k;
-  if (const PixelKernels* k = pixel_kernels_for(KernelLevel::Sse2)) return k;
-  return &kScalarKernels;
+KernelLevel widest_available() {
+  for (KernelLevel level : {KernelLevel::Avx512, KernelLevel::Avx2, KernelLevel::Sse2})
+    if (pixel_kernels_for(level)) return level;
+  return KernelLevel::Scalar;
+}
+
+const PixelKernels* first_choice() {
+  const char* requested = std::getenv("INTRO_KERNELS");
+  const KernelLevel level =
+      requested && *requested ? choose_kernel_level(requested) : widest_available();
+  return pixel_kernels_for(level);
 }
 
 }  // namespace
@@ -27,7 +28,7 @@ const PixelKernels* widest_available() {
 const PixelKernels* pixel_kernels_for(KernelLevel level) {
   switch (level) {
     case KernelLevel::Scalar:
-      return &kScalarKernels;
+      return &ScalarKernels;
 #if GFX_HAVE_X86_KERNELS
     case KernelLevel::Sse2:
       return &Sse2Kernels;  // part of every x86-64 processor
@@ -48,7 +49,7 @@ const PixelKernels* pixel_kernels_for(KernelLevel level) {
 const PixelKernels& pixel_kernels() {
   const PixelKernels* k = g_chosen.load(std::memory_order_acquire);
   if (k == nullptr) {
-    k = widest_available();
+    k = first_choice();
     g_chosen.store(k, std::memory_order_release);
   }
   return *k;
@@ -61,25 +62,18 @@ bool use_pixel_kernels(KernelLevel level) {
   return true;
 }
 
-void alpha_blit_row_reference(const uint32_t* src, uint32_t* dst, int count) {
-  for (int x = 0; x < count; ++x) {
-    const uint32_t a = src[x] >> 24;
-    if (a == 0) continue;  // weight 0 leaves the pixel as it is
-    dst[x] = blend_pixel(src[x], dst[x], a);
-  }
+std::optional<KernelLevel> kernel_level_named(std::string_view name) {
+  for (KernelLevel level : kAllKernelLevels)
+    if (name == kernel_level_name(level)) return level;
+  return std::nullopt;
 }
 
-void copy_rows_reference(uint8_t* dst, const uint8_t* src, size_t row_bytes, int rows,
-                         ptrdiff_t pitch) {
-  for (int y = 0; y < rows; ++y) std::memcpy(dst + y * pitch, src + y * pitch, row_bytes);
-}
-
-void copy_rows_joined(uint8_t* dst, const uint8_t* src, size_t row_bytes, int rows,
-                      ptrdiff_t pitch) {
-  if (rows <= 0) return;
-  if (pitch >= 0 && static_cast<size_t>(pitch) == row_bytes) {
-    std::memcpy(dst, src, row_bytes * static_cast<size_t>(rows));
-    return;
-  }
-  copy_rows_reference(dst, src, row_bytes, rows, pitch);
+KernelLevel choose_kernel_level(const char* requested) {
+  const KernelLevel widest = widest_available();
+  const std::optional<KernelLevel> level = kernel_level_named(requested ? requested : "");
+  if (level && pixel_kernels_for(*level)) return *level;
+  std::fprintf(stderr, "pixel kernels \"%s\" %s; using %s\n", requested ? requested : "",
+               level ? "are not supported by this processor" : "are unknown",
+               pixel_kernels_for(widest)->name);
+  return widest;
 }

@@ -8,10 +8,10 @@
 #include "gfx/error.h"
 #include "gfx/fast_paths.h"
 #include "gfx/screen.h"
+#include "gfx/write_rules.h"
 
 namespace {
 
-constexpr uint32_t kWholeImage = 0xFFFF0000u;
 // The raw allocation's address sits just before the header; the header itself starts on a
 // 16-byte boundary so that every row does.
 constexpr size_t kPointerRoom = 16;
@@ -59,6 +59,24 @@ using AlphaRoutine = void (*)(const uint8_t*, uint8_t*, int, int, int, int);
 // By target bytes per pixel, 1 to 4; there are no 3-byte targets.
 constexpr AlphaRoutine kAlphaRoutines[4] = {alpha_blit_1, alpha_blit_2, nullptr, alpha_blit_4};
 
+// The part of a source image that put_image copies.
+struct SourceRect {
+  int64_t x, y, w, h;
+};
+
+// Corners ordered and clamped into the image, both inclusive; IMAGE_WHOLE as x1 takes it all.
+SourceRect source_rect(const ImageView& src, int x1, int y1, int x2, int y2) {
+  if (x1 == IMAGE_WHOLE) return {0, 0, src.width, src.height};
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  const auto clamp = [](int v, int size) { return v < 0 ? 0 : v >= size ? size - 1 : v; };
+  x1 = clamp(x1, src.width);
+  x2 = clamp(x2, src.width);
+  y1 = clamp(y1, src.height);
+  y2 = clamp(y2, src.height);
+  return {x1, y1, int64_t{x2} - x1 + 1, int64_t{y2} - y1 + 1};
+}
+
 // 1-byte source onto a 4-byte target: each source byte becomes the destination's alpha.
 void alpha_mask_blit(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
                      int dst_pitch, int, void*, void*) {
@@ -74,6 +92,23 @@ void copy_blit(const uint8_t* src, uint8_t* dst, int width, int height, int src_
                int dst_pitch, int, void*, void*) {
   const int bpp = draw_context().bytes_per_pixel;
   copy_rows(src, dst, width * bpp, height, src_pitch, dst_pitch);
+}
+
+// Room for the header and height rows of pitch bytes, the header on a 16-byte boundary and the
+// raw allocation's address just before it; null when that much cannot be had.
+uint8_t* allocate_image(uint64_t pitch, int height) {
+  const uint64_t pixel_bytes = pitch * static_cast<uint64_t>(height);
+  // The header stores the pitch in 32 bits and rows are addressed with int pitches.
+  if (pitch > INT32_MAX || pixel_bytes > SIZE_MAX - sizeof(ImageHeader) - kPointerRoom - kAlignment)
+    return nullptr;
+  auto* raw = static_cast<uint8_t*>(
+      std::malloc(kPointerRoom + kAlignment + sizeof(ImageHeader) + pixel_bytes));
+  if (!raw) return nullptr;
+  const uintptr_t after_room = reinterpret_cast<uintptr_t>(raw) + kPointerRoom;
+  auto* header_bytes = raw + (((after_room + kAlignment - 1) & ~(kAlignment - 1)) -
+                              reinterpret_cast<uintptr_t>(raw));
+  std::memcpy(header_bytes - sizeof(void*), &raw, sizeof(void*));
+  return header_bytes;
 }
 
 }  // namespace
@@ -101,24 +136,11 @@ Image create_image(int width, int height, Color colour, int depth, int flags) {
   }
 
   const uint64_t pitch = (static_cast<uint64_t>(width) * static_cast<uint64_t>(bpp) + 15) / 16 * 16;
-  const uint64_t pixel_bytes = pitch * static_cast<uint64_t>(height);
-  // The header stores the pitch in 32 bits and rows are addressed with int pitches.
-  if (pitch > INT32_MAX ||
-      pixel_bytes > SIZE_MAX - sizeof(ImageHeader) - kPointerRoom - kAlignment) {
+  uint8_t* header_bytes = allocate_image(pitch, height);
+  if (!header_bytes) {
     set_last_error(ERROR_OUT_OF_MEMORY);
     return nullptr;
   }
-  auto* raw = static_cast<uint8_t*>(
-      std::malloc(kPointerRoom + kAlignment + sizeof(ImageHeader) + pixel_bytes));
-  if (!raw) {
-    set_last_error(ERROR_OUT_OF_MEMORY);
-    return nullptr;
-  }
-  const uintptr_t after_room = reinterpret_cast<uintptr_t>(raw) + kPointerRoom;
-  auto* header_bytes = raw + (((after_room + kAlignment - 1) & ~(kAlignment - 1)) -
-                              reinterpret_cast<uintptr_t>(raw));
-  std::memcpy(header_bytes - sizeof(void*), &raw, sizeof(void*));
-
   ImageHeader header{};
   header.type = IMAGE_TYPE;
   header.bytes_per_pixel = bpp;
@@ -129,7 +151,7 @@ Image create_image(int width, int height, Color colour, int depth, int flags) {
 
   Image image = header_bytes;
   select_target(ctx, image);
-  select_write_rule(ctx, 0xFF000000u);
+  select_write_rule(ctx, OPAQUE_BLACK);
   // The fill covers the padding pixels too; row by row keeps every count within int.
   const int pixels_per_row = static_cast<int>(pitch) / bpp;
   for (int y = 0; y < height; ++y)
@@ -151,13 +173,26 @@ void destroy_image(Image image) {
 
 void alpha_blit(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
                 int dst_pitch, int, void*, void*) {
-  DrawContext& ctx = draw_context();
-  ctx.alpha_blitters = kAlphaRoutines;
-  const int bpp = ctx.bytes_per_pixel;
+  const int bpp = draw_context().bytes_per_pixel;
   if (bpp < 1 || bpp > 4) return;
-  const AlphaRoutine routine = static_cast<const AlphaRoutine*>(ctx.alpha_blitters)[bpp - 1];
+  const AlphaRoutine routine = kAlphaRoutines[bpp - 1];
   if (routine) routine(src, dst, width, height, src_pitch, dst_pitch);
 }
+
+namespace {
+
+// The blitter for a source of the given pixel width, or null when it cannot go onto the target.
+Blitter choose_blitter(const DrawContext& ctx, int source_bytes_per_pixel, int mode,
+                       Blitter given) {
+  const Blitter blitter = given ? given : mode == PUT_MODE_ALPHA ? alpha_blit : copy_blit;
+  if (source_bytes_per_pixel == ctx.bytes_per_pixel) return blitter;
+  // A 1-byte source in alpha mode on a 32-bit target is an alpha mask.
+  if (source_bytes_per_pixel == 1 && mode == PUT_MODE_ALPHA && ctx.bytes_per_pixel == 4)
+    return alpha_mask_blit;
+  return nullptr;
+}
+
+}  // namespace
 
 int put_image(Image target, float x, float y, Image source, int x1, int y1, int x2, int y2,
               int coordinate_type, int mode, Blitter blitter, int alpha, void* blender,
@@ -166,7 +201,7 @@ int put_image(Image target, float x, float y, Image source, int x1, int y1, int 
   const Screen* screen = current_screen();
   if (!screen || !source) return set_last_error(ERROR_ILLEGAL_CALL);
   select_target(ctx, target);
-  select_write_rule(ctx, 0xFF000000u);
+  select_write_rule(ctx, OPAQUE_BLACK);
 
   if (coordinate_type < 0 || coordinate_type > 3) return set_last_error(ERROR_ILLEGAL_CALL);
   apply_coord_mode(ctx, coordinate_type >= 2 ? 2 : 0, x, y);
@@ -178,55 +213,18 @@ int put_image(Image target, float x, float y, Image source, int x1, int y1, int 
   to_pixel_coords(ctx, x, y, px, py);
 
   const ImageView src = image_view(source, screen->bytes_per_pixel);
-  if (!blitter) blitter = mode == PUT_MODE_ALPHA ? alpha_blit : copy_blit;
-  if (src.bytes_per_pixel != ctx.bytes_per_pixel) {
-    if (!(src.bytes_per_pixel == 1 && mode == PUT_MODE_ALPHA && ctx.bytes_per_pixel == 4)) {
-      return set_last_error(ERROR_ILLEGAL_CALL);
-    }
-    blitter = alpha_mask_blit;
-  }
+  blitter = choose_blitter(ctx, src.bytes_per_pixel, mode, blitter);
+  if (!blitter) return set_last_error(ERROR_ILLEGAL_CALL);
+  const SourceRect from = source_rect(src, x1, y1, x2, y2);
+  const ClippedRect part = clip_rect(ctx.clip, px, py, from.w, from.h);
+  if (part.w == 0) return set_last_error(ERROR_NONE);
 
-  int64_t sx = 0, sy = 0, width = src.width, height = src.height;
-  if (static_cast<uint32_t>(x1) != kWholeImage) {
-    if (x1 > x2) std::swap(x1, x2);
-    if (y1 > y2) std::swap(y1, y2);
-    const auto clamp = [](int v, int size) { return v < 0 ? 0 : v >= size ? size - 1 : v; };
-    x1 = clamp(x1, src.width);
-    x2 = clamp(x2, src.width);
-    y1 = clamp(y1, src.height);
-    y2 = clamp(y2, src.height);
-    sx = x1;
-    sy = y1;
-    width = static_cast<int64_t>(x2) - x1 + 1;
-    height = static_cast<int64_t>(y2) - y1 + 1;
-  }
-  if (width <= 0 || height <= 0) return set_last_error(ERROR_NONE);
-
-  // Clip in 64 bits: a far-away destination must not overflow.
-  const int64_t cx = ctx.clip_x, cy = ctx.clip_y, cw = ctx.clip_w, ch = ctx.clip_h;
-  int64_t dx = px, dy = py;
-  if (dx + width <= cx || dx >= cx + cw || dy + height <= cy || dy >= cy + ch) {
-    return set_last_error(ERROR_NONE);
-  }
-  if (dy < cy) {
-    sy += cy - dy;
-    height -= cy - dy;
-    dy = cy;
-  }
-  if (dy + height > cy + ch) height -= dy + height - (cy + ch);
-  if (dx < cx) {
-    sx += cx - dx;
-    width -= cx - dx;
-    dx = cx;
-  }
-  if (dx + width > cx + cw) width -= dx + width - (cx + cw);
-
-  const uint8_t* from = src.pixels + sy * src.pitch + sx * src.bytes_per_pixel;
-  uint8_t* to = pixel_address(ctx, static_cast<int>(dx), static_cast<int>(dy));
+  const uint8_t* start = src.pixels + (from.y + part.skip_y) * src.pitch +
+                         (from.x + part.skip_x) * src.bytes_per_pixel;
   lock_screen();
-  blitter(from, to, static_cast<int>(width), static_cast<int>(height), src.pitch, ctx.pitch, alpha,
+  blitter(start, pixel_address(ctx, part.x, part.y), part.w, part.h, src.pitch, ctx.pitch, alpha,
           blender, parameter);
-  mark_drawn_rows(ctx, static_cast<int>(dy), static_cast<int>(dy + height - 1));
-  unlock_screen(1, 0);
+  mark_drawn_rows(ctx, part.y, part.y + part.h - 1);
+  unlock_screen_only();
   return set_last_error(ERROR_NONE);
 }

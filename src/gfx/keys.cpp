@@ -8,6 +8,6 @@ int key_down(int scan_code) {
   if (!screen) return 0;
   lock_screen();
   const bool held = screen->key_state[scan_code] != 0;
-  unlock_screen(1, 0);
+  unlock_screen_only();
   return held ? -1 : 0;
 }

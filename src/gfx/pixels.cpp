@@ -1,6 +1,7 @@
 #include "gfx/draw_context.h"
 #include "gfx/primitives.h"
 #include "gfx/screen.h"
+#include "gfx/write_rules.h"
 
 void plot_pixel(Image target, float x, float y, Color colour, int mode, int use_background) {
   if (!current_screen()) return;
@@ -16,11 +17,9 @@ void plot_pixel(Image target, float x, float y, Color colour, int mode, int use_
   apply_coord_mode(ctx, mode, x, y);
   int px, py;
   to_pixel_coords(ctx, x, y, px, py);
-  if (px < ctx.clip_x || py < ctx.clip_y || px >= ctx.clip_x + ctx.clip_w ||
-      py >= ctx.clip_y + ctx.clip_h)
-    return;
+  if (!clip_contains(ctx.clip, px, py)) return;
   lock_screen();
   ctx.write_pixel(ctx, px, py, pixel);
   mark_drawn_rows(ctx, py, py);
-  unlock_screen(1, 0);
+  unlock_screen_only();
 }

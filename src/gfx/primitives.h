@@ -1,7 +1,7 @@
 #pragma once
 // Lines, boxes and single pixels.
 #include "gfx/color.h"
-#include "gfx/image.h"
+#include "gfx/image_view.h"
 
 constexpr int LINE_KIND_LINE = 0;
 constexpr int LINE_KIND_FILLED_BOX = 2;

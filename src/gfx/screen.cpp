@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,16 +10,15 @@
 #include "gfx/draw_context.h"
 #include "gfx/error.h"
 #include "gfx/fast_paths.h"
-#include "gfx/text.h"
 #include "gfx/write_rules.h"
 #include "platform/page_memory.h"
 
 namespace {
 
 Screen* g_screen = nullptr;
+DrawContext g_context;
 int g_next_serial = 1;
-const char* g_forced_driver = nullptr;
-bool g_fonts_filled = false;
+const DisplayDriver* g_forced_driver = nullptr;
 bool g_exit_hook_registered = false;
 
 bool valid_depth(int depth) {
@@ -50,13 +50,12 @@ std::string program_title() {
 }
 
 const DisplayDriver* choose_driver(int flags) {
-  if (g_forced_driver) {
-    return std::strcmp(g_forced_driver, "Null") == 0 ? &NullDisplayDriver : &SdlDisplayDriver;
-  }
+  if (g_forced_driver) return g_forced_driver;
   return flags == -1 ? &NullDisplayDriver : &SdlDisplayDriver;
 }
 
 void release_screen(Screen* screen) {
+  if (g_context.surface == screen) g_context.surface = nullptr;
   if (screen->driver) {
     if (screen->lock_count != 0) {
       screen->lock_count = 0;
@@ -75,112 +74,136 @@ void close_open_screen() {
   release_screen(screen);
 }
 
+// 15 and 16 bits are stored in 2 bytes, 24 and 32 in 4, lower depths in whole bytes.
+void set_pixel_format(Screen& screen, int depth) {
+  if (depth == 15 || depth == 16) {
+    screen.depth = 16;
+    screen.bytes_per_pixel = 2;
+    screen.colour_mask = 0xFFFF;
+  } else if (depth == 24 || depth == 32) {
+    screen.depth = 32;
+    screen.bytes_per_pixel = 4;
+    screen.colour_mask = 0xFFFFFFFFu;
+  } else {
+    screen.depth = depth;
+    screen.bytes_per_pixel = (depth + 7) / 8;
+    screen.colour_mask = (1u << depth) - 1;
+  }
+  screen.pitch = screen.width * screen.bytes_per_pixel;
+}
+
+bool allocate_pages(Screen& screen, int count) {
+  const size_t page_bytes =
+      (static_cast<size_t>(screen.pitch) * static_cast<size_t>(screen.height) + 15) & ~size_t{15};
+  for (int i = 0; i < count; ++i) {
+    auto* page = static_cast<uint8_t*>(allocate_page_memory(page_bytes));
+    if (!page) return false;
+    screen.pages.push_back(page);
+  }
+  screen.visible_index = 0;
+  screen.visible_page = reinterpret_cast<uint32_t*>(screen.pages[0]);
+  screen.dirty_lines.assign(static_cast<size_t>(screen.height), 0);
+  return true;
+}
+
+// The flag bits the screen keeps of what set_screen_mode was given (none for the Null request).
+uint32_t screen_flags(int flags) {
+  if (flags == -1) return 0;
+  uint32_t kept = 0;
+  if (flags & SCREEN_BLENDED_PRIMITIVES) kept |= SCREEN_FLAG_BLENDED;
+  if (flags & SCREEN_GL) kept |= SCREEN_FLAG_GL;
+  if (flags & SCREEN_WINDOW_THREAD_BOOST) kept |= SCREEN_FLAG_BOOST;
+  // Records that the pixel kernels run on the processor's vector unit.
+  if (pixel_kernels().level != KernelLevel::Scalar) kept |= SCREEN_FLAG_MMX;
+  return kept;
+}
+
+// Blank text cells on every page (spaces in the context's colours on the work page) and every
+// line of every page in the background colour.
+void clear_pages(Screen& screen, const DrawContext& ctx) {
+  screen.text_columns = screen.width / 8;
+  screen.text_rows = screen.height / 8;
+  const size_t cells = static_cast<size_t>(screen.text_columns) * screen.text_rows;
+  screen.text_cells.assign(screen.pages.size(), std::vector<TextCell>(cells, TextCell{}));
+  std::vector<TextCell>& work = screen.text_cells[static_cast<size_t>(ctx.work_page)];
+  std::fill(work.begin(), work.end(), TextCell{32, ctx.foreground, ctx.background});
+  for (uint8_t* page : screen.pages) {
+    for (int y = 0; y < screen.height; ++y) {
+      ctx.write_span(
+          page + static_cast<ptrdiff_t>(y) * screen.pitch + ctx.clip.x * screen.bytes_per_pixel,
+          ctx.clip.w, ctx.background);
+    }
+  }
+}
+
+bool start_display(Screen& screen, int flags, int refresh_rate) {
+  screen.view = DisplayView{&screen.visible_page, screen.dirty_lines.data(),
+                            screen.key_state,     &screen.refresh_rate,
+                            screen.width,         screen.height,
+                            screen.pitch};
+  const DisplayDriver* driver = choose_driver(flags);
+  const std::string title = program_title();
+  if (driver->start(title.c_str(), screen.width, screen.height, screen.depth, refresh_rate, flags,
+                    &screen.view) != 0)
+    return false;
+  screen.driver = driver;
+  return true;
+}
+
 }  // namespace
 
 Screen* current_screen() {
   return g_screen;
 }
 
+DrawContext& draw_context() {
+  if (g_screen && g_context.screen_id != g_screen->serial) build_draw_context(g_context, *g_screen);
+  return g_context;
+}
+
 void force_display_driver(const char* name) {
-  g_forced_driver = name;
+  if (!name) return force_display_driver_table(nullptr);
+  force_display_driver_table(std::strcmp(name, "Null") == 0 ? &NullDisplayDriver
+                                                            : &SdlDisplayDriver);
+}
+
+void force_display_driver_table(const DisplayDriver* driver) {
+  g_forced_driver = driver;
 }
 
 int set_screen_mode(int width, int height, int depth, int pages, int flags, int refresh_rate) {
   if (width <= 0 || height <= 0 || !valid_depth(depth)) return set_last_error(ERROR_ILLEGAL_CALL);
   if (pages <= 0) pages = 1;
-  if (flags >= 0 && (flags & SCREEN_COLOR_KEYED)) flags |= 0x1C;
+  if (flags >= 0 && (flags & SCREEN_COLOR_KEYED))
+    flags |= SCREEN_COLOR_KEYED | SCREEN_FIXED_MODE | SCREEN_BORDERLESS;
+  const TextCursor cursor =
+      flags == SCREEN_KEEP_TEXT_CURSOR && g_screen ? g_screen->text_cursor : TextCursor{};
   close_open_screen();
 
   auto* screen = new Screen;
   screen->serial = g_next_serial++;
-  screen->mode = -1;
   screen->width = width;
   screen->height = height;
   if (flags >= 0 && (flags & SCREEN_GL) && depth < 16) depth = 16;
-  if (depth == 15 || depth == 16) {
-    screen->depth = 16;
-    screen->bytes_per_pixel = 2;
-    screen->colour_mask = 0xFFFF;
-  } else if (depth == 24 || depth == 32) {
-    screen->depth = 32;
-    screen->bytes_per_pixel = 4;
-    screen->colour_mask = 0xFFFFFFFFu;
-  } else {
-    screen->depth = depth;
-    screen->bytes_per_pixel = (depth + 7) / 8;
-    screen->colour_mask = (1u << depth) - 1;
+  set_pixel_format(*screen, depth);
+  if (!allocate_pages(*screen, pages)) {
+    release_screen(screen);
+    return set_last_error(ERROR_OUT_OF_MEMORY);
   }
-  screen->pitch = width * screen->bytes_per_pixel;
-  const size_t page_bytes =
-      (static_cast<size_t>(screen->pitch) * static_cast<size_t>(height) + 15) & ~size_t{15};
-  for (int i = 0; i < pages; ++i) {
-    auto* page = static_cast<uint8_t*>(allocate_page_memory(page_bytes));
-    if (!page) {
-      release_screen(screen);
-      return set_last_error(ERROR_OUT_OF_MEMORY);
-    }
-    screen->pages.push_back(page);
-  }
-  screen->page_count = pages;
-  screen->visible_index = 0;
-  screen->visible_page = reinterpret_cast<uint32_t*>(screen->pages[0]);
-  screen->dirty_lines.assign(
-      static_cast<size_t>(height) * static_cast<size_t>(screen->lines_per_row), 0);
-  if (flags != -1) {
-    if (flags & SCREEN_BLENDED_PRIMITIVES) screen->flags |= SCREEN_FLAG_BLENDED;
-    if (flags & SCREEN_GL) screen->flags |= SCREEN_FLAG_GL;
-    if (flags & SCREEN_WINDOW_THREAD_BOOST) screen->flags |= SCREEN_FLAG_BOOST;
-    // Records that the pixel kernels run on the processor's vector unit.
-    if (pixel_kernels().level != KernelLevel::Scalar) screen->flags |= SCREEN_FLAG_MMX;
-  }
-
-  if (!g_fonts_filled) {
-    fill_builtin_font_storage(font_storage());
-    g_fonts_filled = true;
-  }
-
-  screen->view = DisplayView{&screen->visible_page,
-                             screen->dirty_lines.data(),
-                             screen->key_state,
-                             &screen->refresh_rate,
-                             width,
-                             height,
-                             screen->pitch};
-  const DisplayDriver* driver = choose_driver(flags);
-  const std::string title = program_title();
-  if (driver->start(title.c_str(), width, height * screen->lines_per_row, screen->depth,
-                    refresh_rate, flags, &screen->view) != 0) {
+  screen->flags = screen_flags(flags);
+  screen->text_cursor = cursor;
+  // The pages are cleared before the window thread starts, which reads the visible one.
+  build_draw_context(g_context, *screen);
+  clear_pages(*screen, g_context);
+  if (!start_display(*screen, flags, refresh_rate)) {
     release_screen(screen);
     return set_last_error(ERROR_ILLEGAL_CALL);
   }
-  screen->driver = driver;
-  screen->text_columns = width / 8;
-  screen->text_rows = height / 8;
   g_screen = screen;
-
-  DrawContext& ctx = draw_context();
-  const TextCell blank{32, ctx.foreground, ctx.background};
-  screen->text_cells.assign(static_cast<size_t>(pages),
-                            std::vector<TextCell>(static_cast<size_t>(screen->text_columns) *
-                                                      static_cast<size_t>(screen->text_rows),
-                                                  TextCell{}));
-  std::fill(screen->text_cells[static_cast<size_t>(ctx.work_page)].begin(),
-            screen->text_cells[static_cast<size_t>(ctx.work_page)].end(), blank);
-  // Under the presenter lock: the window thread already copies lines from the visible page.
-  driver->take_lock();
-  for (uint8_t* page : screen->pages) {
-    for (int y = 0; y < height; ++y) {
-      ctx.write_span(
-          page + static_cast<ptrdiff_t>(y) * screen->pitch + ctx.clip_x * screen->bytes_per_pixel,
-          ctx.clip_w, ctx.background);
-    }
-  }
-  driver->release_lock();
   if (!g_exit_hook_registered) {
     std::atexit(shutdown_screen);
     g_exit_hook_registered = true;
   }
-  if (flags != static_cast<int>(0x80000000u)) reset_text_cursor();
   return set_last_error(ERROR_NONE);
 }
 
@@ -222,22 +245,22 @@ int set_pages(int work_page, int visible_page) {
   if (!screen) return 0;
   const int previous = screen->visible_index * 256 + ctx.work_page;
   select_target(ctx, nullptr);
-  select_write_rule(ctx, 0xFF000000u);
+  select_write_rule(ctx, OPAQUE_BLACK);
   if (work_page < 0 && visible_page < 0) work_page = visible_page = 0;
-  if (work_page >= 0 && work_page < screen->page_count) {
+  if (work_page >= 0 && work_page < screen->page_count()) {
     uint8_t* start = screen->pages[static_cast<size_t>(work_page)];
     for (int y = 0; y < screen->height; ++y)
       ctx.rows[static_cast<size_t>(y)] = start + static_cast<ptrdiff_t>(y) * screen->pitch;
     ctx.work_page = work_page;
   }
-  if (visible_page >= 0 && visible_page < screen->page_count &&
+  if (visible_page >= 0 && visible_page < screen->page_count() &&
       visible_page != screen->visible_index) {
     lock_screen();
     screen->visible_index = visible_page;
     screen->visible_page =
         reinterpret_cast<uint32_t*>(screen->pages[static_cast<size_t>(visible_page)]);
     std::memset(screen->dirty_lines.data(), 1, screen->dirty_lines.size());
-    unlock_screen(1, 0);
+    unlock_screen_only();
   }
   return previous;
 }
@@ -247,10 +270,10 @@ int copy_page(int source, int destination) {
   if (!screen) return set_last_error(ERROR_ILLEGAL_CALL);
   DrawContext& ctx = draw_context();
   select_target(ctx, nullptr);
-  select_write_rule(ctx, 0xFF000000u);
+  select_write_rule(ctx, OPAQUE_BLACK);
   if (source < 0) source = ctx.work_page;
   if (destination < 0) destination = screen->visible_index;
-  if (source >= screen->page_count || destination >= screen->page_count)
+  if (source >= screen->page_count() || destination >= screen->page_count())
     return set_last_error(ERROR_ILLEGAL_CALL);
   if (source == destination) return set_last_error(ERROR_NONE);
   const bool mark = destination == screen->visible_index && screen->lock_count == 0;
@@ -258,15 +281,15 @@ int copy_page(int source, int destination) {
   const uint8_t* from = screen->pages[static_cast<size_t>(source)];
   uint8_t* to = screen->pages[static_cast<size_t>(destination)];
   const size_t row_bytes =
-      static_cast<size_t>(ctx.clip_w) * static_cast<size_t>(screen->bytes_per_pixel);
+      static_cast<size_t>(ctx.clip.w) * static_cast<size_t>(screen->bytes_per_pixel);
   const ptrdiff_t offset =
-      static_cast<ptrdiff_t>(ctx.clip_y) * screen->pitch + ctx.clip_x * screen->bytes_per_pixel;
-  copy_rows_fast(to + offset, from + offset, row_bytes, ctx.clip_h, screen->pitch);
+      static_cast<ptrdiff_t>(ctx.clip.y) * screen->pitch + ctx.clip.x * screen->bytes_per_pixel;
+  copy_rows_fast(to + offset, from + offset, row_bytes, ctx.clip.h, screen->pitch);
   screen->text_cells[static_cast<size_t>(destination)] =
       screen->text_cells[static_cast<size_t>(source)];
   if (mark) {
-    std::memset(screen->dirty_lines.data() + ctx.clip_y, 1, static_cast<size_t>(ctx.clip_h));
-    unlock_screen(1, 0);
+    std::memset(screen->dirty_lines.data() + ctx.clip.y, 1, static_cast<size_t>(ctx.clip.h));
+    unlock_screen_only();
   }
   return set_last_error(ERROR_NONE);
 }

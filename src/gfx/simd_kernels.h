@@ -1,6 +1,6 @@
 #pragma once
 // The per-level kernel sets behind pixel_kernels(); each exists only where the build can emit it.
-#include "gfx/fast_paths.h"
+#include "gfx/pixel_kernels.h"
 
 #if defined(__x86_64__)
 #define GFX_HAVE_X86_KERNELS 1
@@ -15,7 +15,3 @@ constexpr size_t kStringFillPixels = 4096;
 bool has_fast_string_store();
 void string_fill(uint8_t* address, size_t count, uint32_t pixel);
 #endif
-
-// Copies rows, joined into one copy when they lie back to back (the full-width page copy).
-void copy_rows_joined(uint8_t* dst, const uint8_t* src, size_t row_bytes, int rows,
-                      ptrdiff_t pitch);

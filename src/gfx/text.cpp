@@ -75,13 +75,22 @@ constexpr std::array<uint8_t, kPaletteBytes> make_palettes() {
   for (int i = 0; i < 256; ++i) put(colour_256(i));
   return out;
 }
-constexpr auto kPalettes = make_palettes();
 
-uint8_t g_storage[FONT_STORAGE_SIZE];
+using FontStorage = std::array<uint8_t, FONT_STORAGE_SIZE>;
 
-// Text cursor, in cells from the top-left of the text area (all rows of the screen).
-int g_cursor_column = 0;
-int g_cursor_row = 0;
+constexpr FontStorage builtin_font_storage() {
+  FontStorage out{};
+  auto at = out.begin();
+  at = std::copy(kBuiltin8x8.begin(), kBuiltin8x8.end(), at);
+  at = std::copy(kBuiltin8x14.begin(), kBuiltin8x14.end(), at);
+  at = std::copy(kBuiltin8x16.begin(), kBuiltin8x16.end(), at);
+  const auto palettes = make_palettes();
+  std::copy(palettes.begin(), palettes.end(), at);
+  return out;
+}
+
+// Filled before the program runs: nothing has to remember to fill it.
+constinit FontStorage g_storage = builtin_font_storage();
 
 // Moves the work page's pixels and cells of every text row one row up and blanks the last row.
 void scroll_text_area(DrawContext& ctx, Screen& screen, int cell_height) {
@@ -100,50 +109,69 @@ void scroll_text_area(DrawContext& ctx, Screen& screen, int cell_height) {
   mark_drawn_rows(ctx, 0, text_height - 1);
 }
 
+// Bit i of a glyph row: the leftmost pixel is the lowest bit.
+bool glyph_bit(const uint8_t* row, int64_t i) {
+  return (row[i / 8] >> (i % 8)) & 1;
+}
+
 // Paints one whole cell: set bits in the foreground, clear bits in the background colour.
 void paint_cell(DrawContext& ctx, const FontInfo& font, int column, int row, uint8_t code) {
   const int x0 = column * font.width;
   const int y0 = row * font.height;
   const int bytes_per_row = (font.width + 7) / 8;
   const uint8_t* glyph = font.data + code * font.height * bytes_per_row;
-  for (int r = 0; r < font.height; ++r) {
-    const int y = y0 + r;
-    if (y < ctx.clip_y || y >= ctx.clip_y + ctx.clip_h) continue;
+  for (int r = 0; r < font.height; ++r, glyph += bytes_per_row) {
     for (int i = 0; i < font.width; ++i) {
-      const int x = x0 + i;
-      if (x < ctx.clip_x || x >= ctx.clip_x + ctx.clip_w) continue;
-      const bool set = (glyph[r * bytes_per_row + i / 8] >> (i % 8)) & 1;
-      ctx.write_pixel(ctx, x, y, set ? ctx.foreground : ctx.background);
+      if (!clip_contains(ctx.clip, x0 + i, y0 + r)) continue;
+      ctx.write_pixel(ctx, x0 + i, y0 + r, glyph_bit(glyph, i) ? ctx.foreground : ctx.background);
     }
   }
   mark_drawn_rows(ctx, y0, y0 + font.height - 1);
 }
 
+// The set glyph bits of the visible part of a line of text: column c of the line is column
+// c % width of glyph c / width.
+void paint_glyph_bits(DrawContext& ctx, const FontInfo& font, const char* text,
+                      const ClippedRect& part, uint32_t pixel) {
+  const int64_t w = font.width;
+  const int64_t bytes_per_row = (w + 7) / 8;
+  const int64_t first = part.skip_x, end = part.skip_x + part.w;
+  with_pixel_writer(ctx, [&](auto write) {
+    for (int64_t k = first / w; k * w < end; ++k) {
+      const auto code = static_cast<uint8_t>(text[k]);
+      const uint8_t* glyph = font.data + (code * font.height + part.skip_y) * bytes_per_row;
+      const int64_t from = std::max(k * w, first), to = std::min(k * w + w, end);
+      for (int row = 0; row < part.h; ++row, glyph += bytes_per_row) {
+        for (int64_t c = from; c < to; ++c) {
+          if (glyph_bit(glyph, c - k * w))
+            write(part.x + static_cast<int>(c - first), part.y + row, pixel);
+        }
+      }
+    }
+  });
+}
+
 }  // namespace
 
 uint8_t* font_storage() {
-  return g_storage;
+  return g_storage.data();
+}
+
+void reset_font_storage() {
+  g_storage = builtin_font_storage();
 }
 
 FontInfo font_info(int number) {
   switch (number) {
     case 0:
-      return {8, 8, g_storage};
+      return {8, 8, g_storage.data()};
     case 1:
-      return {8, 14, g_storage + 2048};
+      return {8, 14, g_storage.data() + kBuiltin8x8.size()};
     case 2:
-      return {8, 16, g_storage + 5632};
+      return {8, 16, g_storage.data() + kBuiltin8x8.size() + kBuiltin8x14.size()};
     default:
       return {0, 0, nullptr};
   }
-}
-
-void fill_builtin_font_storage(uint8_t* storage) {
-  uint8_t* at = storage;
-  at = std::copy(kBuiltin8x8.begin(), kBuiltin8x8.end(), at);
-  at = std::copy(kBuiltin8x14.begin(), kBuiltin8x14.end(), at);
-  at = std::copy(kBuiltin8x16.begin(), kBuiltin8x16.end(), at);
-  std::copy(kPalettes.begin(), kPalettes.end(), at);
 }
 
 int draw_text(Image target, float x, float y, int mode, const char* text, int length, Color colour,
@@ -163,53 +191,15 @@ int draw_text(Image target, float x, float y, int mode, const char* text, int le
   int pixel_x, pixel_y;
   to_pixel_coords(ctx, x, y, pixel_x, pixel_y);
   lock_screen();
-
   const FontInfo screen_font = font_info(0);
-  const int64_t w = screen_font.width, h = screen_font.height;
-  const int64_t bytes_per_row = (w + 7) / 8;
-  const int64_t cx = ctx.clip_x, cy = ctx.clip_y, cw = ctx.clip_w, ch = ctx.clip_h;
-  int64_t px = pixel_x, py = pixel_y, n = length < 0 ? 0 : length;
-
-  if (n == 0 || px + w * n <= cx || px >= cx + cw || py + h <= cy || py >= cy + ch) {
-    unlock_screen(1, 0);
-    return set_last_error(ERROR_NONE);
+  const int64_t characters = length < 0 ? 0 : length;
+  const ClippedRect part =
+      clip_rect(ctx.clip, pixel_x, pixel_y, screen_font.width * characters, screen_font.height);
+  if (part.w > 0) {
+    paint_glyph_bits(ctx, screen_font, text, part, pixel);
+    mark_drawn_rows(ctx, part.y, part.y + part.h - 1);
   }
-  // Rows: cut the glyphs at the top and bottom of the clip rectangle.
-  int64_t rows = h, skip = 0;
-  if (py < cy) {
-    skip = (cy - py) * bytes_per_row;
-    rows -= cy - py;
-    py = cy;
-  }
-  if (py + rows > cy + ch) rows -= (py + rows) - (cy + ch);
-  // Columns: whole characters off the left edge are skipped, those starting beyond the right
-  // edge dropped; the ones across an edge are cut pixel by pixel below.
-  int64_t first = 0;
-  if (px < cx) {
-    first = (cx - px) / w;
-    px += first * w;
-  }
-  if (px + (n - first) * w > cx + cw) n += ((first - n) * w + cx + cw - px) / w;
-
-  with_pixel_writer(ctx, [&](auto write) {
-    for (int64_t k = first; k < n; ++k) {
-      const int64_t pen_x = px + (k - first) * w;
-      if (pen_x + w <= cx) continue;
-      if (pen_x >= cx + cw) break;
-      const auto code = static_cast<uint8_t>(text[k]);
-      const uint8_t* glyph = screen_font.data + code * h * bytes_per_row + skip;
-      for (int64_t row = 0; row < rows; ++row, glyph += bytes_per_row) {
-        for (int64_t i = 0; i < w; ++i) {
-          if (!((glyph[i / 8] >> (i % 8)) & 1)) continue;
-          const int64_t gx = pen_x + i;
-          if (gx >= cx && gx < cx + cw)
-            write(static_cast<int>(gx), static_cast<int>(py + row), pixel);
-        }
-      }
-    }
-  });
-  mark_drawn_rows(ctx, static_cast<int>(py), static_cast<int>(py + rows - 1));
-  unlock_screen(1, 0);
+  unlock_screen_only();
   return set_last_error(ERROR_NONE);
 }
 
@@ -224,36 +214,33 @@ void print_text(std::string_view text, bool new_line) {
   }
   DrawContext& ctx = draw_context();
   select_target(ctx, nullptr);
-  select_write_rule(ctx, 0xFF000000u);
+  select_write_rule(ctx, OPAQUE_BLACK);
+  const int columns = screen->text_columns, rows = screen->text_rows;
+  if (columns <= 0 || rows <= 0) return;
   lock_screen();
   const FontInfo font = font_info(0);
-  const int columns = screen->text_columns, rows = screen->text_rows;
-  if (columns <= 0 || rows <= 0) {
-    unlock_screen(1, 0);
-    return;
-  }
-  g_cursor_row = std::min(g_cursor_row, rows - 1);
+  TextCursor& cursor = screen->text_cursor;
+  cursor.row = std::min(cursor.row, rows - 1);
   std::vector<TextCell>& cells = screen->text_cells[static_cast<size_t>(ctx.work_page)];
   auto next_row = [&] {
-    g_cursor_column = 0;
-    if (++g_cursor_row >= rows) {
+    cursor.column = 0;
+    if (++cursor.row >= rows) {
       scroll_text_area(ctx, *screen, font.height);
-      g_cursor_row = rows - 1;
+      cursor.row = rows - 1;
     }
   };
   for (char c : text) {
-    if (g_cursor_column >= columns) next_row();
+    if (cursor.column >= columns) next_row();
     const auto code = static_cast<uint8_t>(c);
-    paint_cell(ctx, font, g_cursor_column, g_cursor_row, code);
-    cells[static_cast<size_t>(g_cursor_row * columns + g_cursor_column)] =
+    paint_cell(ctx, font, cursor.column, cursor.row, code);
+    cells[static_cast<size_t>(cursor.row * columns + cursor.column)] =
         TextCell{code, ctx.foreground, ctx.background};
-    ++g_cursor_column;
+    ++cursor.column;
   }
   if (new_line) next_row();
-  unlock_screen(1, 0);
+  unlock_screen_only();
 }
 
 void reset_text_cursor() {
-  g_cursor_column = 0;
-  g_cursor_row = 0;
+  if (Screen* screen = current_screen()) screen->text_cursor = TextCursor{};
 }

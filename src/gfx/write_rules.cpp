@@ -44,15 +44,14 @@ void write_span_2(uint8_t* address, int count, uint32_t pixel) {
 
 }  // namespace
 
-void span_fill_reference(uint8_t* address, int count, uint32_t pixel) {
-  auto* p = reinterpret_cast<uint32_t*>(address);
-  for (int i = 0; i < count; ++i) p[i] = pixel;
-}
-
-void span_blend_reference(uint8_t* address, int count, uint32_t pixel) {
-  auto* p = reinterpret_cast<uint32_t*>(address);
-  const uint32_t a = pixel >> 24;
-  for (int i = 0; i < count; ++i) p[i] = blend_pixel(pixel, p[i], a);
+void select_write_rule(DrawContext& ctx, Color colour) {
+  const bool blend = ctx.surface && (ctx.surface->flags & SCREEN_FLAG_BLENDED) &&
+                     ctx.bytes_per_pixel == 4 && !is_opaque(colour);
+  if (blend) {
+    use_blend_rules(ctx);
+  } else {
+    use_plain_rules(ctx, ctx.bytes_per_pixel);
+  }
 }
 
 void use_plain_rules(DrawContext& ctx, int bytes_per_pixel) {

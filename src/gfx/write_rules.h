@@ -1,19 +1,18 @@
 #pragma once
 // The write rules of the drawing context: plain stores per pixel width and the blended 32-bit
-// rule, each as a scalar reference.
+// rule, chosen per primitive from its colour.
 #include <cstdint>
 
 #include "gfx/color.h"
-#include "gfx/draw_context.h"
+#include "gfx/draw_state.h"
 
+// Plain or blended write rules for the colour, for the whole primitive: blended when the surface
+// asked for blended primitives, the target has 32-bit pixels and the colour is not opaque.
+void select_write_rule(DrawContext& ctx, Color colour);
 // Sets write_pixel, read_pixel and write_span for plain stores of the given pixel width.
 void use_plain_rules(DrawContext& ctx, int bytes_per_pixel);
 // Sets write_pixel and write_span to the blend rule (32-bit targets only).
 void use_blend_rules(DrawContext& ctx);
-
-// Scalar references, also used by tests as the oracle for faster paths.
-void span_fill_reference(uint8_t* address, int count, uint32_t pixel);
-void span_blend_reference(uint8_t* address, int count, uint32_t pixel);
 
 // True when ctx.write_pixel is the plain 4-byte store or the blend rule: loops that write many
 // pixels then inline the rule instead of calling it per pixel.

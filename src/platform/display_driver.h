@@ -14,6 +14,17 @@ struct DisplayView {
   int pitch;  // bytes from one line to the next
 };
 
+// The flags of set_screen_mode that reach the back end's start, one bit each. -1 (all bits)
+// asks for the window-less back end.
+constexpr int SCREEN_FULLSCREEN = 0x01;
+constexpr int SCREEN_GL = 0x02;
+constexpr int SCREEN_FIXED_MODE = 0x04;
+constexpr int SCREEN_BORDERLESS = 0x08;
+constexpr int SCREEN_COLOR_KEYED = 0x10;
+constexpr int SCREEN_TOPMOST = 0x20;
+constexpr int SCREEN_BLENDED_PRIMITIVES = 0x40;
+constexpr int SCREEN_WINDOW_THREAD_BOOST = 0x80;
+
 struct DisplayDriver {
   const char* name;
   // 0 = started, anything else = refused (the back end cleans up after itself then).

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "gfx/color.h"
-#include "gfx/write_rules.h"
+#include "gfx/pixel_kernels.h"
 
 namespace {
 

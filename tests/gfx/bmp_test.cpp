@@ -13,6 +13,7 @@
 #include "gfx/bmp_decode.h"
 #include "gfx/bmp_writer.h"
 #include "gfx/error.h"
+#include "gfx/image.h"
 #include "gfx/null_screen.h"
 #include "gfx/screen.h"
 
@@ -141,7 +142,7 @@ TEST_F(BmpLoad, EveryLayoutLoads) {
       {16, 24, 3, 2, false}, {40, 1, 13, -2, false}, {40, 4, 5, 3, false}, {40, 4, 5, -3, true},
       {40, 8, 9, 3, false}, {40, 8, 6, -2, true}, {40, 16, 3, 2, false}, {40, 16, 5, -3, true},
       {40, 24, 3, 4, false}, {40, 24, 7, -5, true}, {40, 32, 4, 2, false}, {108, 24, 5, -2, true},
-      {124, 32, 3, 3, false}};
+      {124, 32, 3, 3, false}, {40, 1, 33, 3, false}};
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "header " << c.header << ", " << c.bits << " bits, "

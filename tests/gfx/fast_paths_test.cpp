@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "gfx/draw_context.h"
@@ -65,7 +69,9 @@ class FastPaths : public ::testing::TestWithParam<KernelLevel> {
  protected:
   void SetUp() override {
     kernels_ = pixel_kernels_for(GetParam());
-    if (kernels_ == nullptr) GTEST_SKIP() << "this processor lacks the level";
+    if (kernels_ == nullptr)
+      GTEST_SKIP() << kernel_level_name(GetParam())
+                   << " kernels skipped: this processor lacks them";
   }
   const PixelKernels* kernels_ = nullptr;
 };
@@ -178,33 +184,42 @@ TEST_P(FastPaths, CopyRowsCopiesOnlyTheRectangle) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllLevels, FastPaths,
-                         ::testing::Values(KernelLevel::Scalar, KernelLevel::Sse2,
-                                           KernelLevel::Avx2, KernelLevel::Avx512),
+INSTANTIATE_TEST_SUITE_P(AllLevels, FastPaths, ::testing::ValuesIn(kAllKernelLevels),
                          [](const ::testing::TestParamInfo<KernelLevel>& info) {
-                           switch (info.param) {
-                             case KernelLevel::Scalar:
-                               return std::string("Scalar");
-                             case KernelLevel::Sse2:
-                               return std::string("Sse2");
-                             case KernelLevel::Avx2:
-                               return std::string("Avx2");
-                             default:
-                               return std::string("Avx512");
-                           }
+                           return std::string(kernel_level_name(info.param));
                          });
 
-TEST(KernelChoice, TheWidestAvailableLevelIsChosenAndCanBeOverridden) {
+// Names the levels the tests above ran and skipped, and checks how a requested level is chosen:
+// itself when the processor has it, else the widest with one line on standard error.
+TEST(KernelChoice, RequestedLevelsRunWhereTheProcessorHasThem) {
+  std::string ran, skipped;
+  KernelLevel widest = KernelLevel::Scalar;
+  for (KernelLevel level : kAllKernelLevels) {
+    (pixel_kernels_for(level) ? ran : skipped) += std::string(" ") + kernel_level_name(level);
+    if (pixel_kernels_for(level)) widest = level;
+  }
+  std::printf("pixel kernel levels tested:%s; skipped for want of the processor:%s\n", ran.c_str(),
+              skipped.empty() ? " none" : skipped.c_str());
+  if (!std::getenv("INTRO_KERNELS")) {
+    EXPECT_EQ(pixel_kernels().level, widest);  // the default
+  }
+  for (KernelLevel level : kAllKernelLevels) {
+    ::testing::internal::CaptureStderr();
+    const KernelLevel chosen = choose_kernel_level(kernel_level_name(level));
+    const std::string complaint = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(chosen, pixel_kernels_for(level) ? level : widest);
+    EXPECT_EQ(complaint.empty(), pixel_kernels_for(level) != nullptr) << complaint;
+  }
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(choose_kernel_level("mmx"), widest);
+  const std::string complaint = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), 1) << complaint;
+  EXPECT_EQ(kernel_level_named("avx2"), KernelLevel::Avx2);
+  EXPECT_EQ(kernel_level_named("AVX2"), std::nullopt);
+}
+
+TEST(KernelChoice, WriteRulesChosenAfterASwitchUseTheNewLevel) {
   const PixelKernels& chosen = pixel_kernels();
-#if defined(__x86_64__)
-  EXPECT_NE(chosen.level, KernelLevel::Scalar);
-  KernelLevel widest = KernelLevel::Sse2;
-  if (pixel_kernels_for(KernelLevel::Avx2)) widest = KernelLevel::Avx2;
-  if (pixel_kernels_for(KernelLevel::Avx512)) widest = KernelLevel::Avx512;
-  EXPECT_EQ(chosen.level, widest);
-#else
-  EXPECT_EQ(chosen.level, KernelLevel::Scalar);
-#endif
   ASSERT_TRUE(use_pixel_kernels(KernelLevel::Scalar));
   EXPECT_EQ(pixel_kernels().level, KernelLevel::Scalar);
   DrawContext ctx;

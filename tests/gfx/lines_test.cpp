@@ -46,6 +46,15 @@ TEST_F(Lines, BoxOutlineBlendsItsCornersTwice) {
   EXPECT_EQ(pixel(0, 15, 10) & 0xFFFFFFu, 0x7F7F7Fu);
   EXPECT_EQ(pixel(0, 10, 10) & 0xFFFFFFu, 0xBFBFBFu);
   EXPECT_EQ(pixel(0, 15, 12), 0xFF000000u);
+  // Edges that lie on the page's own edges are drawn; edges beyond them are not.
+  draw_line(nullptr, 100, 0, 110, 479, 0xFFFFFFFFu, LINE_KIND_BOX, 0xFFFF, 0);
+  EXPECT_EQ(pixel(0, 105, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 105, 479), 0xFFFFFFFFu);
+  draw_line(nullptr, 0, 200, 639, 210, 0xFFFFFFFFu, LINE_KIND_BOX, 0xFFFF, 0);
+  EXPECT_EQ(pixel(0, 0, 205), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(0, 639, 205), 0xFFFFFFFFu);
+  draw_line(nullptr, 300, -5, 310, 300, 0xFFFFFFFFu, LINE_KIND_BOX, 0xFFFF, 0);
+  EXPECT_EQ(pixel(0, 305, 0), 0xFF000000u);
 }
 
 TEST_F(Lines, HorizontalAndDegenerateLines) {
@@ -96,7 +105,7 @@ TEST_F(Lines, DashPatternStaysAnchoredAtTheFirstPoint) {
 
 TEST_F(Lines, PlotPixelRoundsAndClips) {
   plot_pixel(nullptr, 639.4f, 0, 0xFFD0D0D0u, 4, 0);
-  plot_pixel(nullptr, 639.5f, 1, 0xFFD0D0D0u, 4, 0);
+  plot_pixel(nullptr, 639.5f, 10, 0xFFD0D0D0u, 4, 0);  // x 640: off the page, not on row 11
   plot_pixel(nullptr, -0.4f, 2, 0xFFD0D0D0u, 4, 0);
   plot_pixel(nullptr, -0.5f, 3, 0xFFD0D0D0u, 4, 0);
   EXPECT_EQ(pixel(0, 639, 0), 0xFFD0D0D0u);

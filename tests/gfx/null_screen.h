@@ -6,10 +6,12 @@
 #include <cstdint>
 
 #include "gfx/screen.h"
+#include "gfx/text.h"
 
 class NullScreen : public ::testing::Test {
  protected:
   void SetUp() override {
+    reset_font_storage();  // an earlier test may have written other glyphs over the fonts
     force_display_driver("Null");
     ASSERT_EQ(
         set_screen_mode(640, 480, 32, 2, SCREEN_BLENDED_PRIMITIVES | SCREEN_WINDOW_THREAD_BOOST, 0),

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <limits>
 
 #include "gfx/draw_context.h"
+#include "gfx/keys.h"
 #include "gfx/null_screen.h"
+#include "gfx/primitives.h"
 
 namespace {
 
@@ -16,7 +19,7 @@ TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
   ASSERT_EQ(set_screen_mode(64, 48, 24, 0, 0xC0, 0), 0);
   EXPECT_EQ(current_screen()->depth, 32);
   EXPECT_EQ(current_screen()->bytes_per_pixel, 4);
-  EXPECT_EQ(current_screen()->page_count, 1);
+  EXPECT_EQ(current_screen()->page_count(), 1);
   ASSERT_EQ(set_screen_mode(64, 48, 15, 2, 0xC0, 0), 0);
   EXPECT_EQ(current_screen()->depth, 16);
   EXPECT_EQ(current_screen()->bytes_per_pixel, 2);
@@ -38,7 +41,47 @@ TEST(ScreenMode, FlagsMinusOneTurnsBlendingOff) {
   shutdown_screen();
 }
 
+// A back end that only counts how deep the presenter lock is held.
+int g_presenter_locks = 0;
+const DisplayDriver kCountingDriver = {
+    "Counting",
+    [](const char*, int, int, int, int, int, const DisplayView*) { return 0; },
+    [] {},
+    [] { ++g_presenter_locks; },
+    [] { --g_presenter_locks; },
+    nullptr};
+
+TEST(ScreenLock, OnlyTheOutermostLevelTakesAndReleasesThePresenterLock) {
+  force_display_driver_table(&kCountingDriver);
+  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, 0xC0, 0), 0);
+  lock_screen();
+  lock_screen();
+  EXPECT_EQ(g_presenter_locks, 1);
+  unlock_screen_only();
+  EXPECT_EQ(g_presenter_locks, 1);
+  unlock_screen_only();
+  EXPECT_EQ(g_presenter_locks, 0);
+  draw_line(nullptr, 0, 0, 63, 47, 0x80FFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
+  EXPECT_EQ(g_presenter_locks, 0);
+  lock_screen();
+  shutdown_screen();  // a lock still held is released before the back end stops
+  EXPECT_EQ(g_presenter_locks, 0);
+  force_display_driver(nullptr);
+}
+
 using Screen640 = NullScreen;
+
+TEST_F(Screen640, KeyDownReadsHeldKeysAndNothingOutsideTheTable) {
+  current_screen()->key_state[56] = 1;
+  EXPECT_EQ(key_down(56), -1);
+  EXPECT_EQ(key_down(62), 0);
+  for (int scan = -300; scan < 0; ++scan) ASSERT_EQ(key_down(scan), 0) << scan;
+  for (int scan = 128; scan < 400; ++scan) ASSERT_EQ(key_down(scan), 0) << scan;
+  EXPECT_EQ(key_down(INT_MIN), 0);
+  EXPECT_EQ(key_down(INT_MAX), 0);
+  shutdown_screen();
+  EXPECT_EQ(key_down(56), 0);
+}
 
 TEST_F(Screen640, FreshScreenIsBlackWithRebuiltContext) {
   const Screen* s = current_screen();
@@ -51,10 +94,10 @@ TEST_F(Screen640, FreshScreenIsBlackWithRebuiltContext) {
   }
   const DrawContext& ctx = draw_context();
   EXPECT_EQ(ctx.work_page, 0);
-  EXPECT_EQ(ctx.clip_x, 0);
-  EXPECT_EQ(ctx.clip_y, 0);
-  EXPECT_EQ(ctx.clip_w, 640);
-  EXPECT_EQ(ctx.clip_h, 480);
+  EXPECT_EQ(ctx.clip.x, 0);
+  EXPECT_EQ(ctx.clip.y, 0);
+  EXPECT_EQ(ctx.clip.w, 640);
+  EXPECT_EQ(ctx.clip.h, 480);
   EXPECT_EQ(ctx.foreground, 0xFFFFFFFFu);
   EXPECT_EQ(ctx.background, 0xFF000000u);
   EXPECT_EQ(ctx.screen_id, s->serial);
@@ -75,8 +118,10 @@ TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
   unlock_screen(1, 0);
   EXPECT_EQ(s->lock_count, 0);
 
+  clear_dirty();
   EXPECT_EQ(set_pages(0, 1), 0);  // previous: visible 0, work 0
   EXPECT_EQ(s->visible_index, 1);
+  EXPECT_EQ(dirty_count(), 480);  // another page shown: all of it is new
   clear_dirty();
   EXPECT_EQ(set_pages(0, 1), 256);  // page 1 already shown: nothing marked
   EXPECT_EQ(dirty_count(), 0);

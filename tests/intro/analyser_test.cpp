@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -23,36 +23,21 @@ constexpr uint32_t SPECTRUM_GREEN_ON_BLACK = 0x003F00;  // alpha 64: floor(255 *
 
 class Analyser : public NullScreen {
  protected:
-  // Rows 0..h of a level bar from a channel's peak (h rounded half away from zero by the drawing
-  // layer): a full-scale 32768 draws 129 rows.
-  static int level_rows(uint32_t peak) {
-    return static_cast<int>(std::trunc(std::sqrt(static_cast<double>(peak >> 5)) * 4.0 + 0.5));
-  }
-  // Height of a spectrum bar: magnitude 1.0 reaches up to row 224.
-  static int spectrum_height(float magnitude) {
-    return static_cast<int>(std::nearbyint(std::sqrt(4096.0f * magnitude) * 4.0f));
-  }
-  // Every pixel of page 0 after drawing on a black page: the level bars over columns 0..8 and
-  // 632..639 (x = 640 lies off the page), spectrum bar i over columns 4i+64..4i+66 from row
-  // 480 - height to the bottom.
-  static void expect_bars(uint32_t level, const float* spectrum) {
-    std::vector<int> top(640, 480);
-    for (int i = 1; i <= 128; ++i) {
-      for (int x = 4 * i + 64; x <= 4 * i + 66; ++x) top[x] = 480 - spectrum_height(spectrum[i]);
-    }
+  // Every pixel of page 0 after drawing on a black page: level bars over columns 0..8 (rows
+  // 0..left) and 632..639 (rows 0..right; x = 640 lies off the page), spectrum bar i over columns
+  // 4i+64..4i+66 from its top row to the bottom.
+  static void expect_bars(int left, int right, const std::map<int, int>& spectrum_tops) {
     int wrong = 0;
     for (int y = 0; y < 480; ++y) {
       for (int x = 0; x < 640; ++x) {
-        uint32_t want = 0;
-        if ((x <= 8 && y <= level_rows(level & 0xFFFF)) ||
-            (x >= 632 && y <= level_rows(level >> 16)))
-          want = LEVEL_GREEN;
-        if (y >= top[x]) want = SPECTRUM_GREEN_ON_BLACK;
+        uint32_t want = (x <= 8 && y <= left) || (x >= 632 && y <= right) ? LEVEL_GREEN : 0;
+        const auto bar = spectrum_tops.find((x - 64) / 4);
+        if (x >= 68 && (x - 64) % 4 != 3 && bar != spectrum_tops.end() && y >= bar->second)
+          want = SPECTRUM_GREEN_ON_BLACK;
         const uint32_t got = pixel(0, x, y) & RGB;
-        if (got != want && ++wrong <= 5) {
+        if (got != want && ++wrong <= 5)
           ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << got
                         << ", expected " << want;
-        }
       }
     }
     EXPECT_EQ(wrong, 0);
@@ -61,31 +46,26 @@ class Analyser : public NullScreen {
 
 }  // namespace
 
-TEST_F(Analyser, FullScaleBarsAndOnlyBinsOneTo128) {
+// Level bars are sqrt(peak >> 5) * 4 rows below row 0, spectrum bars 4 * sqrt(4096 * magnitude)
+// rows high, both rounded; the values below are worked out by hand.
+TEST_F(Analyser, BarHeightsFromPeaksAndMagnitudes) {
   float spectrum[513] = {};
-  spectrum[0] = 1.0f;    // the constant component is not drawn
-  spectrum[5] = 1.0f;    // bar 5: columns 84..86, rows 224..479
-  spectrum[129] = 1.0f;  // beyond the last bar
-  draw_analyser_bars(0x80008000u, spectrum);
-  EXPECT_EQ(pixel(0, 0, 128) & RGB, LEVEL_GREEN);  // full scale: rows 0..128
-  EXPECT_EQ(pixel(0, 8, 128) & RGB, LEVEL_GREEN);
-  EXPECT_EQ(pixel(0, 0, 129) & RGB, 0u);
-  EXPECT_EQ(pixel(0, 9, 0) & RGB, 0u);
-  EXPECT_EQ(pixel(0, 632, 128) & RGB, LEVEL_GREEN);
-  EXPECT_EQ(pixel(0, 631, 0) & RGB, 0u);
-  EXPECT_EQ(pixel(0, 84, 224) & RGB, SPECTRUM_GREEN_ON_BLACK);
-  EXPECT_EQ(pixel(0, 86, 479) & RGB, SPECTRUM_GREEN_ON_BLACK);
-  EXPECT_EQ(pixel(0, 84, 223) & RGB, 0u);
-  EXPECT_EQ(pixel(0, 87, 479) & RGB, 0u);
-  expect_bars(0x80008000u, spectrum);
+  spectrum[0] = 1.0f;          // the constant component is not drawn
+  spectrum[1] = 1.0f / 4096;   // 4 rows
+  spectrum[5] = 1.0f;          // 256 rows
+  spectrum[64] = 3.0f / 4096;  // 6.93: 7 rows
+  spectrum[128] = 0.0625f;     // 64 rows
+  spectrum[129] = 1.0f;        // beyond the last bar
+  // Left peak 0x8000: 32 * 4 = 128; right 0x60: sqrt(3) * 4 = 6.93, so rows 0..7.
+  draw_analyser_bars(0x00608000u, spectrum);
+  expect_bars(128, 7, {{1, 476}, {5, 224}, {64, 473}, {128, 416}});
 }
 
 TEST_F(Analyser, WithoutMusicOnlyTheTopRowsOfTheLevelBarsShow) {
   const uint32_t saved = MusicChannel;
   MusicChannel = 0;
   draw_analyser();
-  const float silence[513] = {};
-  expect_bars(0, silence);
+  expect_bars(0, 0, {});
   MusicChannel = saved;
 }
 
@@ -116,7 +96,12 @@ TEST_F(Analyser, BarsFollowTheLevelAndSpectrumOfThePlayingMusic) {
         !std::equal(before, before + 513, after)) {
       continue;  // still quiet, or the heard position moved while drawing
     }
-    expect_bars(level_before, before);
+    // What the queries answered is what was drawn.
+    const std::vector<uint8_t> drawn(current_screen()->pages[0],
+                                     current_screen()->pages[0] + 640 * 480 * 4);
+    draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, 0xFF000000, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+    draw_analyser_bars(level_before, before);
+    EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), current_screen()->pages[0]));
     EXPECT_GT(*std::max_element(before + 1, before + 129), 0.01f);  // some bar 25+ rows high
     checked = true;
   }

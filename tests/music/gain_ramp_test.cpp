@@ -27,4 +27,8 @@ TEST(GainRamp, ConstantGainScalesEveryFrameAlike) {
   std::vector<float> samples{1.0f, -2.0f, 0.5f, 4.0f};
   apply_gain_ramp(samples.data(), 2, 0.25f, 0.25f);
   EXPECT_EQ(samples, (std::vector<float>{0.25f, -0.5f, 0.125f, 1.0f}));
+  // The last frame lands on the target exactly, although 1 + 3 * ((0.2 - 1) / 3) misses it.
+  std::vector<float> ones(6, 1.0f);
+  apply_gain_ramp(ones.data(), 3, 1.0f, 0.2f);
+  EXPECT_EQ(ones[4], 0.2f);
 }

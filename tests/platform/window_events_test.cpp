@@ -91,7 +91,7 @@ TEST_F(WindowEvents, MaximiseAndAltEnterBothAskForFullScreen) {
 }
 
 TEST_F(WindowEvents, FixedModeRefusesBothSwitches) {
-  window_settings.flags = WINDOW_FIXED_MODE;
+  window_settings.flags = SCREEN_FIXED_MODE;
   send_window_event(SDL_WINDOWEVENT_MAXIMIZED);
   send_alt_enter();
   EXPECT_FALSE(w.toggle_requested);

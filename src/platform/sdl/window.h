@@ -11,13 +11,6 @@
 #include "platform/sdl/picture_output.h"
 #include "platform/sdl/screen_saver.h"
 
-// The start flags this back end acts on.
-constexpr int WINDOW_FULLSCREEN = 0x01;
-constexpr int WINDOW_FIXED_MODE = 0x04;
-constexpr int WINDOW_BORDERLESS = 0x08;
-constexpr int WINDOW_TOPMOST = 0x20;
-constexpr int WINDOW_THREAD_BOOST = 0x80;
-
 // The window thread's longest wait for the presenter lock before it looks at the running flag
 // again: a finished frame still reaches the window within about 10 ms.
 constexpr int WINDOW_LOCK_WAIT_MS = 10;

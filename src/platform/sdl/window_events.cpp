@@ -14,14 +14,14 @@ namespace {
 
 void update_activity(Window& w) {
   w.active = w.focused && !w.minimised;
-  if (window_settings.flags & WINDOW_THREAD_BOOST) raise_priority(w.active);
+  if (window_settings.flags & SCREEN_WINDOW_THREAD_BOOST) raise_priority(w.active);
   // Keys may have changed unseen while another window had the focus.
   std::memset(window_settings.view->key_state, 0, 128);
   mark_all_lines_dirty();
 }
 
 bool fixed_mode() {
-  return (window_settings.flags & WINDOW_FIXED_MODE) != 0;
+  return (window_settings.flags & SCREEN_FIXED_MODE) != 0;
 }
 
 // A window manager may resize the window by its edges: the window keeps its size, as a window

@@ -44,11 +44,11 @@ void end_cleanly_when_the_display_goes() {
 Uint32 window_flags() {
   const int flags = window_settings.flags;
   Uint32 window_flags = 0;
-  if (flags & WINDOW_BORDERLESS) window_flags |= SDL_WINDOW_BORDERLESS;
-  if (flags & WINDOW_TOPMOST) window_flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-  if (flags & WINDOW_FULLSCREEN) window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  if (flags & SCREEN_BORDERLESS) window_flags |= SDL_WINDOW_BORDERLESS;
+  if (flags & SCREEN_TOPMOST) window_flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+  if (flags & SCREEN_FULLSCREEN) window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   // A window manager offers maximising, the way to full screen, only to windows it may resize.
-  if (!(flags & WINDOW_FIXED_MODE)) window_flags |= SDL_WINDOW_RESIZABLE;
+  if (!(flags & SCREEN_FIXED_MODE)) window_flags |= SDL_WINDOW_RESIZABLE;
   return window_flags;
 }
 
@@ -84,7 +84,7 @@ bool open_window(Window& w) {
     return false;
   }
   end_cleanly_when_the_display_goes();
-  w.fullscreen = window_settings.flags & WINDOW_FULLSCREEN;
+  w.fullscreen = window_settings.flags & SCREEN_FULLSCREEN;
   const int position = window_position();
   w.window = SDL_CreateWindow(window_settings.title.c_str(), position, position,
                               window_settings.window_width, window_settings.window_height,
@@ -163,7 +163,7 @@ void window_thread_main() {
   pthread_setname_np(pthread_self(), "window");  // for profilers and the running measurement
   Window w;
   const bool opened = open_window(w);
-  if (opened && (window_settings.flags & WINDOW_THREAD_BOOST)) raise_priority(true);
+  if (opened && (window_settings.flags & SCREEN_WINDOW_THREAD_BOOST)) raise_priority(true);
   handoff_report_start(window_handoff(), opened);
   if (opened) run_cycles(w);
   close_window(w);
