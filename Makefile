@@ -3,10 +3,10 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
-# Under ThreadSanitizer: the unit tests and the window's end-to-end runs. Not the audio, file and
-# golden-frame runs (one thread), nor the OpenGL route, whose uninstrumented Mesa threads it
-# cannot follow.
-TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|window_picture_routes)
+# Under ThreadSanitizer: the unit tests and the window's end-to-end runs. Not the audio, file,
+# command-line, install and golden-frame runs (one thread, or tools it does not build), nor the
+# OpenGL route, whose uninstrumented Mesa threads it cannot follow.
+TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|window_picture_routes|capture_|command_line|data_files|install|rate)
 
 .PHONY: run test setup setup-run build build-intro build-asan build-tsan package bench fuzz clean
 
@@ -32,7 +32,7 @@ build-asan: setup
 build-tsan: setup
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINTRO_SANITIZE_THREAD=ON >/dev/null
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target intro support_tests platform_tests gfx_tests \
-	  music_tests intro_tests
+	  music_tests capture_tests intro_tests
 
 # The intro finds its data beside itself, so it runs from anywhere.
 run: build-intro
