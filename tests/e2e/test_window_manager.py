@@ -23,16 +23,20 @@ def activate(display, window):
 
 
 def check_covers_screen(display, window, what):
-    """The window covers the screen, the picture centred, scaled by SCALE, black around it."""
-    wait_size(display, window, SCREEN, what)
+    check_scaled_picture(display, window, SCREEN, what)
+
+
+def check_scaled_picture(display, window, size, what):
+    """The window has the given size, the picture centred, scaled by SCALE, black around it."""
+    wait_size(display, window, size, what)
     time.sleep(0.5)
-    rows = wait_for_picture(display, window, SCREEN, what)
+    rows = wait_for_picture(display, window, size, what)
     width, height = 640 * SCALE, 480 * SCALE
-    left, top = (SCREEN[0] - width) // 2, (SCREEN[1] - height) // 2
+    left, top = (size[0] - width) // 2, (size[1] - height) // 2
     dark = dark_edges(rows, left, top, width, height)
     if dark:
         fail("%s: the %s edge of the centred picture is black" % (what, ", ".join(dark)))
-    border = sum(1 for y in range(SCREEN[1]) for x in range(SCREEN[0])
+    border = sum(1 for y in range(size[1]) for x in range(size[0])
                  if rows[y][x] and not (left <= x < left + width and top <= y < top + height))
     if border:
         fail("%s: %d pixels around the centred picture are not black" % (what, border))
@@ -126,6 +130,23 @@ def check_focus_change(display, window, intro):
     print("focus away and back: held keys cleared, picture redrawn PASS")
 
 
+def check_scaled_window(display):
+    """--scale keeps its size through full screen and back, each pixel a whole block."""
+    intro = start_intro(display, args=["--scale", str(SCALE)])
+    try:
+        window = find_window(display, intro)
+        scaled = (640 * SCALE, 480 * SCALE)
+        check_scaled_picture(display, window, scaled, "--scale %d" % SCALE)
+        activate(display, window)
+        keys(display, "key", "alt+Return")
+        check_covers_screen(display, window, "--scale %d, Alt+Enter" % SCALE)
+        keys(display, "key", "alt+Return")
+        check_scaled_picture(display, window, scaled, "--scale %d, Alt+Enter again" % SCALE)
+    finally:
+        stop(intro)
+    print("a window of --scale %d keeps its size through full screen and back PASS" % SCALE)
+
+
 def main():
     with Xvfb(SCREEN) as x, WindowManager(x.display):
         before = screen_saver_timeout(x.display)
@@ -157,6 +178,7 @@ def main():
         if after != before:
             fail("the screen-saver timeout is %d after exit, not %d as before" % (after, before))
         print("screen saver off while running, %d s again after exit PASS" % before)
+        check_scaled_window(x.display)
     print("PASS")
 
 

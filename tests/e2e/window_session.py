@@ -85,8 +85,8 @@ def intro_environment(display, extra=None):
     return env
 
 
-def start_intro(display, extra_env=None):
-    return subprocess.Popen([intro_command()], cwd=os.environ["INTRO_DATA_DIR"],
+def start_intro(display, extra_env=None, args=()):
+    return subprocess.Popen([intro_command(), *args], cwd=os.environ["INTRO_DATA_DIR"],
                             env=intro_environment(display, extra_env), stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, text=True)
 

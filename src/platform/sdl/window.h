@@ -18,7 +18,7 @@ constexpr int WINDOW_LOCK_WAIT_MS = 10;
 // Written by start before the window thread runs; read-only while it runs.
 struct WindowSettings {
   std::string title;
-  int width = 0;   // the pages' size
+  int width = 0;  // the pages' size
   int height = 0;
   int window_width = 0;  // the window's own size: the pages' times the start scale
   int window_height = 0;

@@ -86,9 +86,9 @@ bool open_window(Window& w) {
   end_cleanly_when_the_display_goes();
   w.fullscreen = window_settings.flags & SCREEN_FULLSCREEN;
   const int position = window_position();
-  w.window = SDL_CreateWindow(window_settings.title.c_str(), position, position,
-                              window_settings.window_width, window_settings.window_height,
-                              window_flags());
+  w.window =
+      SDL_CreateWindow(window_settings.title.c_str(), position, position,
+                       window_settings.window_width, window_settings.window_height, window_flags());
   if (w.window == nullptr) {
     set_window_error("no window");
     return false;
