@@ -130,6 +130,20 @@ void start_music() {
   MusicChannel = PLAYING_HANDLE;
 }
 
+void reset_music() {
+  finish_loading_music();
+  close_audio_output(playback.output);
+  destroy_module_player(playback.player);
+  destroy_spectrum_analyser(playback.analyser);
+  playback.output = nullptr;
+  playback.player = nullptr;
+  playback.analyser = nullptr;
+  playback.offline = false;
+  playback.heard_end = 0;
+  MusicChannel = 0;
+  master_volume = 1.0f;
+}
+
 void set_music_volume(float volume) {
   if (!playing(MusicChannel)) return;
   set_player_volume(playback.player, volume * master_volume);

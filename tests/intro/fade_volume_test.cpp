@@ -20,6 +20,7 @@ TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
   ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
   ASSERT_EQ(chdir("../../data"), 0);  // the intro reads module.xm from its working directory
   force_display_driver("Null");
+  reset_music();  // a module another test started would keep playing at its volume
   ASSERT_EQ(start_intro(99, true), 0);
   ASSERT_NE(MusicChannel, 0u) << "the shipped module did not start";
 
@@ -43,7 +44,7 @@ TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
 
   shutdown_screen();
   force_display_driver(nullptr);
-  MusicChannel = 0;  // later tests in this process draw as without music
+  reset_music();  // later tests in this process draw as without music
   ASSERT_EQ(chdir(previous), 0);
 }
 
