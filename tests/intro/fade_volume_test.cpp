@@ -14,13 +14,27 @@
 
 namespace {
 
+// Runs in the shipped data directory and goes back afterwards, also when an assertion fails, so
+// that later tests in this process find their files.
+class InDataDirectory {
+ public:
+  InDataDirectory() { ok = getcwd(previous, sizeof previous) && chdir("../../data") == 0; }
+  ~InDataDirectory() {
+    if (ok) (void)!chdir(previous);
+  }
+  bool ok;
+
+ private:
+  char previous[4096];
+};
+
 TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir("../../data"), 0);  // the intro reads module.xm from its working directory
+  const InDataDirectory in_data;
+  ASSERT_TRUE(in_data.ok);
   force_display_driver("Null");
-  reset_music();  // a module another test started would keep playing at its volume
+  reset_music();                // a module another test started would keep playing at its volume
+  MusicFileName = "module.xm";  // the working directory's, whatever an earlier test named
   ASSERT_EQ(start_intro(99, true), 0);
   ASSERT_NE(MusicChannel, 0u) << "the shipped module did not start";
 
@@ -45,7 +59,6 @@ TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
   shutdown_screen();
   force_display_driver(nullptr);
   reset_music();  // later tests in this process draw as without music
-  ASSERT_EQ(chdir(previous), 0);
 }
 
 }  // namespace
