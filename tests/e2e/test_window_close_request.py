@@ -3,8 +3,8 @@ the intro exits 0. Tried as a window manager sends it (WM_DELETE_WINDOW) and as 
 import signal
 import time
 
-from window_session import (SHORTEST_FADE, Xvfb, fail, find_window, send_delete_window,
-                            start_intro, stop, wait_exit, window_exists)
+from window_session import (Xvfb, fail, find_window, send_delete_window, start_intro, stop,
+                            wait_faded_exit, window_exists)
 
 
 def check_close(display, how, request):
@@ -19,12 +19,7 @@ def check_close(display, how, request):
             fail("%s: the intro ended within a second (status %d)" % (how, intro.returncode))
         if not window_exists(display, window):
             fail("%s: the window was closed" % how)
-        status, err = wait_exit(intro)
-        took = time.monotonic() - asked
-        if status != 0:
-            fail("%s: exit status %d: %s" % (how, status, err))
-        if took < SHORTEST_FADE:
-            fail("%s: exited after %.2f s, before the fade could run" % (how, took))
+        took = wait_faded_exit(intro, asked, how)
         print("%s: window kept, exit 0 after %.2f s" % (how, took))
     finally:
         stop(intro)

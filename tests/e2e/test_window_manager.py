@@ -8,7 +8,7 @@ import time
 
 from window_session import (SHORTEST_FADE, WindowManager, Xvfb, dark_edges, fail, find_window,
                             intro_environment, keys, run_tool, screen_saver_timeout, start_intro,
-                            stop, wait_exit, wait_for_picture, wait_size, window_pixels)
+                            stop, wait_faded_exit, wait_for_picture, wait_size, window_pixels)
 
 SCREEN = (1600, 1200)  # 640x480 fits twice: full screen shows the picture at scale 2
 SCALE = 2
@@ -165,12 +165,7 @@ def main():
             if result.returncode != 0:
                 fail("wmctrl could not close the window: " + result.stderr)
             closed = time.monotonic()
-            status, err = wait_exit(intro)
-            took = time.monotonic() - closed
-            if status != 0:
-                fail("exit status %d after the close button: %s" % (status, err))
-            if took < SHORTEST_FADE:
-                fail("exited %.2f s after the close button: no full fade" % took)
+            took = wait_faded_exit(intro, closed, "close button")
             print("close button through the window manager: exit 0 after %.2f s PASS" % took)
         finally:
             stop(intro)

@@ -147,6 +147,18 @@ def keys(display, action, *names):
         fail("xdotool %s %s failed: %s" % (action, " ".join(names), result.stderr))
 
 
+def wait_faded_exit(process, since, what):
+    """Seconds from `since` until the intro ended with status 0; fails if it ended otherwise or
+    too soon for the 256-frame fade to have run."""
+    status, err = wait_exit(process)
+    took = time.monotonic() - since
+    if status != 0:
+        fail("%s: exit status %d: %s" % (what, status, err))
+    if took < SHORTEST_FADE:
+        fail("%s: exited after %.2f s, before the fade could run" % (what, took))
+    return took
+
+
 def wait_exit(process, timeout=EXIT_TIMEOUT):
     """Status and stderr of the intro once it ends; fails if it runs past the timeout."""
     try:
