@@ -26,6 +26,12 @@ uint16_t pick_column(uint16_t plain, uint16_t shift, uint16_t ctrl, uint16_t alt
 }
 }  // namespace
 
+void reset_keyboard() {
+  take_presenter_lock();
+  ring = KeyRing{};
+  release_presenter_lock();
+}
+
 void push_key(int code) {
   take_presenter_lock();
   ring.slots[ring.write] = code;

@@ -33,7 +33,7 @@ std::string drain() {
 
 class KeyEvents : public ::testing::Test {
  protected:
-  void SetUp() override { drain(); }
+  void SetUp() override { reset_keyboard(); }
 };
 
 TEST_F(KeyEvents, FunctionKeyPushesItsSpecialCode) {

@@ -28,8 +28,7 @@ class WindowEvents : public ::testing::Test {
     window_settings.width = 640;
     window_settings.height = 480;
     window_settings.view = &view;
-    while (pop_key() != 0) {
-    }
+    reset_keyboard();
   }
   void TearDown() override {
     window_settings = WindowSettings{};
