@@ -13,6 +13,7 @@
 
 #include "gfx/null_screen.h"
 #include "gfx/primitives.h"
+#include "intro/sequencer.h"
 #include "music/music.h"
 
 namespace {
@@ -62,11 +63,9 @@ TEST_F(Analyser, BarHeightsFromPeaksAndMagnitudes) {
 }
 
 TEST_F(Analyser, WithoutMusicOnlyTheTopRowsOfTheLevelBarsShow) {
-  const uint32_t saved = MusicChannel;
-  MusicChannel = 0;
+  reset_intro();
   draw_analyser();
   expect_bars(0, 0, {});
-  MusicChannel = saved;
 }
 
 // The disk driver is made to sleep 200 ms after each 23 ms block, so once a block has been heard
@@ -106,5 +105,5 @@ TEST_F(Analyser, BarsFollowTheLevelAndSpectrumOfThePlayingMusic) {
     checked = true;
   }
   EXPECT_TRUE(checked) << "the music never held still long enough to compare";
-  set_music_volume(1.0f / 256.0f);
+  reset_intro();
 }

@@ -33,8 +33,8 @@ TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
   const InDataDirectory in_data;
   ASSERT_TRUE(in_data.ok);
   force_display_driver("Null");
-  reset_music();                // a module another test started would keep playing at its volume
-  MusicFileName = "module.xm";  // the working directory's, whatever an earlier test named
+  reset_intro();  // a module another test started would keep playing at its volume
+  MusicFileName = "module.xm";
   ASSERT_EQ(start_intro(99, true), 0);
   ASSERT_NE(MusicChannel, 0u) << "the shipped module did not start";
 
@@ -58,7 +58,7 @@ TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
 
   shutdown_screen();
   force_display_driver(nullptr);
-  reset_music();  // later tests in this process draw as without music
+  reset_intro();  // later tests in this process draw as without music
 }
 
 }  // namespace

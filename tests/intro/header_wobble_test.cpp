@@ -9,6 +9,7 @@
 #include "gfx/bmp_writer.h"
 #include "gfx/null_screen.h"
 #include "gfx/primitives.h"
+#include "intro/sequencer.h"
 
 namespace {
 
@@ -31,9 +32,7 @@ class HeaderWobble : public NullScreen {
     HeaderFileName = file.string();  // not there until a test writes it
   }
   void TearDown() override {
-    destroy_image(HeaderImage);
-    HeaderImage = nullptr;
-    HeaderFileName = "header.bmp";
+    reset_intro();
     std::filesystem::remove(file);
     NullScreen::TearDown();
   }
@@ -50,8 +49,6 @@ class HeaderWobble : public NullScreen {
   }
   void load_file(const BmpFileSpec& f) {
     ASSERT_TRUE(write_file(file.string(), encode_bmp(f)));
-    destroy_image(HeaderImage);
-    HeaderImage = nullptr;
     load_header();
   }
   static void clear_page() {

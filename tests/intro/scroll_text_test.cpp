@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "intro/sequencer.h"
+
 namespace {
 
 // Segment lengths and the character set are checked when the text is compiled; what is left is
@@ -52,8 +54,7 @@ TEST(ScrollPosition, JumpsOnlyBelowMinusEightTimesTheLength) {
   ScrollPosition = 2;
   advance_scroll();
   EXPECT_EQ(ScrollPosition, 640);
-  build_scroll_text();
-  ScrollPosition = 640;
+  reset_intro();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ namespace {
 class Sequencer : public ::testing::Test {
  protected:
   void SetUp() override {
+    reset_intro();
     force_display_driver("Null");
     ASSERT_EQ(start_intro(1234, false), 0);
   }

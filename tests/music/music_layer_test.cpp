@@ -11,7 +11,13 @@
 
 #include "music/music.h"
 
-TEST(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
+class MusicLayer : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_music(); }  // an earlier test may have left a module playing
+  void TearDown() override { reset_music(); }
+};
+
+TEST_F(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
   const std::string corrupt = (std::filesystem::temp_directory_path() /
                                ("corrupt_module_" + std::to_string(getpid()) + ".xm"))
                                   .string();
@@ -47,7 +53,7 @@ TEST(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
   std::filesystem::remove(fifo);
 }
 
-TEST(MusicLayer, LoadingNowSaysWhyAFileIsNoModule) {
+TEST_F(MusicLayer, LoadingNowSaysWhyAFileIsNoModule) {
   std::string why;
   MusicFileName = "/";
   EXPECT_FALSE(load_music(&why));
@@ -59,7 +65,7 @@ TEST(MusicLayer, LoadingNowSaysWhyAFileIsNoModule) {
   EXPECT_TRUE(load_music(&why));
 }
 
-TEST(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {
+TEST_F(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);  // were the preload used, it would start playing
   MusicFileName = "../../data/module.xm";
   begin_loading_music();
