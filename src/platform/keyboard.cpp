@@ -89,7 +89,6 @@ int translate_key(int character, int scan, int virtual_key, int modifiers) {
   for (const ExtendedKeyRow& row : ExtendedKeys) {
     if (row.scan != scan) continue;
     const int value = pick_column(row.plain, row.shift, row.ctrl, row.alt, modifiers);
-    if (value == 0) return -1;
     if (value < 256) return value;
     return value | 0xFF;
   }
