@@ -84,18 +84,4 @@ TEST(TranslateKey, ExtendedKeys) {
   EXPECT_EQ(translate_key(0, 72, 0, 0), 0x48FF);
   EXPECT_EQ(translate_key('8', 72, '8', 0), '8');
 }
-
-TEST(TranslateKey, TableEncoding) {
-  // Special codes carry 0 in the low byte; characters stay below 256.
-  for (const KeyRow& row : ScanCodeKeys)
-    for (uint16_t v : {row.plain, row.shift, row.ctrl, row.alt})
-      if (v >= 256) {
-        EXPECT_EQ(v & 0xFF, 0) << std::hex << v;
-      }
-  for (const ExtendedKeyRow& row : ExtendedKeys)
-    for (uint16_t v : {row.plain, row.shift, row.ctrl, row.alt})
-      if (v >= 256) {
-        EXPECT_EQ(v & 0xFF, 0) << std::hex << v;
-      }
-}
 }  // namespace
