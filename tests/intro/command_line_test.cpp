@@ -29,15 +29,10 @@ Parsed parse(std::initializer_list<const char*> words) {
 TEST(CommandLine, NoArgumentsKeepTheDefaults) {
   const Parsed p = parse({});
   ASSERT_EQ(p.status, COMMAND_LINE_RUN);
-  EXPECT_TRUE(p.options.module_file.empty());
-  EXPECT_TRUE(p.options.header_file.empty());
-  EXPECT_FALSE(p.options.fullscreen);
   EXPECT_EQ(p.options.scale, 1);
   EXPECT_EQ(p.options.display, -1);
   EXPECT_EQ(p.options.rate, 0);
   EXPECT_EQ(p.options.volume, 100);
-  EXPECT_FALSE(p.options.seed_given);
-  EXPECT_FALSE(p.options.once);
 }
 
 TEST(CommandLine, EveryOptionReachesTheRecord) {

@@ -2,9 +2,7 @@
 // saw the close request, one 1/256 step lower each frame, 1/256 at the last, never 0.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <string>
 #include <vector>
 
 #include "gfx/screen.h"
@@ -14,27 +12,11 @@
 
 namespace {
 
-// Runs in the shipped data directory and goes back afterwards, also when an assertion fails, so
-// that later tests in this process find their files.
-class InDataDirectory {
- public:
-  InDataDirectory() { ok = getcwd(previous, sizeof previous) && chdir("../../data") == 0; }
-  ~InDataDirectory() {
-    if (ok) (void)!chdir(previous);
-  }
-  bool ok;
-
- private:
-  char previous[4096];
-};
-
 TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
-  const InDataDirectory in_data;
-  ASSERT_TRUE(in_data.ok);
   force_display_driver("Null");
   reset_intro();  // a module another test started would keep playing at its volume
-  MusicFileName = "module.xm";
+  MusicFileName = "../../data/module.xm";
   ASSERT_EQ(start_intro(99, true), 0);
   ASSERT_NE(MusicChannel, 0u) << "the shipped module did not start";
 
@@ -48,13 +30,8 @@ TEST(FadeVolume, FallsOneStepPerFrameFromFullToOne256th) {
     volumes.push_back(music_volume());
   }
   ASSERT_EQ(volumes.size(), 256u);
-  for (size_t k = 0; k < volumes.size(); ++k) {
-    SCOPED_TRACE(k);
-    EXPECT_EQ(volumes[k], static_cast<float>((256 - k) / 256.0));
-    EXPECT_GT(volumes[k], 0.0f);
-  }
-  EXPECT_EQ(volumes.front(), 1.0f);
-  EXPECT_EQ(volumes.back(), 1.0f / 256);
+  for (size_t k = 0; k < volumes.size(); ++k)
+    EXPECT_EQ(volumes[k], static_cast<float>((256 - k) / 256.0)) << k;  // 1 down to 1/256
 
   shutdown_screen();
   force_display_driver(nullptr);
