@@ -1,7 +1,6 @@
 // The thin layer with no music: every call harmless, nothing printed, nothing written.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,7 +13,6 @@
 class MusicLayer : public ::testing::Test {
  protected:
   void SetUp() override { reset_music(); }  // an earlier test may have left a module playing
-  void TearDown() override { reset_music(); }
 };
 
 TEST_F(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
@@ -26,12 +24,8 @@ TEST_F(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
     file << "Extended Module: broken";
     for (int i = 0; i < 300; ++i) file.put(static_cast<char>(i * 37));
   }
-  // A directory or a FIFO under the name must neither throw nor block the loading.
-  const std::string directory = corrupt + ".dir";
-  const std::string fifo = corrupt + ".fifo";
-  std::filesystem::create_directory(directory);
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& name : {std::string("no_such_module.xm"), corrupt, directory, fifo}) {
+  // Directories and FIFOs are refused by the data file reader (and its test) before this layer.
+  for (const std::string& name : {std::string("no_such_module.xm"), corrupt}) {
     SCOPED_TRACE(name);
     MusicFileName = name;
     testing::internal::CaptureStderr();
@@ -49,8 +43,6 @@ TEST_F(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   }
   std::filesystem::remove(corrupt);
-  std::filesystem::remove(directory);
-  std::filesystem::remove(fifo);
 }
 
 TEST_F(MusicLayer, LoadingNowSaysWhyAFileIsNoModule) {
