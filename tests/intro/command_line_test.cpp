@@ -37,7 +37,8 @@ TEST(CommandLine, NoArgumentsKeepTheDefaults) {
 
 TEST(CommandLine, EveryOptionReachesTheRecord) {
   const Parsed p = parse({"--header", "h.bmp", "-f", "--scale", "2", "--display=1", "--rate", "60",
-                          "--volume", "0", "--seed", "4294967295", "--once", "song.xm"});
+                          "--volume", "0", "--seed", "4294967295", "--once", "--capture",
+                          "out.webm", "--seconds", "2.5", "--lossless", "song.xm"});
   ASSERT_EQ(p.status, COMMAND_LINE_RUN) << p.message;
   EXPECT_EQ(p.options.module_file, "song.xm");
   EXPECT_EQ(p.options.header_file, "h.bmp");
@@ -49,22 +50,14 @@ TEST(CommandLine, EveryOptionReachesTheRecord) {
   EXPECT_TRUE(p.options.seed_given);
   EXPECT_EQ(p.options.seed, 4294967295u);
   EXPECT_TRUE(p.options.once);
-  // The last of --fullscreen and --window wins.
-  EXPECT_FALSE(parse({"-f", "-w"}).options.fullscreen);
-  EXPECT_EQ(parse({"-m", "a.xm"}).options.module_file, "a.xm");
-}
-
-TEST(CommandLine, CaptureOptions) {
-  const Parsed p =
-      parse({"--capture", "out.webm", "--seconds", "2.5", "--lossless", "--rate", "50"});
-  ASSERT_EQ(p.status, COMMAND_LINE_RUN) << p.message;
   EXPECT_EQ(p.options.capture_file, "out.webm");
   EXPECT_DOUBLE_EQ(p.options.capture_seconds, 2.5);
   EXPECT_TRUE(p.options.lossless);
-  EXPECT_EQ(p.options.rate, 50);
-  const Parsed plain = parse({"--capture", "a.mkv"});
-  EXPECT_LT(plain.options.capture_seconds, 0.0);  // one pass of the music
-  EXPECT_FALSE(plain.options.lossless);
+  // The last of --fullscreen and --window wins; a capture lasts one pass of the music unless
+  // --seconds, even 0, says otherwise.
+  EXPECT_FALSE(parse({"-f", "-w"}).options.fullscreen);
+  EXPECT_EQ(parse({"-m", "a.xm"}).options.module_file, "a.xm");
+  EXPECT_LT(parse({"--capture", "a.mkv"}).options.capture_seconds, 0.0);
   EXPECT_EQ(parse({"--capture", "a.mkv", "--seconds", "0"}).options.capture_seconds, 0.0);
 }
 
@@ -99,7 +92,6 @@ TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
       {{"--capture", "a.mkv", "--seconds", "-1"}, "--seconds"},
       {{"--capture", "a.mkv", "--seconds", "1s"}, "--seconds"},
       {{"--capture", "a.mkv", "--seconds", "nan"}, "--seconds"},
-      {{"--capture", ""}, "--capture"},
       {{"--seconds", "3"}, "--capture"},
       {{"--lossless"}, "--capture"},
   };
