@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/keyboard.h"
-
 namespace {
 
 class WindowEvents : public ::testing::Test {
@@ -28,7 +26,6 @@ class WindowEvents : public ::testing::Test {
     window_settings.width = 640;
     window_settings.height = 480;
     window_settings.view = &view;
-    reset_keyboard();
   }
   void TearDown() override {
     window_settings = WindowSettings{};
@@ -93,12 +90,6 @@ TEST_F(WindowEvents, MaximiseAndAltEnterAskForFullScreenWhereAllowed) {
   w.fullscreen = true;
   send_window_event(SDL_WINDOWEVENT_MAXIMIZED);
   EXPECT_FALSE(w.toggle_requested);
-}
-
-TEST_F(WindowEvents, CloseRequestQueuesTheCloseCodeOnce) {
-  send_window_event(SDL_WINDOWEVENT_CLOSE);
-  EXPECT_EQ(pop_key(), CLOSE_KEY_CODE);
-  EXPECT_EQ(pop_key(), 0);
 }
 
 }  // namespace
