@@ -146,6 +146,15 @@ MUTANTS = [
        "static_cast<uint32_t>(frame) - static_cast<uint32_t>(i)")]),
     ("intro-star-respawn", "a star that leaves the page re-enters 640 to the left instead of at 0",
      [("src/intro/starfield.cpp", "Starfield.x[i] = 0.0f;", "Starfield.x[i] -= 640.0f;")]),
+    ("intro-cube-projection", "the cube's perspective divides by 300 + z instead of 300 - z",
+     [("src/intro/cube.cpp", "const double s = 300.0 / (300.0 - src[v].z);",
+       "const double s = 300.0 / (300.0 + src[v].z);")]),
+    ("intro-cube-rotation", "the rotation about x takes the wrong sign for z",
+     [("src/intro/cube.cpp", "const float z1 = static_cast<float>(sa * p.y + ca * p.z);",
+       "const float z1 = static_cast<float>(sa * p.y - ca * p.z);")]),
+    ("intro-wobble-last-row", "strips below the picture wrap to its top instead of repeating the last row",
+     [("src/intro/header_wobble.cpp", "HeaderImage, 0, i, 512, i, 0,",
+       "HeaderImage, 0, i % 96, 512, i % 96, 0,")]),
 ]
 
 
