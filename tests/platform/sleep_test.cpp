@@ -52,14 +52,9 @@ TEST(SleepMs, ReturnsAtOnceForAKeyHitWithTheRealFlag) {
   reset_keyboard();
 }
 
-TEST(Timer, NonDecreasingAndAdvancing) {
-  double last = timer_seconds();
-  for (int i = 0; i < 10000; ++i) {
-    const double now = timer_seconds();
-    ASSERT_GE(now, last);
-    last = now;
-  }
+TEST(SleepMs, WithoutAKeyTheTimerSeesTheWholeWait) {
+  const double before = timer_seconds();
   sleep_ms(20);
-  EXPECT_GE(timer_seconds() - last, 0.019);
+  EXPECT_GE(timer_seconds() - before, 0.019);
 }
 }  // namespace
