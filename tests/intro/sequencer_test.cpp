@@ -29,28 +29,10 @@ class Sequencer : public ::testing::Test {
   }
 };
 
-TEST_F(Sequencer, AltOrF4AloneNeverCloses_BothTogetherDo) {
-  Screen* s = current_screen();
-  s->key_state[56] = 1;
-  run_frame();
-  EXPECT_FALSE(fade_state().close_requested);
-  s->key_state[56] = 0;
-  s->key_state[62] = 1;
-  run_frame();
-  EXPECT_FALSE(fade_state().close_requested);
-  push_key('a');  // an ordinary key is consumed and ignored
-  run_frame();
-  EXPECT_FALSE(fade_state().close_requested);
-  s->key_state[56] = 1;
-  run_frame();
-  EXPECT_TRUE(fade_state().close_requested);
-  EXPECT_EQ(fade_state().fade_frames_left, 255);  // the frame that saw it was the first fade frame
-  EXPECT_EQ(fade_state().fade_alpha, 1);
-}
-
-// The picture fades over exactly 256 presented frames; the music's volume, as the playing engine
-// holds it, is full at the frame that saw the close request and one 1/256 step lower each frame
-// after, 1/256 at the last, never 0.
+// Alt+F4 held, the close request and other keys are tried on the running program. Here: the
+// picture fades over exactly 256 presented frames; the music's volume, as the playing engine holds
+// it, is full at the frame that saw the close request and one 1/256 step lower each frame after,
+// 1/256 at the last, never 0.
 TEST_F(Sequencer, CloseRequestFadesPictureAndMusicOver256Frames) {
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(run_frame());
   EXPECT_EQ(music_volume(), 1.0f);
