@@ -26,15 +26,6 @@ Parsed parse(std::initializer_list<const char*> words) {
   return parsed;
 }
 
-TEST(CommandLine, NoArgumentsKeepTheDefaults) {
-  const Parsed p = parse({});
-  ASSERT_EQ(p.status, COMMAND_LINE_RUN);
-  EXPECT_EQ(p.options.scale, 1);
-  EXPECT_EQ(p.options.display, -1);
-  EXPECT_EQ(p.options.rate, 0);
-  EXPECT_EQ(p.options.volume, 100);
-}
-
 TEST(CommandLine, EveryOptionReachesTheRecord) {
   const Parsed p = parse({"--header", "h.bmp", "-f", "--scale", "2", "--display=1", "--rate", "60",
                           "--volume", "0", "--seed", "4294967295", "--once", "--capture",
