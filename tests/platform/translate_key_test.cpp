@@ -12,14 +12,11 @@ constexpr int kModifierSets[] = {0,
                                  KEY_MOD_SHIFT | KEY_MOD_CTRL,
                                  KEY_MOD_CTRL | KEY_MOD_ALT};
 
-TEST(TranslateKey, FunctionKeys) {
+TEST(TranslateKey, FunctionKeyColumnsAltWinsOverCtrlAndCtrlOverShift) {
   EXPECT_EQ(translate_key(0, 59, 0, 0), 0x3BFF);
   EXPECT_EQ(translate_key(0, 59, 0, KEY_MOD_SHIFT), 0x54FF);
   EXPECT_EQ(translate_key(0, 59, 0, KEY_MOD_CTRL), 0x5EFF);
   EXPECT_EQ(translate_key(0, 88, 0, KEY_MOD_RIGHT_ALT), 0x8CFF);
-}
-
-TEST(TranslateKey, AltWinsOverCtrlAndCtrlOverShift) {
   EXPECT_EQ(translate_key(0, 59, 0, KEY_MOD_CTRL | KEY_MOD_ALT), 0x68FF);
   EXPECT_EQ(translate_key(0, 59, 0, KEY_MOD_RIGHT_CTRL | KEY_MOD_RIGHT_ALT | KEY_MOD_SHIFT),
             0x68FF);

@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -49,11 +50,6 @@ class WindowEvents : public ::testing::Test {
     ASSERT_EQ(SDL_PushEvent(&event), 1);
     handle_events(w);
   }
-  bool all_lines_dirty() const {
-    for (uint8_t flag : dirty)
-      if (!flag) return false;
-    return true;
-  }
 };
 
 TEST_F(WindowEvents, FocusChangesClearHeldKeysAndRedrawEveryLine) {
@@ -65,7 +61,7 @@ TEST_F(WindowEvents, FocusChangesClearHeldKeysAndRedrawEveryLine) {
     send_window_event(change);
     EXPECT_EQ(keys[56], 0);
     EXPECT_EQ(keys[62], 0);
-    EXPECT_TRUE(all_lines_dirty());
+    EXPECT_TRUE(std::all_of(dirty.begin(), dirty.end(), [](uint8_t line) { return line != 0; }));
   }
   send_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
   EXPECT_FALSE(w.active);
