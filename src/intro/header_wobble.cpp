@@ -5,7 +5,7 @@
 #include "gfx/bmp.h"
 
 Image HeaderImage = nullptr;
-std::string HeaderFileName = "header.bmp";
+std::string HeaderFileName = HEADER_START_FILE_NAME;
 
 namespace {
 constexpr int kStripCount = 128;

@@ -7,6 +7,7 @@
 
 extern Image HeaderImage;
 // The picture file, read from the working directory; tools may point it elsewhere.
+constexpr char HEADER_START_FILE_NAME[] = "header.bmp";
 extern std::string HeaderFileName;
 
 // Creates the 512x96 image and loads header.bmp into it.

@@ -4,7 +4,7 @@
 #include <string_view>
 
 std::string ScrollText;
-int32_t ScrollPosition = 640;
+int32_t ScrollPosition = SCROLL_START_POSITION;
 
 namespace {
 
@@ -144,5 +144,5 @@ void build_scroll_text() {
 void advance_scroll() {
   ScrollPosition -= 3;
   const int32_t length = static_cast<int32_t>(ScrollText.size());
-  if (ScrollPosition < -8 * length) ScrollPosition = 640;
+  if (ScrollPosition < -8 * length) ScrollPosition = SCROLL_START_POSITION;
 }

@@ -36,6 +36,12 @@ void clear_page(Color colour) {
 }
 
 // All three queries run every frame, also while fading, so the key ring loses one key per frame.
+void reset_fade() {
+  close_requested = false;
+  fade_frames_left = FADE_FRAMES;
+  fade_alpha = 0;
+}
+
 bool close_request_seen() {
   const bool alt = key_down(56) != 0;
   const bool f4 = key_down(62) != 0;
@@ -59,9 +65,7 @@ int start_intro(uint32_t seed, bool with_music) {
   print_text("loading...", true);
   install_glyph_table();
   build_scroll_text();
-  close_requested = false;
-  fade_frames_left = FADE_FRAMES;
-  fade_alpha = 0;
+  reset_fade();
   init_starfield();
   if (with_music) start_music();
   load_header();
@@ -103,6 +107,20 @@ bool run_frame() {
   wait_vsync();
   show_frame();
   return fade_frames_left > 0;
+}
+
+void reset_intro() {
+  reset_music();
+  FrameCounter = 0;
+  ScreenStartFlags = 0;
+  ScreenFrameRate = 0;
+  reset_fade();
+  destroy_image(HeaderImage);
+  HeaderImage = nullptr;
+  HeaderFileName = HEADER_START_FILE_NAME;
+  ScrollText.clear();
+  ScrollPosition = SCROLL_START_POSITION;
+  Starfield = StarfieldData{{}, {}, {}, STAR_START_SPEED};
 }
 
 void request_close() {

@@ -24,6 +24,11 @@ void show_frame();
 // frame has been presented.
 bool run_frame();
 
+// Puts the intro's program-wide variables back to their start values and stops the music: for
+// test fixtures that start the intro or its effects again in one process. The trig tables and the
+// cube's points are rebuilt by every start and need none.
+void reset_intro();
+
 // Starts the exit fade as a close request would (for a run that ends by itself).
 void request_close();
 

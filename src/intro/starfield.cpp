@@ -5,7 +5,7 @@
 #include "gfx/primitives.h"
 #include "support/random.h"
 
-StarfieldData Starfield = {{}, {}, {}, 256};
+StarfieldData Starfield = {{}, {}, {}, STAR_START_SPEED};
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 constexpr int STAR_COUNT = 2048;
+constexpr int32_t STAR_START_SPEED = 256;
 
 struct StarfieldData {
   float x[STAR_COUNT + 1];  // star i uses index i; index 0 is unused

@@ -141,6 +141,7 @@ void reset_music() {
   playback.offline = false;
   playback.heard_end = 0;
   MusicChannel = 0;
+  MusicFileName.clear();
   master_volume = 1.0f;
 }
 

@@ -19,8 +19,9 @@ bool load_music(std::string* why);
 void finish_loading_music();
 // Opens the output, loads MusicFileName, starts it looping; stores the handle in MusicChannel.
 void start_music();
-// Stops and frees the music, live or offline, and any preload, and sets the master volume back
-// to full: for test fixtures that start music again in one process. The intro never stops it.
+// Stops and frees the music, live or offline, and any preload, sets the master volume back to
+// full and forgets the file name: for test fixtures that start music again in one process. The
+// intro never stops it.
 void reset_music();
 // Linear gain 0..1 of MusicChannel.
 void set_music_volume(float volume);

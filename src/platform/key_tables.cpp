@@ -24,7 +24,7 @@ constexpr KeyRow keypad(int scan, char digit, uint16_t ctrl) {
 constexpr KeyRow kNone = {0, 0, 0, 0};
 }  // namespace
 
-const KeyRow ScanCodeKeys[89] = {
+constexpr KeyRow ScanCodeKeys[89] = {
     kNone,                               // 0
     {0x001B, 0x001B, 0x001B, 0x0100},    // 1 Esc
     digit_row('1', '!', 0x0000, 2),      // 2
@@ -116,7 +116,7 @@ const KeyRow ScanCodeKeys[89] = {
     {0x8600, 0x8800, 0x8A00, 0x8C00},    // 88 F12
 };
 
-const ExtendedKeyRow ExtendedKeys[12] = {
+constexpr ExtendedKeyRow ExtendedKeys[12] = {
     {28, 0x000D, 0x000D, 0x000A, 0xA600},  // keypad Enter
     {53, 0x002F, 0x003F, 0x9500, 0xA400},  // keypad /
     {71, 0x4700, 0x4700, 0x7700, 0x9700},  // Home
@@ -130,3 +130,23 @@ const ExtendedKeyRow ExtendedKeys[12] = {
     {82, 0x5200, 0x5200, 0x9200, 0xA200},  // Insert
     {83, 0x5300, 0x5300, 0x9300, 0xA300},  // Delete
 };
+
+namespace {
+// A special code keeps its low byte free for the 0xFF that marks it.
+constexpr bool well_formed(uint16_t value) {
+  return value < 256 || (value & 0xFF) == 0;
+}
+constexpr bool tables_well_formed() {
+  for (const KeyRow& r : ScanCodeKeys)
+    if (!well_formed(r.plain) || !well_formed(r.shift) || !well_formed(r.ctrl) ||
+        !well_formed(r.alt))
+      return false;
+  // translate_key gives an extended row's value as it stands: every column holds a code.
+  for (const ExtendedKeyRow& r : ExtendedKeys)
+    if (!r.plain || !r.shift || !r.ctrl || !r.alt || !well_formed(r.plain) ||
+        !well_formed(r.shift) || !well_formed(r.ctrl) || !well_formed(r.alt))
+      return false;
+  return true;
+}
+static_assert(tables_well_formed());
+}  // namespace

@@ -26,6 +26,12 @@ uint16_t pick_column(uint16_t plain, uint16_t shift, uint16_t ctrl, uint16_t alt
 }
 }  // namespace
 
+void reset_keyboard() {
+  take_presenter_lock();
+  ring = KeyRing{};
+  release_presenter_lock();
+}
+
 void push_key(int code) {
   take_presenter_lock();
   ring.slots[ring.write] = code;
@@ -83,7 +89,6 @@ int translate_key(int character, int scan, int virtual_key, int modifiers) {
   for (const ExtendedKeyRow& row : ExtendedKeys) {
     if (row.scan != scan) continue;
     const int value = pick_column(row.plain, row.shift, row.ctrl, row.alt, modifiers);
-    if (value == 0) return -1;
     if (value < 256) return value;
     return value | 0xFF;
   }

@@ -24,6 +24,9 @@ struct ExtendedKeyRow {
 extern const KeyRow ScanCodeKeys[89];
 extern const ExtendedKeyRow ExtendedKeys[12];
 
+// Empties the ring and clears the key-hit flag: for test fixtures, so that keys an earlier test
+// left waiting do not reach the next.
+void reset_keyboard();
 // Queues a code; with 15 codes waiting the oldest is dropped. Sets the key-hit flag.
 void push_key(int code);
 // Oldest code or 0; clears the key-hit flag.

@@ -13,6 +13,7 @@
 
 #include "gfx/null_screen.h"
 #include "gfx/primitives.h"
+#include "intro/sequencer.h"
 #include "music/music.h"
 
 namespace {
@@ -23,6 +24,9 @@ constexpr uint32_t SPECTRUM_GREEN_ON_BLACK = 0x003F00;  // alpha 64: floor(255 *
 
 class Analyser : public NullScreen {
  protected:
+  static void clear_page() {
+    draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, 0xFF000000, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  }
   // Every pixel of page 0 after drawing on a black page: level bars over columns 0..8 (rows
   // 0..left) and 632..639 (rows 0..right; x = 640 lies off the page), spectrum bar i over columns
   // 4i+64..4i+66 from its top row to the bottom.
@@ -59,14 +63,11 @@ TEST_F(Analyser, BarHeightsFromPeaksAndMagnitudes) {
   // Left peak 0x8000: 32 * 4 = 128; right 0x60: sqrt(3) * 4 = 6.93, so rows 0..7.
   draw_analyser_bars(0x00608000u, spectrum);
   expect_bars(128, 7, {{1, 476}, {5, 224}, {64, 473}, {128, 416}});
-}
-
-TEST_F(Analyser, WithoutMusicOnlyTheTopRowsOfTheLevelBarsShow) {
-  const uint32_t saved = MusicChannel;
-  MusicChannel = 0;
+  // Without music only the top rows of the level bars show.
+  reset_intro();
+  clear_page();
   draw_analyser();
   expect_bars(0, 0, {});
-  MusicChannel = saved;
 }
 
 // The disk driver is made to sleep 200 ms after each 23 ms block, so once a block has been heard
@@ -88,7 +89,7 @@ TEST_F(Analyser, BarsFollowTheLevelAndSpectrumOfThePlayingMusic) {
     float after[513] = {};
     const uint32_t level_before = music_level(MusicChannel);
     music_spectrum(MusicChannel, before);
-    draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, 0xFF000000, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+    clear_page();
     draw_analyser();
     const uint32_t level_after = music_level(MusicChannel);
     music_spectrum(MusicChannel, after);
@@ -99,12 +100,12 @@ TEST_F(Analyser, BarsFollowTheLevelAndSpectrumOfThePlayingMusic) {
     // What the queries answered is what was drawn.
     const std::vector<uint8_t> drawn(current_screen()->pages[0],
                                      current_screen()->pages[0] + 640 * 480 * 4);
-    draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, 0xFF000000, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+    clear_page();
     draw_analyser_bars(level_before, before);
     EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), current_screen()->pages[0]));
     EXPECT_GT(*std::max_element(before + 1, before + 129), 0.01f);  // some bar 25+ rows high
     checked = true;
   }
   EXPECT_TRUE(checked) << "the music never held still long enough to compare";
-  set_music_volume(1.0f / 256.0f);
+  reset_intro();  // no music playing on into later tests
 }

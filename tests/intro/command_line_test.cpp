@@ -26,23 +26,10 @@ Parsed parse(std::initializer_list<const char*> words) {
   return parsed;
 }
 
-TEST(CommandLine, NoArgumentsKeepTheDefaults) {
-  const Parsed p = parse({});
-  ASSERT_EQ(p.status, COMMAND_LINE_RUN);
-  EXPECT_TRUE(p.options.module_file.empty());
-  EXPECT_TRUE(p.options.header_file.empty());
-  EXPECT_FALSE(p.options.fullscreen);
-  EXPECT_EQ(p.options.scale, 1);
-  EXPECT_EQ(p.options.display, -1);
-  EXPECT_EQ(p.options.rate, 0);
-  EXPECT_EQ(p.options.volume, 100);
-  EXPECT_FALSE(p.options.seed_given);
-  EXPECT_FALSE(p.options.once);
-}
-
 TEST(CommandLine, EveryOptionReachesTheRecord) {
   const Parsed p = parse({"--header", "h.bmp", "-f", "--scale", "2", "--display=1", "--rate", "60",
-                          "--volume", "0", "--seed", "4294967295", "--once", "song.xm"});
+                          "--volume", "0", "--seed", "4294967295", "--once", "--capture",
+                          "out.webm", "--seconds", "2.5", "--lossless", "song.xm"});
   ASSERT_EQ(p.status, COMMAND_LINE_RUN) << p.message;
   EXPECT_EQ(p.options.module_file, "song.xm");
   EXPECT_EQ(p.options.header_file, "h.bmp");
@@ -54,44 +41,26 @@ TEST(CommandLine, EveryOptionReachesTheRecord) {
   EXPECT_TRUE(p.options.seed_given);
   EXPECT_EQ(p.options.seed, 4294967295u);
   EXPECT_TRUE(p.options.once);
-  // The last of --fullscreen and --window wins.
-  EXPECT_FALSE(parse({"-f", "-w"}).options.fullscreen);
-  EXPECT_EQ(parse({"-m", "a.xm"}).options.module_file, "a.xm");
-}
-
-TEST(CommandLine, CaptureOptions) {
-  const Parsed p =
-      parse({"--capture", "out.webm", "--seconds", "2.5", "--lossless", "--rate", "50"});
-  ASSERT_EQ(p.status, COMMAND_LINE_RUN) << p.message;
   EXPECT_EQ(p.options.capture_file, "out.webm");
   EXPECT_DOUBLE_EQ(p.options.capture_seconds, 2.5);
   EXPECT_TRUE(p.options.lossless);
-  EXPECT_EQ(p.options.rate, 50);
-  const Parsed plain = parse({"--capture", "a.mkv"});
-  EXPECT_LT(plain.options.capture_seconds, 0.0);  // one pass of the music
-  EXPECT_FALSE(plain.options.lossless);
+  // The last of --fullscreen and --window wins; a capture lasts one pass of the music unless
+  // --seconds, even 0, says otherwise.
+  EXPECT_FALSE(parse({"-f", "-w"}).options.fullscreen);
+  EXPECT_EQ(parse({"-m", "a.xm"}).options.module_file, "a.xm");
+  EXPECT_LT(parse({"--capture", "a.mkv"}).options.capture_seconds, 0.0);
   EXPECT_EQ(parse({"--capture", "a.mkv", "--seconds", "0"}).options.capture_seconds, 0.0);
 }
 
-TEST(CommandLine, HelpAndVersionEndTheParse) {
-  const Parsed help = parse({"--volume", "50", "-h", "--bogus"});
-  EXPECT_EQ(help.status, COMMAND_LINE_DONE);
-  EXPECT_NE(help.message.find("--rate HZ"), std::string::npos);
-  const Parsed version = parse({"-V"});
-  EXPECT_EQ(version.status, COMMAND_LINE_DONE);
-  EXPECT_EQ(version.message.rfind("intro ", 0), 0u);
-}
-
+// Help, version and the commonest bad words are checked on the program itself.
 TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
   const struct {
     std::initializer_list<const char*> words;
     const char* named;
   } cases[] = {
-      {{"--bogus"}, "'--bogus'"},
       {{"-x"}, "'-x'"},
       {{"--scale"}, "'--scale'"},
       {{"--help=1"}, "'--help'"},
-      {{"--scale", "0"}, "--scale"},
       {{"--scale", "9"}, "--scale"},
       {{"--rate", "60.5"}, "--rate"},
       {{"--volume", "101"}, "--volume"},
@@ -99,12 +68,10 @@ TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
       {{"--seed", "4294967296"}, "--seed"},
       {{"--display", ""}, "--display"},
       {{"--module", ""}, "--module"},
-      {{"a.xm", "b.xm"}, "'b.xm'"},
       {{"-m", "a.xm", "b.xm"}, "'b.xm'"},
       {{"--capture", "a.mkv", "--seconds", "-1"}, "--seconds"},
       {{"--capture", "a.mkv", "--seconds", "1s"}, "--seconds"},
       {{"--capture", "a.mkv", "--seconds", "nan"}, "--seconds"},
-      {{"--capture", ""}, "--capture"},
       {{"--seconds", "3"}, "--capture"},
       {{"--lossless"}, "--capture"},
   };

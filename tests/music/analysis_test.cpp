@@ -63,11 +63,7 @@ TEST(Spectrum, MagnitudesOfSyntheticSignals) {
     spectrum_magnitudes(analyser, frames.data(), magnitudes.data());
     return magnitudes;
   };
-  // Silence, and opposite channels that cancel in the mono mix, read nothing anywhere.
-  auto opposite = stereo_frames(SPECTRUM_FRAMES, bin10_sine, bin10_sine);
-  for (int i = 0; i < SPECTRUM_FRAMES; ++i) opposite[2 * i + 1] = -opposite[2 * i];
   for (float m : analyse(stereo_frames(SPECTRUM_FRAMES, silence, silence))) EXPECT_EQ(m, 0.0f);
-  for (float m : analyse(opposite)) EXPECT_LT(m, 1e-6f);
   // An on-bin sine reads 0.5 in its bin, half that in its two neighbours through the Hann window
   // and nothing elsewhere; in one channel only, half as much. A constant reads 1 in bin 0 and
   // leaks into bin 1.

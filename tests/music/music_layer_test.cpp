@@ -1,7 +1,6 @@
 // The thin layer with no music: every call harmless, nothing printed, nothing written.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,7 +10,12 @@
 
 #include "music/music.h"
 
-TEST(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
+class MusicLayer : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_music(); }  // an earlier test may have left a module playing
+};
+
+TEST_F(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
   const std::string corrupt = (std::filesystem::temp_directory_path() /
                                ("corrupt_module_" + std::to_string(getpid()) + ".xm"))
                                   .string();
@@ -20,12 +24,8 @@ TEST(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
     file << "Extended Module: broken";
     for (int i = 0; i < 300; ++i) file.put(static_cast<char>(i * 37));
   }
-  // A directory or a FIFO under the name must neither throw nor block the loading.
-  const std::string directory = corrupt + ".dir";
-  const std::string fifo = corrupt + ".fifo";
-  std::filesystem::create_directory(directory);
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& name : {std::string("no_such_module.xm"), corrupt, directory, fifo}) {
+  // Directories and FIFOs are refused by the data file reader (and its test) before this layer.
+  for (const std::string& name : {std::string("no_such_module.xm"), corrupt}) {
     SCOPED_TRACE(name);
     MusicFileName = name;
     testing::internal::CaptureStderr();
@@ -43,23 +43,10 @@ TEST(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   }
   std::filesystem::remove(corrupt);
-  std::filesystem::remove(directory);
-  std::filesystem::remove(fifo);
 }
 
-TEST(MusicLayer, LoadingNowSaysWhyAFileIsNoModule) {
-  std::string why;
-  MusicFileName = "/";
-  EXPECT_FALSE(load_music(&why));
-  EXPECT_EQ(why, "is a directory");
-  MusicFileName = "../../data/header.bmp";
-  EXPECT_FALSE(load_music(&why));
-  EXPECT_EQ(why, "is not a module that can be played");
-  MusicFileName = "../../data/module.xm";
-  EXPECT_TRUE(load_music(&why));
-}
-
-TEST(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {
+// Why a named file is no module is checked on the program itself, which prints it.
+TEST_F(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);  // were the preload used, it would start playing
   MusicFileName = "../../data/module.xm";
   begin_loading_music();

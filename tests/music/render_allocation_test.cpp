@@ -11,17 +11,15 @@
 
 #include "music/module_player.h"
 
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-}  // namespace
-
 // The replacements pair malloc with free themselves; GCC cannot see that through inlining.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-// Every form of operator new is replaced, so that all of them pair with the deletes below,
-// libopenmpt's nothrow and aligned ones included.
+// Every form of operator new and delete is replaced, libopenmpt's nothrow and aligned ones
+// included, so that all of them pair with each other, also under the address sanitiser.
 namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
 void* counted_allocation(std::size_t size, std::size_t alignment) {
   if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
   if (size == 0) size = 1;
@@ -33,71 +31,28 @@ void* counted_or_throw(std::size_t size, std::size_t alignment) {
   throw std::bad_alloc();
 }
 constexpr std::size_t plain = alignof(std::max_align_t);
-auto aligned(std::align_val_t a) {
+std::size_t aligned(std::align_val_t a) {
   return static_cast<std::size_t>(a);
 }
 }  // namespace
 
-void* operator new(std::size_t n) {
-  return counted_or_throw(n, plain);
-}
-void* operator new[](std::size_t n) {
-  return counted_or_throw(n, plain);
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  return counted_allocation(n, plain);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-  return counted_allocation(n, plain);
-}
-void* operator new(std::size_t n, std::align_val_t a) {
-  return counted_or_throw(n, aligned(a));
-}
-void* operator new[](std::size_t n, std::align_val_t a) {
-  return counted_or_throw(n, aligned(a));
-}
-void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
-  return counted_allocation(n, aligned(a));
-}
-void* operator new[](std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
-  return counted_allocation(n, aligned(a));
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
+// The array form of each operator does what its single form does.
+#define SINGLE_AND_ARRAY(result, op, parameters, body) \
+  result operator op parameters body result operator op[] parameters body
+
+using std::align_val_t, std::nothrow_t, std::size_t;
+SINGLE_AND_ARRAY(void*, new, (size_t n), { return counted_or_throw(n, plain); })
+SINGLE_AND_ARRAY(void*, new, (size_t n, const nothrow_t&) noexcept,
+                 { return counted_allocation(n, plain); })
+SINGLE_AND_ARRAY(void*, new, (size_t n, align_val_t a), { return counted_or_throw(n, aligned(a)); })
+SINGLE_AND_ARRAY(void*, new, (size_t n, align_val_t a, const nothrow_t&) noexcept,
+                 { return counted_allocation(n, aligned(a)); })
+SINGLE_AND_ARRAY(void, delete, (void* p) noexcept, { std::free(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, size_t) noexcept, { std::free(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, const nothrow_t&) noexcept, { std::free(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, align_val_t) noexcept, { std::free(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, size_t, align_val_t) noexcept, { std::free(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, align_val_t, const nothrow_t&) noexcept, { std::free(p); })
 
 TEST(RenderAllocation, RenderingTenSecondsAllocatesNothing) {
   std::ifstream file("../../data/module.xm", std::ios::binary);

@@ -33,30 +33,27 @@ std::string drain() {
 
 class KeyEvents : public ::testing::Test {
  protected:
-  void SetUp() override { drain(); }
+  void SetUp() override { reset_keyboard(); }
 };
 
-TEST_F(KeyEvents, FunctionKeyPushesItsSpecialCode) {
+TEST_F(KeyEvents, SpecialKeysPushTheirCodes) {
   queue_key_press(key_press(SDL_SCANCODE_F1, SDLK_F1));
-  EXPECT_EQ(drain(), std::string("\xFF\x3B", 2));
+  queue_key_press(key_press(SDL_SCANCODE_TAB, SDLK_TAB, KMOD_LSHIFT));
+  queue_key_press(key_press(SDL_SCANCODE_F12, SDLK_F12, KMOD_RCTRL));
+  queue_key_press(key_press(SDL_SCANCODE_UP, SDLK_UP));
+  queue_key_press(key_press(SDL_SCANCODE_LEFT, SDLK_LEFT, KMOD_LCTRL));
+  queue_key_press(key_press(SDL_SCANCODE_KP_7, SDLK_KP_7));
+  EXPECT_EQ(drain(), std::string("\xFF\x3B\xFF\x0F\xFF\x8A\xFF\x48\xFF\x73\xFF\x47", 12));
+  // With Num Lock the keypad types its digit through the text event.
+  queue_key_press(key_press(SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM));
+  EXPECT_EQ(drain(), "");
 }
 
-TEST_F(KeyEvents, LetterComesFromTheTextEventOnly) {
+TEST_F(KeyEvents, LettersComeFromTheTextEventInCodePage437) {
   queue_key_press(key_press(SDL_SCANCODE_A, SDLK_a));
   EXPECT_EQ(drain(), "");
-  queue_text_input(text("a"), 0);
-  EXPECT_EQ(drain(), "a");
-}
-
-TEST_F(KeyEvents, AltF4AndF10QueueNothing) {
-  queue_key_press(key_press(SDL_SCANCODE_LALT, SDLK_LALT, KMOD_LALT));
-  queue_key_press(key_press(SDL_SCANCODE_F4, SDLK_F4, KMOD_LALT));
-  queue_key_press(key_press(SDL_SCANCODE_F4, SDLK_F4, KMOD_RALT));
-  queue_key_press(key_press(SDL_SCANCODE_F10, SDLK_F10));
-  queue_key_press(key_press(SDL_SCANCODE_Q, SDLK_q, KMOD_LALT));
-  queue_text_input(text("q"), KMOD_LALT);
-  EXPECT_EQ(drain(), "");
-  EXPECT_EQ(take_key_hit(), 0);
+  queue_text_input(text("a\xC3\xA9"), 0);  // "aé"
+  EXPECT_EQ(drain(), "a\x82");
 }
 
 TEST_F(KeyEvents, ControlCharactersComeFromTheKeyPress) {
@@ -68,25 +65,15 @@ TEST_F(KeyEvents, ControlCharactersComeFromTheKeyPress) {
   EXPECT_EQ(drain(), "\x1B\x0D\x08\x03\x0D");
 }
 
-TEST_F(KeyEvents, ShiftedAndControlledSpecialKeys) {
-  queue_key_press(key_press(SDL_SCANCODE_TAB, SDLK_TAB, KMOD_LSHIFT));
-  queue_key_press(key_press(SDL_SCANCODE_F12, SDLK_F12, KMOD_RCTRL));
-  EXPECT_EQ(drain(), std::string("\xFF\x0F\xFF\x8A", 4));
-}
-
-TEST_F(KeyEvents, CursorBlockAndKeypadWithoutNumLock) {
-  queue_key_press(key_press(SDL_SCANCODE_UP, SDLK_UP));
-  queue_key_press(key_press(SDL_SCANCODE_LEFT, SDLK_LEFT, KMOD_LCTRL));
-  queue_key_press(key_press(SDL_SCANCODE_KP_7, SDLK_KP_7));
-  EXPECT_EQ(drain(), std::string("\xFF\x48\xFF\x73\xFF\x47", 6));
-  // With Num Lock the keypad types its digit through the text event.
-  queue_key_press(key_press(SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM));
+TEST_F(KeyEvents, AltF4AndF10QueueNothing) {
+  queue_key_press(key_press(SDL_SCANCODE_LALT, SDLK_LALT, KMOD_LALT));
+  queue_key_press(key_press(SDL_SCANCODE_F4, SDLK_F4, KMOD_LALT));
+  queue_key_press(key_press(SDL_SCANCODE_F4, SDLK_F4, KMOD_RALT));
+  queue_key_press(key_press(SDL_SCANCODE_F10, SDLK_F10));
+  queue_key_press(key_press(SDL_SCANCODE_Q, SDLK_q, KMOD_LALT));
+  queue_text_input(text("q"), KMOD_LALT);
   EXPECT_EQ(drain(), "");
-}
-
-TEST_F(KeyEvents, TypedTextBecomesCodePage437) {
-  queue_text_input(text("\xC3\xA9x"), 0);  // "éx"
-  EXPECT_EQ(drain(), "\x82x");
+  EXPECT_EQ(take_key_hit(), 0);
 }
 
 TEST(KeyModifierBits, SidesAndExtendedFlag) {

@@ -5,34 +5,22 @@
 #include "platform/keyboard.h"
 
 namespace {
-void drain() {
-  while (pop_key() != 0) {
-  }
-}
+class KeyRing : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_keyboard(); }
+};
 
-TEST(KeyRing, EmptyReadGivesEmptyStringAndClearsHit) {
-  drain();
+TEST_F(KeyRing, FifteenFitAndOfTwentyTheLastFifteenStayInOrder) {
   EXPECT_EQ(read_key(), "");
+  for (int i = 1; i <= 15; ++i) push_key(i);
+  for (int i = 1; i <= 15; ++i) EXPECT_EQ(pop_key(), i);
   EXPECT_EQ(pop_key(), 0);
-  EXPECT_EQ(take_key_hit(), 0);
-}
-
-TEST(KeyRing, TwentyTypedLeaveTheLastFifteenInOrder) {
-  drain();
   for (int i = 0; i < 20; ++i) push_key('a' + i);
   for (int i = 5; i < 20; ++i) EXPECT_EQ(read_key(), std::string(1, static_cast<char>('a' + i)));
   EXPECT_EQ(read_key(), "");
 }
 
-TEST(KeyRing, FifteenFitWithoutLoss) {
-  drain();
-  for (int i = 1; i <= 15; ++i) push_key(i);
-  for (int i = 1; i <= 15; ++i) EXPECT_EQ(pop_key(), i);
-  EXPECT_EQ(pop_key(), 0);
-}
-
-TEST(KeyRing, SpecialCodesReadAsTwoBytes) {
-  drain();
+TEST_F(KeyRing, SpecialCodesReadAsTwoBytes) {
   push_key(CLOSE_KEY_CODE);
   push_key(0x3BFF);
   push_key(0xE9);  // a code page 437 character above 127 stays one byte
@@ -41,8 +29,7 @@ TEST(KeyRing, SpecialCodesReadAsTwoBytes) {
   EXPECT_EQ(read_key(), std::string("\xE9", 1));
 }
 
-TEST(KeyRing, KeyHitFlagSetByPushClearedByPopAndTake) {
-  drain();
+TEST_F(KeyRing, KeyHitFlagSetByPushClearedByPopAndTake) {
   push_key('x');
   EXPECT_EQ(take_key_hit(), 1);
   EXPECT_EQ(take_key_hit(), 0);
@@ -50,5 +37,9 @@ TEST(KeyRing, KeyHitFlagSetByPushClearedByPopAndTake) {
   EXPECT_EQ(pop_key(), 'x');
   EXPECT_EQ(take_key_hit(), 0);  // the pop cleared it though a key is still waiting
   EXPECT_EQ(pop_key(), 'y');
+  push_key('z');
+  reset_keyboard();
+  EXPECT_EQ(take_key_hit(), 0);
+  EXPECT_EQ(pop_key(), 0);
 }
 }  // namespace

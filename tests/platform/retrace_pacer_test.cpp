@@ -6,9 +6,7 @@ namespace {
 constexpr int64_t kMs = 1000000;
 
 TEST(RetracePacer, Periods) {
-  EXPECT_EQ(refresh_period_ns(60), 16666667);
-  EXPECT_EQ(refresh_period_ns(0), 16666667);
-  EXPECT_EQ(refresh_period_ns(-1), 16666667);
+  for (int rate : {60, 0, -1}) EXPECT_EQ(refresh_period_ns(rate), 16666667) << rate;
   EXPECT_EQ(refresh_period_ns(75), 13333333);
   EXPECT_EQ(refresh_period_ns(144), 6944444);
 }
@@ -35,11 +33,7 @@ TEST(RetracePacer, LateCallSkipsToTheNextDeadlineAheadWithoutBursting) {
   EXPECT_EQ(next_retrace_ns(pacer, 41 * kMs), 50 * kMs);
   // Exactly on a missed deadline: no wait.
   EXPECT_EQ(next_retrace_ns(pacer, 60 * kMs), 60 * kMs);
-}
-
-TEST(RetracePacer, ClockJumpStartsAFreshGrid) {
-  RetracePacer pacer{10 * kMs};
-  next_retrace_ns(pacer, 500 * kMs);
-  EXPECT_EQ(next_retrace_ns(pacer, 100 * kMs), 110 * kMs);
+  // A clock that jumped back starts a fresh grid.
+  EXPECT_EQ(next_retrace_ns(pacer, 30 * kMs), 40 * kMs);
 }
 }  // namespace

@@ -32,12 +32,9 @@ struct RuntimeDir {
   }
 };
 
-TEST(SessionBus, AnAddressAlreadySetIsKept) {
+TEST(SessionBus, AnAddressSetIsKeptAndNoAddressAndNoBusDisablesAutolaunch) {
   EXPECT_EQ(session_bus_address("unix:path=/run/user/1000/bus", "/nonexistent"),
             "unix:path=/run/user/1000/bus");
-}
-
-TEST(SessionBus, NoAddressAndNoBusDisablesAutolaunch) {
   EXPECT_EQ(session_bus_address(nullptr, nullptr), "disabled:");
   EXPECT_EQ(session_bus_address("", ""), "disabled:");
   EXPECT_EQ(session_bus_address(nullptr, "relative/dir"), "disabled:");

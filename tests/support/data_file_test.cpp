@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,7 @@ class DataFile : public ::testing::Test {
   }
   std::string path(const char* name) const { return dir_ + "/" + name; }
   void write(const char* name, const std::string& bytes) const {
-    FILE* file = std::fopen(path(name).c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    std::ofstream(path(name), std::ios::binary) << bytes;
   }
   std::string dir_;
 };
