@@ -35,13 +35,13 @@ void clear_page(Color colour) {
   draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, colour, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
 }
 
-// All three queries run every frame, also while fading, so the key ring loses one key per frame.
 void reset_fade() {
   close_requested = false;
   fade_frames_left = FADE_FRAMES;
   fade_alpha = 0;
 }
 
+// All three queries run every frame, also while fading, so the key ring loses one key per frame.
 bool close_request_seen() {
   const bool alt = key_down(56) != 0;
   const bool f4 = key_down(62) != 0;
