@@ -134,7 +134,6 @@ TEST_F(TextTest, BuiltInStorageHoldsCodePage437AndThePalettes) {
   const int heights[] = {8, 14, 16};
   for (int f = 0; f < 3; ++f) {
     const FontInfo font = font_info(f);
-    EXPECT_EQ(font.width, 8);
     EXPECT_EQ(font.height, heights[f]);
     // 0xDB is the full block.
     for (int r = 0; r < font.height; ++r) EXPECT_EQ(font.data[0xDB * font.height + r], 0xFF);
