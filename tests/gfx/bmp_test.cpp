@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "gfx/bmp_decode.h"
 #include "gfx/bmp_writer.h"
 #include "gfx/error.h"
 #include "gfx/image.h"
@@ -304,14 +303,6 @@ TEST_F(BmpLoad, NarrowTargets) {
   EXPECT_EQ(pixel_at(index8, 5, 0), (5u * 7 + 3) % 256);
   destroy_image(wide16);
   destroy_image(index8);
-}
-
-TEST(BmpDecode, ChannelExpansion) {
-  const uint32_t cases[][3] = {{31, 5, 255},      {16, 5, 0x84}, {63, 6, 255}, {0xF, 4, 0xFF},
-                               {0x3FF, 10, 0xFF}, {1, 1, 0x80},  {3, 3, 0x60}, {0, 0, 0}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(expand_channel(c[0], static_cast<int>(c[1])), c[2]) << c[0] << "/" << c[1];
-  }
 }
 
 }  // namespace
