@@ -63,14 +63,23 @@ TEST_F(TextTest, GlyphsAreClippedAtThePageEdges) {
   EXPECT_EQ(pixel(0, 1, 3), kBlack);
 }
 
-TEST_F(TextTest, MarksTheDrawnRowsOfTheShownPage) {
+TEST_F(TextTest, MarksOnlyTheDrawnRowsOfTheShownPage) {
   clear_dirty();
   draw_text(nullptr, 10, 476, kScroller, std::string(1, kTriangle), 0);
   for (int y = 0; y < 480; ++y) EXPECT_EQ(current_screen()->dirty_lines[y], y >= 476 ? 1 : 0) << y;
-  // Drawing on page 0 while page 1 is shown marks nothing.
-  set_pages(0, 1);
+  // Neither an image target nor page 0 while page 1 is shown marks anything.
   clear_dirty();
-  draw_text(nullptr, 10, 100, kScroller, "A", 0);
+  Image image = create_image(12, 6, kBlack, 32, 0);
+  draw_text(image, 4, -2, kScroller, "\xDB", 0);  // cut to columns 0..7 of x 4..11, rows 2..7
+  const ImageView view = image_view(image, 4);
+  const auto* last_row = reinterpret_cast<const Color*>(view.pixels + 5 * view.pitch);
+  EXPECT_EQ(std::vector<Color>(last_row + 2, last_row + 6),
+            std::vector<Color>({kBlack, kBlack, kWhite, kWhite}));
+  EXPECT_EQ(last_row[11], kWhite);
+  destroy_image(image);
+  set_pages(0, 1);
+  draw_text(nullptr, 10, 100, kScroller, "\xDB", 0);  // the screen is the target again
+  EXPECT_EQ(pixel(0, 10, 100), kWhite);
   EXPECT_EQ(dirty_count(), 0);
 }
 
@@ -141,23 +150,6 @@ TEST_F(TextTest, BuiltInStorageHoldsCodePage437AndThePalettes) {
   // The two-colour palette right after the fonts: black, white.
   const uint8_t two[] = {0, 0, 0, 255, 255, 255};
   EXPECT_EQ(std::memcmp(font_storage() + FONT_TABLE_SIZE, two, 6), 0);
-}
-
-TEST_F(TextTest, DrawsIntoAnImageWithoutMarkingTheScreen) {
-  clear_dirty();
-  Image image = create_image(12, 6, kBlack, 32, 0);
-  ASSERT_NE(image, nullptr);
-  draw_text(image, 4, -2, kScroller, "\xDB", 0);  // cut to columns 0..7 of x 4..11, rows 2..7
-  const ImageView view = image_view(image, 4);
-  const auto* last_row = reinterpret_cast<const Color*>(view.pixels + 5 * view.pitch);
-  EXPECT_EQ(std::vector<Color>(last_row + 2, last_row + 6),
-            std::vector<Color>({kBlack, kBlack, kWhite, kWhite}));
-  EXPECT_EQ(last_row[11], kWhite);
-  EXPECT_EQ(dirty_count(), 0);
-  // The screen is the target again for the next call.
-  draw_text(nullptr, 0, 0, kScroller, "\xDB", 0);
-  EXPECT_EQ(pixel(0, 0, 0), kWhite);
-  destroy_image(image);
 }
 
 }  // namespace
