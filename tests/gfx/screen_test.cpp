@@ -54,16 +54,20 @@ const DisplayDriver kCountingDriver = {
     [] { --g_presenter_locks; },
     nullptr};
 
-TEST(ScreenLock, OnlyTheOutermostLevelTakesAndReleasesThePresenterLock) {
+TEST(ScreenLock, OnlyTheOutermostLevelTakesThePresenterLockAndMarksTheShownPage) {
   force_display_driver_table(&kCountingDriver);
   ASSERT_EQ(set_screen_mode(64, 48, 32, 2, 0xC0, 0), 0);
+  NullScreen::clear_dirty();
   lock_screen();
   lock_screen();
   EXPECT_EQ(g_presenter_locks, 1);
-  unlock_screen_only();
+  unlock_screen(5, 2);  // an empty range marks nothing
   EXPECT_EQ(g_presenter_locks, 1);
-  unlock_screen_only();
+  EXPECT_EQ(NullScreen::dirty_count(), 0);
+  unlock_screen(-1, -1);  // work page 0 is shown: every line
   EXPECT_EQ(g_presenter_locks, 0);
+  EXPECT_EQ(NullScreen::dirty_count(), 48);
+  unlock_screen(1, 0);  // one unlock too many is ignored
   draw_line(nullptr, 0, 0, 63, 47, 0x80FFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
   EXPECT_EQ(g_presenter_locks, 0);
   lock_screen();
@@ -83,18 +87,8 @@ TEST_F(Screen640, KeyDownReadsHeldKeysAndNothingOutsideTheTable) {
   EXPECT_EQ(key_down(56), 0);
 }
 
-TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
+TEST_F(Screen640, ShowingAnotherPageMarksAllOfIt) {
   Screen* s = current_screen();
-  clear_dirty();
-  lock_screen();
-  lock_screen();
-  unlock_screen(5, 2);  // an empty range marks nothing
-  EXPECT_EQ(dirty_count(), 0);
-  unlock_screen(-1, -1);  // work page 0 is still shown: every line
-  EXPECT_EQ(dirty_count(), 480);
-  unlock_screen(1, 0);  // one unlock too many is ignored
-  EXPECT_EQ(s->lock_count, 0);
-
   clear_dirty();
   EXPECT_EQ(set_pages(0, 1), 0);  // previous: visible 0, work 0
   EXPECT_EQ(s->visible_index, 1);
@@ -105,8 +99,6 @@ TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
   lock_screen();
   unlock_screen(-1, -1);  // drawing on page 0 while page 1 is shown marks nothing
   EXPECT_EQ(dirty_count(), 0);
-  EXPECT_EQ(s->lock_count, 0);
-
   EXPECT_EQ(set_pages(-1, -1), 256);
   EXPECT_EQ(s->visible_index, 0);
   EXPECT_EQ(draw_context().work_page, 0);
