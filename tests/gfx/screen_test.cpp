@@ -82,7 +82,9 @@ TEST_F(Screen640, KeyDownReadsHeldKeysAndNothingOutsideTheTable) {
   current_screen()->key_state[56] = 1;
   EXPECT_EQ(key_down(56), -1);
   EXPECT_EQ(key_down(62), 0);
-  for (int scan : {-1, -300, 128, 399, INT_MIN, INT_MAX}) EXPECT_EQ(key_down(scan), 0) << scan;
+  // Below the table lie other fields of the screen, which need not be 0.
+  for (int scan = -300; scan < 0; ++scan) ASSERT_EQ(key_down(scan), 0) << scan;
+  for (int scan : {128, 399, INT_MIN, INT_MAX}) EXPECT_EQ(key_down(scan), 0) << scan;
   shutdown_screen();
   EXPECT_EQ(key_down(56), 0);
 }
