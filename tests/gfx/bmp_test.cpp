@@ -125,7 +125,7 @@ TEST_F(BmpLoad, EveryLayoutLoads) {
   // file larger than the image is clipped to it, a smaller one leaves the rest magenta.
   // clang-format off
   const Case cases[] = {
-      {12, 4, 5, 3, false}, {16, 24, 3, 2, false}, {40, 1, 13, -2, false}, {40, 4, 5, -3, true},
+      {12, 4, 5, 3, false}, {16, 24, 3, 2, false}, {40, 1, 33, -2, false}, {40, 4, 5, -3, true},
       {40, 8, 9, 3, false}, {40, 16, 5, -3, true}, {40, 24, 7, -5, true}, {40, 24, 600, 120, false},
       {40, 32, 4, 2, false}, {108, 24, 5, -2, true}};
   // clang-format on

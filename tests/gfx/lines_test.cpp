@@ -25,8 +25,10 @@ TEST_F(Lines, FilledBoxesCoverExactlyTheirPixelsAndMarkTheirRows) {
   EXPECT_EQ(pixel(0, 76, 470), 0xFFFFFFFFu);
   EXPECT_EQ(pixel(0, 78, 479), 0xFFFFFFFFu);
   EXPECT_EQ(dirty_count(), 10);
-  // The whole page, then the exit fade's last overlay, which leaves it black.
+  // The whole page, then the exit fade's overlays: alpha 0 is blended too and changes nothing,
+  // the last one leaves the page black.
   draw_line(nullptr, 0, 0, 640, 480, 0xFF204060u, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
+  draw_line(nullptr, 0, 0, 640, 480, 0x00000000u, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
   EXPECT_EQ(count_not(0xFF204060u), 0);
   draw_line(nullptr, 0, 0, 640, 480, 0xFE000000u, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
   EXPECT_EQ(count_not(0xFE000000u), 0);  // the alpha byte is blended too: 255 - 1
