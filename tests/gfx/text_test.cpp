@@ -78,6 +78,7 @@ TEST_F(TextTest, MarksOnlyTheDrawnRowsOfTheShownPage) {
   EXPECT_EQ(last_row[11], kWhite);
   destroy_image(image);
   set_pages(0, 1);
+  clear_dirty();
   draw_text(nullptr, 10, 100, kScroller, "\xDB", 0);  // the screen is the target again
   EXPECT_EQ(pixel(0, 10, 100), kWhite);
   EXPECT_EQ(dirty_count(), 0);
