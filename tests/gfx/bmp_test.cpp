@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "gfx/bmp_decode.h"
 #include "gfx/bmp_writer.h"
 #include "gfx/error.h"
 #include "gfx/image.h"
@@ -105,24 +104,10 @@ class BmpLoad : public NullScreen {
       }
     }
   }
-  void expect_untouched() {
-    BmpFileSpec nothing;
-    nothing.width = 0;
-    expect_picture(nothing);
-  }
+  void expect_untouched() { expect_picture(rgb24(0, 1)); }
   Image image = nullptr;
   std::vector<uint8_t> bytes;
 };
-
-TEST_F(BmpLoad, FilesFillClipOrLeaveTheRestOfTheImage) {
-  for (auto [width, height] : {std::pair{512, 96}, {600, 120}, {400, 50}}) {
-    SCOPED_TRACE(testing::Message() << width << "x" << height);
-    fresh_image();
-    ASSERT_EQ(load(rgb24(width, height)), 0);
-    EXPECT_EQ(last_error(), 0);
-    expect_picture(rgb24(width, height));
-  }
-}
 
 TEST_F(BmpLoad, EveryLayoutLoads) {
   // Odd widths leave padding at the ends of rows: 24-bit width 3 stores 9 bytes in 12, 4-bit width
@@ -136,13 +121,13 @@ TEST_F(BmpLoad, EveryLayoutLoads) {
     int bits, width, height;
     bool zero_data_offset;
   };
+  // Every header size and depth, bottom-up and top-down, rows padded, data offsets given or 0; a
+  // file larger than the image is clipped to it, a smaller one leaves the rest magenta.
   // clang-format off
   const Case cases[] = {
-      {12, 1, 13, 2, false}, {12, 4, 5, 3, false}, {12, 8, 9, 3, false}, {12, 24, 3, 4, false},
-      {16, 24, 3, 2, false}, {40, 1, 13, -2, false}, {40, 4, 5, 3, false}, {40, 4, 5, -3, true},
-      {40, 8, 9, 3, false}, {40, 8, 6, -2, true}, {40, 16, 3, 2, false}, {40, 16, 5, -3, true},
-      {40, 24, 3, 4, false}, {40, 24, 7, -5, true}, {40, 32, 4, 2, false}, {108, 24, 5, -2, true},
-      {124, 32, 3, 3, false}, {40, 1, 33, 3, false}};
+      {12, 4, 5, 3, false}, {16, 24, 3, 2, false}, {40, 1, 33, -2, false}, {40, 4, 5, -3, true},
+      {40, 8, 9, 3, false}, {40, 16, 5, -3, true}, {40, 24, 7, -5, true}, {40, 24, 600, 120, false},
+      {40, 32, 4, 2, false}, {108, 24, 5, -2, true}};
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "header " << c.header << ", " << c.bits << " bits, "
@@ -150,18 +135,13 @@ TEST_F(BmpLoad, EveryLayoutLoads) {
     fresh_image();
     BmpFileSpec f = layout(c.header, c.bits, c.width, c.height);
     f.zero_data_offset = c.zero_data_offset;
-    // A 12-byte header's palette entries are 3 bytes; the caller gets them as 6-bit values.
     uint8_t palette[768] = {};
     ASSERT_EQ(load(f, nullptr, c.header == 12 ? palette : nullptr), 0);
     expect_picture(f);
-    for (size_t i = 0; c.header == 12 && i < f.palette.size(); ++i) {
-      const uint32_t want = palette_entry(static_cast<uint32_t>(i));
-      EXPECT_EQ(static_cast<uint32_t>(palette[3 * i] << 16 | palette[3 * i + 1] << 8 |
-                                      palette[3 * i + 2]),
-                (want >> 2) & 0x3F3F3F);
-    }
-    // Without a palette argument the screen's palette gets all entries, used or not.
-    if (c.header != 12 && c.bits == 8) {
+    // The caller's palette gets 6-bit values (entry 15, 0xC2D579, as 0x30, 0x35, 0x1E); without
+    // one the screen's palette gets all entries, used or not.
+    EXPECT_EQ(palette[45] << 16 | palette[46] << 8 | palette[47], c.header == 12 ? 0x30351E : 0);
+    if (c.bits == 8) {
       EXPECT_EQ(current_screen()->palette[255], 0xFF000000u | palette_entry(255));
     }
   }
@@ -211,7 +191,6 @@ TEST_F(BmpLoad, TruncatedFileKeepsConvertedRows) {
   bytes = encode_bmp(rgb24(10, 8));
   // Five complete stored rows and part of the sixth.
   ASSERT_EQ(load_bmp_memory(bytes.data(), 54 + 5 * 32 + 7, image, nullptr), 3);
-  EXPECT_EQ(last_error(), 3);
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 10; ++x) {
       const int stored = 7 - y;
@@ -240,7 +219,6 @@ TEST_F(BmpLoad, HostileHeadersAreRejectedWithoutTouchingTheImage) {
   const auto same = [](BmpFileSpec&) {};
   const Case cases[] = {
       {"gigantic", same, {{18, INT_MAX}, {22, INT_MAX}}},
-      {"gigantic top-down", same, {{18, 1u << 30}, {22, static_cast<uint32_t>(-INT_MAX)}}},
       {"offset past end", [](auto& f) { f.data_offset_override = 0x7FFFFFF0; }, {}},
       {"offset in header", [](auto& f) { f.data_offset_override = 20; }, {}},
       {"negative width", same, {{18, static_cast<uint32_t>(-4)}}},
@@ -250,13 +228,9 @@ TEST_F(BmpLoad, HostileHeadersAreRejectedWithoutTouchingTheImage) {
       {"two planes", [](auto& f) { f.planes = 2; }, {}},
       {"compression 4", [](auto& f) { f.compression = 4; }, {}},
       {"run-length", [](auto& f) { f = layout(40, 8, 4, 4), f.compression = 1; }, {}},
-      {"top-down run-length", [](auto& f) { f.height = -4, f.compression = 2; }, {}},
-      {"0 bits", same, {{28, 0, 2}}},
       {"2 bits", [](auto& f) { f.bits = 2, f.palette.assign(4, 0); }, {}},
       {"3 bits", same, {{28, 3, 2}}},
       {"33 bits", same, {{28, 33, 2}}},
-      {"65535 bits", same, {{28, 65535, 2}}},
-      {"header size 0", same, {{14, 0}}},
       {"header size 11", same, {{14, 11}}},
       {"header size 15", same, {{14, 15}}},
       {"header size past end", same, {{14, 0xFFFFFFF0u}}},
@@ -275,13 +249,10 @@ TEST_F(BmpLoad, HostileHeadersAreRejectedWithoutTouchingTheImage) {
     expect_untouched();
   }
   // Foreign or short input.
-  const uint8_t not_bitmap[] = {'X', 'M', 0, 0};
-  EXPECT_EQ(load_bmp_memory(not_bitmap, sizeof not_bitmap, image, nullptr), 3);
   EXPECT_EQ(load_bmp_memory(nullptr, 0, image, nullptr), 3);
   bytes = encode_bmp(rgb24(4, 4));
-  for (size_t size : {1, 2, 17, 30, 53}) {
-    EXPECT_EQ(load_bmp_memory(bytes.data(), size, image, nullptr), 3) << size;
-  }
+  for (size_t size : {17, 30, 53})
+    EXPECT_EQ(load_bmp_memory(bytes.data(), size, image, nullptr), 3);
   bytes[1] = 'A';
   EXPECT_EQ(load_bmp_memory(bytes.data(), bytes.size(), image, nullptr), 3);
   expect_untouched();
@@ -297,8 +268,7 @@ TEST_F(BmpLoad, FilesByNameAndTheirErrors) {
   EXPECT_EQ(pixel_at(image, 29, 0), 0xFF000000u | raw_rgb(29, 19));
   EXPECT_EQ(load_bmp((dir / "missing.bmp").string().c_str(), image, nullptr), 2);
   EXPECT_EQ(last_error(), 2);
-  // A directory or a FIFO is no picture file: not openable, and never waited on.
-  EXPECT_EQ(load_bmp(dir.string().c_str(), image, nullptr), 2);
+  // A FIFO is no picture file: not openable, and never waited on.
   const std::string fifo = (dir / "fifo.bmp").string();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(load_bmp(fifo.c_str(), image, nullptr), 2);
@@ -333,14 +303,6 @@ TEST_F(BmpLoad, NarrowTargets) {
   EXPECT_EQ(pixel_at(index8, 5, 0), (5u * 7 + 3) % 256);
   destroy_image(wide16);
   destroy_image(index8);
-}
-
-TEST(BmpDecode, ChannelExpansion) {
-  const uint32_t cases[][3] = {{31, 5, 255},      {16, 5, 0x84}, {63, 6, 255}, {0xF, 4, 0xFF},
-                               {0x3FF, 10, 0xFF}, {1, 1, 0x80},  {3, 3, 0x60}, {0, 0, 0}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(expand_channel(c[0], static_cast<int>(c[1])), c[2]) << c[0] << "/" << c[1];
-  }
 }
 
 }  // namespace

