@@ -72,7 +72,7 @@ MUTANTS = [
        "if (_mm512_test_epi32_mask(s, alpha) != 0) continue;")]),
     ("gfx-clip-right", "line clipping puts the right edge one pixel outside",
      [("src/gfx/lines.cpp", "x1 = c.x + c.w - 1;", "x1 = c.x + c.w;")]),
-    ("gfx-bresenham", "steep Bresenham steps by the wrong error term",
+    ("gfx-bresenham", "shallow Bresenham steps by the wrong error term",
      [("src/gfx/lines.cpp", "err -= 2 * dx;", "err -= 2 * dy;")]),
     ("gfx-box-top", "box outline drops its top edge on the clip edge",
      [("src/gfx/lines.cpp", "if (y1 >= c.y) row(y1);", "if (y1 > c.y) row(y1);")]),
