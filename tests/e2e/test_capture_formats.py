@@ -1,0 +1,165 @@
+"""Captures read back. Lossless .mkv: 60 pictures a second from 0, the frames before and through
+the fade equal to render_frames --module, the sound equal to music_probe's up to the fade and then
+ramped down frame by frame by the fade's volume, both streams as long as each other. The default
+.mkv: H.264 at least 40 dB from the lossless one, FLAC, and the same file twice for the default
+seed. .mp4: H.264 and AAC with its index before the media data; .webm: VP9 and Opus; each with
+every picture at the asked rate from 0 and the sound as long as the pictures."""
+import array
+import os
+import re
+import struct
+import subprocess
+import tempfile
+
+from session import (FADE_FRAMES, HEADER, MODULE, SIZE, capture, decode, fail, probe, streams,
+                     tool)
+
+RATE, SOUND_RATE = 60, 44100
+SECONDS = 2
+BEFORE_FADE = SECONDS * RATE
+FRAMES = BEFORE_FADE + FADE_FRAMES
+PER_FRAME = SOUND_RATE // RATE
+CHECKED = (1, BEFORE_FADE // 2, BEFORE_FADE + 1, FRAMES)  # start, middle, fade's first and last
+PICTURE_BYTES = SIZE[0] * SIZE[1] * 3
+
+
+def check_timing(path):
+    packets = probe(path, "-select_streams", "v", "-show_entries", "packet=pts_time")["packets"]
+    times = sorted(float(p["pts_time"]) for p in packets)
+    if len(times) != FRAMES or any(abs(t - n / RATE) > 0.001 for n, t in enumerate(times)):
+        fail("%d pictures, expected %d, 1/%d s apart from 0" % (len(times), FRAMES, RATE))
+    durations = []
+    for stream in probe(path, "-show_entries", "stream_tags=DURATION")["streams"]:
+        h, m, s = stream["tags"]["DURATION"].split(":")
+        durations.append(int(h) * 3600 + int(m) * 60 + float(s))
+    if len(durations) != 2 or any(abs(d - FRAMES / RATE) > 1 / RATE for d in durations):
+        fail("stream durations %s, the pictures last %.3f s" % (durations, FRAMES / RATE))
+
+
+def check_pictures(path, work):
+    pictures = decode(path, "v", "rgb24")
+    if len(pictures) != FRAMES * PICTURE_BYTES:
+        fail("decoded %d bytes of pictures" % len(pictures))
+    render = tool("render_frames", "--seed", "1", "--module", MODULE, "--header", HEADER,
+                  "--close-at", str(BEFORE_FADE + 1), "--out", work, "--frames",
+                  ",".join(map(str, CHECKED)))
+    if render.returncode != 0:
+        fail("render_frames failed: " + render.stderr)
+    for number in CHECKED:
+        with open(os.path.join(work, "frame_%05d.bin" % number), "rb") as f:
+            words = f.read()
+        expected = bytearray(PICTURE_BYTES)
+        for channel, byte in ((0, 2), (1, 1), (2, 0)):  # red, green, blue of 0xAARRGGBB words
+            expected[channel::3] = words[byte::4]
+        if pictures[(number - 1) * PICTURE_BYTES:number * PICTURE_BYTES] != expected:
+            fail("picture %d differs from render_frames' frame %d" % (number, number))
+
+
+def to_float(value):
+    return struct.unpack("f", struct.pack("f", value))[0]
+
+
+def fade_gains():
+    """The gain on each sound frame: 1 before the fade, then in fade frame k a ramp from the last
+    frame's volume to (257 - k) / 256, as the engine applies it."""
+    gains = [1.0] * (BEFORE_FADE * PER_FRAME)
+    before = 1.0
+    for k in range(1, FADE_FRAMES + 1):
+        volume = to_float((257 - k) / 256)
+        step = to_float(to_float(volume - before) / PER_FRAME)
+        gains += [to_float(before + to_float(step * (i + 1))) for i in range(PER_FRAME - 1)]
+        gains.append(volume)
+        before = volume
+    return gains
+
+
+def check_sound(path, work):
+    got = array.array("h")
+    got.frombytes(decode(path, "a", "s16le"))
+    if len(got) != FRAMES * PER_FRAME * 2:
+        fail("%d sound frames, expected %d" % (len(got) // 2, FRAMES * PER_FRAME))
+    wav = os.path.join(work, "probe.wav")
+    if tool("music_probe", MODULE, "--seconds", repr(FRAMES / RATE), "--wav", wav).returncode:
+        fail("music_probe failed")
+    with open(wav, "rb") as f:
+        heard = array.array("f")
+        heard.frombytes(f.read()[44:])
+    gains = fade_gains()
+    for i, sample in enumerate(got):
+        expected = heard[i] * gains[i // 2] * 32768.0
+        # 16-bit FLAC: within one step of the 16-bit scale, full scale clipped to 32767.
+        if abs(sample - expected) > 1.0 and not (sample == 32767 and expected > 32767):
+            fail("sound frame %d (picture %d): %d, expected %.2f" % (
+                i // 2, i // 2 // PER_FRAME + 1, sample, expected))
+    if max(map(abs, got)) < 1000:
+        fail("the captured sound is silent")
+
+
+def check_default_mkv(lossless, work):
+    default = os.path.join(work, "default.mkv")
+    capture(default, "--seconds", str(SECONDS))
+    if streams(default) != {"video": ("h264", "yuv420p"), "audio": ("flac", None)}:
+        fail("default .mkv streams: %s" % streams(default))
+    result = subprocess.run(
+        ["ffmpeg", "-v", "info", "-nostats", "-i", default, "-i", lossless, "-lavfi",
+         "[1:v]format=yuv420p[reference];[0:v][reference]psnr", "-f", "null", "-"],
+        capture_output=True, text=True, timeout=300)
+    found = re.search(r"PSNR .* average:([0-9.]+)", result.stderr)
+    if not found or float(found.group(1)) < 40.0:
+        fail("default .mkv against the lossless capture: %s" % (found and found.group(0)))
+    first, second = os.path.join(work, "a.mkv"), os.path.join(work, "b.mkv")
+    capture(first, "--seconds", "0.5")
+    capture(second, "--seconds", "0.5")
+    with open(first, "rb") as a, open(second, "rb") as b:
+        if a.read() != b.read():
+            fail("two captures with the default seed differ")
+
+
+def check_other_container(path, codecs, rate, frames, *options):
+    capture(path, *options)
+    if streams(path) != {"video": (codecs[0], "yuv420p"), "audio": (codecs[1], None)}:
+        fail("%s streams: %s" % (path, streams(path)))
+    found = probe(path, "-count_packets", "-show_entries",
+                  "stream=codec_type,r_frame_rate,nb_read_packets,start_time")
+    video = [s for s in found["streams"] if s["codec_type"] == "video"][0]
+    if video["r_frame_rate"] != "%d/1" % rate or int(video["nb_read_packets"]) != frames:
+        fail("%s: %s pictures at %s, expected %d at %d/1" % (
+            path, video["nb_read_packets"], video["r_frame_rate"], frames, rate))
+    # Opus starts 312 samples early (its encoder's look-ahead, dropped when decoded), which
+    # moves the other stream by that much (6.5 ms); both stay within a picture of 0.
+    if any(abs(float(s["start_time"])) >= 1.0 / rate for s in found["streams"]):
+        fail("%s: streams start at %s" % (path, [s["start_time"] for s in found["streams"]]))
+    sound = probe(path, "-select_streams", "a", "-show_entries", "packet=pts_time,duration_time")
+    last = max(sound["packets"], key=lambda p: float(p["pts_time"]))
+    sound_end = float(last["pts_time"]) + float(last["duration_time"])
+    if abs(sound_end - frames / rate) > 1.0 / rate:
+        fail("%s: the sound ends at %.3f s, the pictures at %.3f s" % (path, sound_end,
+                                                                     frames / rate))
+
+
+def main():
+    with tempfile.TemporaryDirectory(prefix="capture_") as work:
+        path = os.path.join(work, "lossless.mkv")
+        summary = capture(path, "--seconds", str(SECONDS), "--lossless")
+        if len(summary.splitlines()) != 1:
+            fail("not one summary line without a terminal: %r" % summary)
+        if streams(path) != {"video": ("ffv1", "bgr0"), "audio": ("flac", None)}:
+            fail("lossless streams: %s" % streams(path))
+        check_timing(path)
+        check_pictures(path, work)
+        check_sound(path, work)
+        check_default_mkv(path, work)
+
+        mp4 = os.path.join(work, "out.mp4")
+        check_other_container(mp4, ("h264", "aac"), 50, 20 + FADE_FRAMES, "--seconds", "0.4",
+                              "--rate", "50")
+        with open(mp4, "rb") as f:
+            head = f.read()
+        if not 0 < head.find(b"moov") < head.find(b"mdat"):
+            fail("the mp4 index does not come before the media data")
+        check_other_container(os.path.join(work, "out.webm"), ("vp9", "opus"), 60, FADE_FRAMES,
+                              "--seconds", "0")
+    print("ok")
+
+
+main()
