@@ -1,6 +1,6 @@
 """What the end-to-end tests share: the built programs and data, a private X server (with a
-window manager when asked), the intro run on it and what it showed and played, the requests a
-user and a window manager send, and the capture files read back through ffmpeg."""
+window manager when asked), the intro run on it and what it showed and played, and the capture
+files read back through ffmpeg."""
 import array
 import ctypes
 import ctypes.util
@@ -163,7 +163,11 @@ def keys(display, action, *names):
         fail("xdotool %s %s failed: %s" % (action, " ".join(names), result.stderr))
 
 
-def hold_alt_f4(display, window):
+def sigterm(display, window, process):
+    process.send_signal(signal.SIGTERM)
+
+
+def hold_alt_f4(display, window, process=None):
     """Alt and F4 held together for a few frames, as a user would."""
     keys(display, "windowfocus", "--sync", str(window))
     keys(display, "keydown", "alt", "F4")
@@ -171,64 +175,26 @@ def hold_alt_f4(display, window):
     keys(display, "keyup", "F4", "alt")
 
 
-class _ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
-                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
-                ("data", ctypes.c_long * 5)]
-
-
-class _Event(ctypes.Union):
-    _fields_ = [("client", _ClientMessage), ("pad", ctypes.c_long * 24)]
-
-
 class _Image(ctypes.Structure):
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
-                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
-                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
-                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
-                ("bits_per_pixel", ctypes.c_int)]
-
-
-def _xlib(display):
-    """Xlib and a connection to display, for what no command-line tool sends or reads."""
-    xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-    xlib.XOpenDisplay.restype = ctypes.c_void_p
-    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    xlib.XInternAtom.restype = ctypes.c_ulong
-    xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                                ctypes.POINTER(_Event)]
-    xlib.XGetImage.restype = ctypes.POINTER(_Image)
-    xlib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                               ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-    xlib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    connection = xlib.XOpenDisplay(display.encode())
-    if not connection:
-        fail("cannot connect to " + display)
-    return xlib, connection
-
-
-def send_delete_window(display, window):
-    """WM_DELETE_WINDOW as a window manager sends it when the user clicks the close button."""
-    xlib, connection = _xlib(display)
-    event = _Event()
-    event.client.type = 33  # ClientMessage
-    event.client.window = window
-    event.client.message_type = xlib.XInternAtom(connection, b"WM_PROTOCOLS", 0)
-    event.client.format = 32
-    event.client.data[0] = xlib.XInternAtom(connection, b"WM_DELETE_WINDOW", 0)
-    if not xlib.XSendEvent(connection, window, 0, 0, ctypes.byref(event)):
-        fail("XSendEvent refused the close request")
-    xlib.XSync(connection, 0)
-    xlib.XCloseDisplay(connection)
+    _fields_ = [(name, ctypes.c_int) for name in ("width", "height", "xoffset", "format")] + \
+        [("data", ctypes.POINTER(ctypes.c_ubyte))] + \
+        [(name, ctypes.c_int) for name in ("byte_order", "bitmap_unit", "bitmap_bit_order",
+                                           "bitmap_pad", "depth", "bytes_per_line",
+                                           "bits_per_pixel")]
 
 
 def window_pixels(display, window, width, height):
     """The window's client area as rows of 0xRRGGBB values (a 24-bit server assumed)."""
-    xlib, connection = _xlib(display)
+    xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    xlib.XGetImage.restype = ctypes.POINTER(_Image)
+    xlib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                               ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    connection = xlib.XOpenDisplay(display.encode())
+    if not connection:
+        fail("cannot connect to " + display)
     image = xlib.XGetImage(connection, window, 0, 0, width, height, 0xFFFFFFFF, 2)  # ZPixmap
     if not image or image.contents.bits_per_pixel != 32:
         fail("cannot read the window's picture as 32-bit pixels")
@@ -287,12 +253,12 @@ def peak(values):
     return max(map(abs, values), default=0.0)
 
 
-def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=send_delete_window,
+def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
         audio="disk"):
-    """Runs the intro, takes a screenshot after `seconds`, then (unless close is None) asks it
-    with close(display, window) to close and waits for its end. Returns its status, out, err, the
-    screen, the sound SDL's disk driver wrote (with audio="disk"; None lets SDL choose) and
-    the seconds from the window to the end."""
+    """Runs the intro, takes a screenshot after `seconds`, then (unless close is None) asks it to
+    close with close(display, window, process) and waits for its end. Returns its status, out,
+    err, the screen, the sound SDL's disk driver wrote (with audio="disk"; None lets SDL choose)
+    and the seconds from the window to the end."""
     scratch = tempfile.mkdtemp(prefix="intro_run_")
     sound = os.path.join(scratch, "sound.raw")
     env = {"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}
@@ -305,7 +271,7 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=send_delet
         if close:
             if process.poll() is not None:
                 fail("the intro ended before it was asked to close")
-            close(display, window)
+            close(display, window, process)
         status, out, err = wait_exit(process)
         return types.SimpleNamespace(status=status, out=out, err=err, screen=screen,
                                      sound=read_samples(sound),
@@ -315,13 +281,16 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=send_delet
         shutil.rmtree(scratch)
 
 
-def read_header(path=HEADER):
-    """The shipped picture's 96 rows of (alpha, 0xRRGGBB): 32 bits, bottom-up, alpha on top."""
-    with open(path, "rb") as f:
+def read_header():
+    """The shipped picture's pixel words, top row first. Its own layout: a 108-byte header,
+    512x96 pixels of 32 bits in bit fields (alpha on top), bottom-up."""
+    with open(HEADER, "rb") as f:
         data = f.read()
-    offset, = struct.unpack_from("<I", data, 10)
-    return [[(w >> 24, w & 0xFFFFFF) for w in struct.unpack_from("<512I", data, offset + r * 2048)]
-            for r in range(95, -1, -1)]
+    offset, size, width, height, _, bits, compression = struct.unpack_from("<IIiiHHI", data, 10)
+    if (size, width, height, bits, compression, struct.unpack_from("<4I", data, 54)) != \
+            (108, 512, 96, 32, 3, (0xFF0000, 0xFF00, 0xFF, 0xFF000000)):
+        fail("unexpected header.bmp layout")
+    return b"".join(data[offset + r * 2048:offset + (r + 1) * 2048] for r in range(95, -1, -1))
 
 
 def close_colour(a, b):
@@ -329,9 +298,14 @@ def close_colour(a, b):
     return all(abs(((a >> s) & 0xFF) - ((b >> s) & 0xFF)) <= 2 for s in (0, 8, 16))
 
 
-def shows_header(screen, picture, top=40):
-    """Every eighth picture row with many opaque pixels appears on its screen row at some offset
-    of the wave (64 +- 8), in 95% of those pixels."""
+def shows_header(screen, picture=None, top=40):
+    """Every eighth row of the picture (512 pixel words a row; the shipped one by default) with
+    many opaque pixels appears on its screen row at some offset of the wave (64 +- 8), in 95% of
+    those pixels."""
+    picture = picture or read_header()
+    words = struct.unpack("<%dI" % (len(picture) // 4), picture)
+    picture = [[(w >> 24, w & 0xFFFFFF) for w in words[i:i + 512]]
+               for i in range(0, len(words), 512)]
     rows = [i for i, row in enumerate(picture) if sum(1 for a, _ in row if a == 255) >= 200]
     for i in rows[::8]:
         opaque = [(x, rgb) for x, (alpha, rgb) in enumerate(picture[i]) if alpha == 255]

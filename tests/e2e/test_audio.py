@@ -11,7 +11,7 @@ import shutil
 import tempfile
 
 from session import (HEADER, INTRO, MODULE, Xvfb, fail, hold_alt_f4, peak, read_samples, run,
-                     send_delete_window, tool)
+                     sigterm, tool)
 
 RATE = 44100
 
@@ -76,7 +76,7 @@ def check_silent_runs(display):
     """A copy of the intro outside the build tree, which would find the source tree's module."""
     with open(MODULE, "rb") as f:
         broken = f.read()[:200] + bytes(range(256)) * 4
-    for what, module, close in (("no module.xm", None, send_delete_window),
+    for what, module, close in (("no module.xm", None, sigterm),
                                 ("a broken module.xm", broken, hold_alt_f4)):
         workdir = tempfile.mkdtemp(prefix="intro_nomusic_")
         shutil.copy(HEADER, workdir)

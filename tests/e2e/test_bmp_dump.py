@@ -1,11 +1,11 @@
-"""bmp_dump and make_header end to end: the dump of the HEADER header.bmp matches an independent
+"""bmp_dump and make_header end to end: the dump of the shipped header.bmp matches an independent
 decode of its bit-field pixels, failures still print their code and dump what the load left, bad
 arguments get status 2, and make_header remakes the committed picture byte for byte."""
 import os
 import struct
 import tempfile
 
-from session import HEADER, fail, tool
+from session import HEADER, fail, read_header, tool
 
 MAGENTA = struct.pack("<I", 0xFFFF00FF)
 
@@ -19,25 +19,12 @@ def dump(path, out, *extra):
         return result.stdout.strip(), f.read()
 
 
-def decode_header(data):
-    """The HEADER file's own layout: 108-byte header, 32 bits, bit fields, bottom-up."""
-    offset, header_size, width, height, planes, bits, compression = struct.unpack_from(
-        "<I I i i H H I", data, 10)
-    if (header_size, bits, compression, width, height) != (108, 32, 3, 512, 96):
-        fail("unexpected header.bmp layout")
-    masks = struct.unpack_from("<4I", data, 54)
-    if masks != (0xFF0000, 0xFF00, 0xFF, 0xFF000000):
-        fail("unexpected masks %r" % (masks,))
-    rows = [data[offset + r * 2048: offset + (r + 1) * 2048] for r in range(96)]
-    return b"".join(reversed(rows))
-
-
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "out.bin")
         with open(HEADER, "rb") as f:
             shipped_bytes = f.read()
-        full = decode_header(shipped_bytes)
+        full = read_header()
         code, words = dump(HEADER, out)
         if code != "error 0" or words != full:
             fail("shipped header: %s; the dump differs from the file's pixels" % code)

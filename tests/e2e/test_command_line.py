@@ -27,11 +27,8 @@ def one_line(*parts):
     return lambda err: err.count("\n") == 1 and all(p in err for p in parts)
 
 
-def nothing(text):
-    return text == ""
-
-
 def main():
+    nothing = "".__eq__
     expect(["--help"], 0, lambda out: out.startswith("Usage: intro") and "--rate HZ" in out,
            nothing)
     expect(["-V"], 0, lambda out: out.startswith("intro ") and out.count("\n") == 1, nothing)
@@ -41,17 +38,17 @@ def main():
         expect(bad, 2, nothing, one_line(named, "--help"))
 
     tmp = tempfile.mkdtemp(prefix="intro_cli_")
-    directory, fifo, empty = (os.path.join(tmp, name) for name in ("dir", "fifo", "empty"))
+    directory, fifo, empty, missing = (os.path.join(tmp, n) for n in ("d", "f", "e", "m"))
     os.mkdir(directory)
     os.mkfifo(fifo)
     open(empty, "wb").close()
-    missing = os.path.join(tmp, "missing")
     for option in (["--module"], [], ["--header"]):
         for path, why in ((missing, "No such file"), (directory, "is a directory"),
                           (fifo, "is not a regular file"), (empty, "is empty")):
             expect(option + [path], 1, nothing, one_line("intro: %s: %s" % (path, why)))
     expect([HEADER], 1, nothing, one_line("intro: %s: is not a module" % HEADER))
-    expect(["--header", MODULE], 1, nothing, one_line("intro: %s: is not a Windows bitmap" % MODULE))
+    expect(["--header", MODULE], 1, nothing,
+           one_line("intro: %s: is not a Windows bitmap" % MODULE))
     shutil.rmtree(tmp)
     print("ok")
 

@@ -37,7 +37,8 @@ def check_frames(out, names, label):
             data = f.read()
         digest = hashlib.sha256(data).hexdigest()
         if len(data) != 640 * 480 * 4 or digest != GOLDEN[name]:
-            failures.append(f"{label}: {name} {digest}, {len(data)} bytes (expected {GOLDEN[name]})")
+            failures.append(f"{label}: {name} {digest}, {len(data)} bytes "
+                            f"(expected {GOLDEN[name]})")
 
 
 ran, skipped = [], []

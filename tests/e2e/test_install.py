@@ -9,7 +9,7 @@ import shutil
 import subprocess
 import tempfile
 
-from session import BUILD, FAST, Xvfb, fail, peak, read_header, run, shows_header
+from session import BUILD, FAST, Xvfb, fail, peak, run, shows_header
 
 EXPECTED = {
     "bin/intro", "share/intro/module.xm", "share/intro/header.bmp",
@@ -28,45 +28,27 @@ def command(*args, cwd=None):
     return result
 
 
-def installed_files(prefix):
-    return {os.path.relpath(os.path.join(d, f), prefix)
-            for d, _, files in os.walk(prefix) for f in files}
-
-
-def validate(prefix):
-    command("desktop-file-validate", os.path.join(prefix, "share/applications/intro.desktop"))
+def main():
+    tmp = tempfile.mkdtemp(prefix="intro_install_")
+    prefix, moved = os.path.join(tmp, "prefix"), os.path.join(tmp, "moved")
+    command("cmake", "--install", BUILD, "--prefix", prefix)
+    installed = {os.path.relpath(os.path.join(d, f), prefix)
+                 for d, _, files in os.walk(prefix) for f in files}
+    if installed != EXPECTED:
+        fail("installed files differ: extra %s, missing %s" %
+             (sorted(installed - EXPECTED), sorted(EXPECTED - installed)))
+    shutil.move(prefix, moved)
+    command("desktop-file-validate", os.path.join(moved, "share/applications/intro.desktop"))
     command("appstreamcli", "validate", "--no-net",
-            os.path.join(prefix, "share/metainfo/org.example.intro.metainfo.xml"))
-    man = subprocess.run(["man", "--warnings", "-l", os.path.join(prefix,
-                                                                   "share/man/man6/intro.6.gz")],
+            os.path.join(moved, "share/metainfo/org.example.intro.metainfo.xml"))
+    man_page = os.path.join(moved, "share/man/man6/intro.6.gz")
+    man = subprocess.run(["man", "--warnings", "-l", man_page],
                          capture_output=True, text=True, timeout=60,
                          env=dict(os.environ, MANWIDTH="80"))
     if man.returncode != 0 or man.stderr or "--rate" not in man.stdout:
         fail("the manual page: status %d, warnings %r" % (man.returncode, man.stderr[:500]))
 
-
-def check_runs(program, display, what):
-    elsewhere = tempfile.mkdtemp(prefix="intro_elsewhere_")
-    result = run(display, FAST, elsewhere, program)
-    os.rmdir(elsewhere)
-    shown = shows_header(result.screen, read_header())
-    if result.status != 0 or not shown or peak(result.sound) <= 0.01:
-        fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
-             (what, result.status, shown, peak(result.sound), result.err))
-
-
-def main():
-    tmp = tempfile.mkdtemp(prefix="intro_install_")
-    prefix = os.path.join(tmp, "prefix")
-    command("cmake", "--install", BUILD, "--prefix", prefix)
-    if installed_files(prefix) != EXPECTED:
-        fail("installed files differ: extra %s, missing %s" %
-             (sorted(installed_files(prefix) - EXPECTED), sorted(EXPECTED - installed_files(prefix))))
-    moved = os.path.join(tmp, "moved")
-    shutil.move(prefix, moved)
-    validate(moved)
-
-    packages = os.path.join(tmp, "packages")
+    packages, unpacked = os.path.join(tmp, "packages"), os.path.join(tmp, "unpacked")
     command("cpack", "-G", "DEB", "-B", packages, cwd=BUILD)
     debs = glob.glob(os.path.join(packages, "intro_*_amd64.deb"))
     if len(debs) != 1:
@@ -78,12 +60,16 @@ def main():
     errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
     if errors:
         fail("lintian: " + "; ".join(errors))
-    root = os.path.join(tmp, "unpacked")
-    command("dpkg-deb", "-x", debs[0], root)
+    command("dpkg-deb", "-x", debs[0], unpacked)
 
     with Xvfb() as xvfb:
-        check_runs(os.path.join(moved, "bin/intro"), xvfb.display, "installed and moved")
-        check_runs(os.path.join(root, "usr/bin/intro"), xvfb.display, "unpacked package")
+        for program in (os.path.join(moved, "bin/intro"), os.path.join(unpacked, "usr/bin/intro")):
+            elsewhere = tempfile.mkdtemp(dir=tmp)  # an unrelated directory
+            result = run(xvfb.display, FAST, elsewhere, program)
+            shown = shows_header(result.screen)
+            if result.status != 0 or not shown or peak(result.sound) <= 0.01:
+                fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
+                     (program, result.status, shown, peak(result.sound), result.err))
     shutil.rmtree(tmp)
     print("ok")
 

@@ -48,7 +48,7 @@ def check_sigterm(display):
         time.sleep(1.0)
         if intro.poll() is not None or client_size(display, window) is None:
             fail("SIGTERM closed the window at once (status %s)" % intro.returncode)
-        print("SIGTERM: window kept, exit 0 after %.2f s" % wait_faded_exit(intro, asked, "SIGTERM"))
+        print("SIGTERM: exit 0 after %.2f s" % wait_faded_exit(intro, asked, "SIGTERM"))
     finally:
         stop(intro)
 

@@ -32,9 +32,9 @@ def check_picture(display, window, what, size=SIZE, scale=1):
     if border:
         fail("%s: %d pixels around the centred picture are not black" % (what, border))
     # Whole-factor scaling: every picture pixel is a scale x scale block of one colour.
-    uneven = sum(1 for y in range(top, top + height, scale) for x in range(left, left + width, scale)
-                 if any(rows[y + dy][x + dx] != rows[y][x]
-                        for dy in range(scale) for dx in range(scale)))
+    uneven = sum(1 for y in range(top, top + height, scale)
+                 for x in range(left, left + width, scale)
+                 if any(rows[y + dy][x:x + scale] != [rows[y][x]] * scale for dy in range(scale)))
     if uneven:
         fail("%s: %d picture pixels are not whole %dx%d blocks" % (what, uneven, scale, scale))
 
