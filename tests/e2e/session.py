@@ -2,6 +2,7 @@
 window manager when asked), the intro run on it and what it showed and played, and the capture
 files read back through ffmpeg."""
 import array
+import contextlib
 import ctypes
 import ctypes.util
 import json
@@ -52,51 +53,36 @@ def run_tool(display, *args, timeout=15):
                           timeout=timeout)
 
 
-class _Server:
-    def __exit__(self, *exc):
-        self.process.terminate()
-        self.process.wait(timeout=10)
-
-
-class Xvfb(_Server):
-    """A private X server without a window manager; -displayfd picks a free display number, and
-    -noreset keeps it from restarting (and refusing connections) when its last client leaves."""
-
-    def __init__(self, size=(1024, 768)):
-        self.size = size
-
-    def __enter__(self):
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % self.size,
-             "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as reader:
-            number = reader.readline().strip()
-        if not number:
+@contextlib.contextmanager
+def xvfb(size=(1024, 768), window_manager=False):
+    """A private X server, and its display and process; -displayfd picks a free display number,
+    and -noreset keeps it from restarting (and refusing connections) when its last client leaves.
+    With window_manager, openbox runs on it as a light desktop's window manager: it decorates,
+    focuses and maximises windows and grants full screen."""
+    read_end, write_end = os.pipe()
+    processes = [subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size, "-nolisten",
+         "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL)]
+    os.close(write_end)
+    with os.fdopen(read_end) as reader:
+        display = ":" + reader.readline().strip()
+    try:
+        if display == ":":
             fail("Xvfb did not start")
-        self.display = ":" + number
-        return self
-
-
-class WindowManager(_Server):
-    """Openbox, as a light desktop's window manager: it decorates, focuses and maximises windows
-    and grants full screen."""
-
-    def __init__(self, display):
-        self.display = display
-
-    def __enter__(self):
-        self.process = subprocess.Popen(["openbox", "--sm-disable"],
-                                        env=environment(self.display),
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 20.0
-        while run_tool(self.display, "wmctrl", "-m").returncode != 0:
-            if self.process.poll() is not None or time.monotonic() > deadline:
-                fail("openbox did not start")
-            time.sleep(0.2)
-        return self
+        if window_manager:
+            processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=environment(display),
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            deadline = time.monotonic() + 20.0
+            while run_tool(display, "wmctrl", "-m").returncode != 0:
+                if processes[1].poll() is not None or time.monotonic() > deadline:
+                    fail("openbox did not start")
+                time.sleep(0.2)
+        yield types.SimpleNamespace(display=display, process=processes[0])
+    finally:
+        for process in reversed(processes):
+            process.terminate()
+            process.wait(timeout=10)
 
 
 def start(display, args=(), cwd=DATA, program=INTRO, **env):
@@ -298,14 +284,11 @@ def close_colour(a, b):
     return all(abs(((a >> s) & 0xFF) - ((b >> s) & 0xFF)) <= 2 for s in (0, 8, 16))
 
 
-def shows_header(screen, picture=None, top=40):
-    """Every eighth row of the picture (512 pixel words a row; the shipped one by default) with
-    many opaque pixels appears on its screen row at some offset of the wave (64 +- 8), in 95% of
-    those pixels."""
-    picture = picture or read_header()
-    words = struct.unpack("<%dI" % (len(picture) // 4), picture)
-    picture = [[(w >> 24, w & 0xFFFFFF) for w in words[i:i + 512]]
-               for i in range(0, len(words), 512)]
+def shows_header(screen, top=40):
+    """Every eighth row of the shipped picture with many opaque pixels appears on its screen row
+    at some offset of the wave (64 +- 8), in 95% of those pixels."""
+    words = struct.unpack("<%dI" % (512 * 96), read_header())
+    picture = [[(w >> 24, w & 0xFFFFFF) for w in words[i:i + 512]] for i in range(0, 512 * 96, 512)]
     rows = [i for i, row in enumerate(picture) if sum(1 for a, _ in row if a == 255) >= 200]
     for i in rows[::8]:
         opaque = [(x, rgb) for x, (alpha, rgb) in enumerate(picture[i]) if alpha == 255]

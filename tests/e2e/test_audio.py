@@ -10,8 +10,8 @@ import os
 import shutil
 import tempfile
 
-from session import (HEADER, INTRO, MODULE, Xvfb, fail, hold_alt_f4, peak, read_samples, run,
-                     sigterm, tool)
+from session import (HEADER, INTRO, MODULE, fail, hold_alt_f4, peak, read_samples, run, sigterm,
+                     tool, xvfb)
 
 RATE = 44100
 
@@ -92,7 +92,7 @@ def check_silent_runs(display):
 
 
 def main():
-    with Xvfb() as xvfb:
+    with xvfb() as xvfb:
         check_shipped_module(xvfb.display)
         check_silent_runs(xvfb.display)
         # With whatever output the machine has (on a build machine usually none, where the sound

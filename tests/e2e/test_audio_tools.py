@@ -4,33 +4,28 @@ WAV as long as asked; files it cannot load (missing, a directory, a FIFO, empty,
 refused with an error and status 1, without waiting on them. make_module rebuilds
 data/module.xm from tools/score/module.txt byte for byte, and reports a score error instead of
 writing a file."""
-import array
 import cmath
 import math
 import os
 import tempfile
 
-from session import DATA, MODULE, fail, tool
+from session import DATA, MODULE, fail, read_samples, tool
 
 RATE = 44100
 
 
 def read_wav(path):
     with open(path, "rb") as f:
-        data = f.read()
-    if data[:4] != b"RIFF" or data[8:16] != b"WAVEfmt " or data[36:40] != b"data":
+        head = f.read(44)
+    if head[:4] != b"RIFF" or head[8:16] != b"WAVEfmt " or head[36:40] != b"data":
         fail("the WAV header is not the plain 44-byte one")
-    samples = array.array("f")
-    samples.frombytes(data[44:])
-    return samples
+    return read_samples(path, skip=44)
 
 
 def level_word(samples, end):
-    words = []
-    for channel in (0, 1):
-        peak = max(abs(samples[2 * i + channel]) for i in range(end - 882, end))
-        words.append(32768 if peak >= 1.0 else int(peak * 32768.0))
-    return words[0] | words[1] << 16
+    peaks = [max(abs(samples[2 * i + c]) for i in range(end - 882, end)) for c in (0, 1)]
+    left, right = (32768 if p >= 1.0 else int(p * 32768.0) for p in peaks)
+    return left | right << 16
 
 
 def spectrum_bin(samples, end, k):

@@ -11,8 +11,7 @@ import struct
 import subprocess
 import tempfile
 
-from session import (FADE_FRAMES, HEADER, MODULE, SIZE, capture, decode, fail, probe, streams,
-                     tool)
+from session import FADE_FRAMES, HEADER, MODULE, SIZE, capture, decode, fail, probe, streams, tool
 
 RATE, SOUND_RATE = 60, 44100
 SECONDS = 2

@@ -9,7 +9,7 @@ import shutil
 import subprocess
 import tempfile
 
-from session import BUILD, FAST, Xvfb, fail, peak, run, shows_header
+from session import BUILD, FAST, fail, peak, run, shows_header, xvfb
 
 EXPECTED = {
     "bin/intro", "share/intro/module.xm", "share/intro/header.bmp",
@@ -62,7 +62,7 @@ def main():
         fail("lintian: " + "; ".join(errors))
     command("dpkg-deb", "-x", debs[0], unpacked)
 
-    with Xvfb() as xvfb:
+    with xvfb() as xvfb:
         for program in (os.path.join(moved, "bin/intro"), os.path.join(unpacked, "usr/bin/intro")):
             elsewhere = tempfile.mkdtemp(dir=tmp)  # an unrelated directory
             result = run(xvfb.display, FAST, elsewhere, program)

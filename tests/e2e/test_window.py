@@ -7,8 +7,8 @@ intro exits 1 with one line saying why."""
 import signal
 import time
 
-from session import (Xvfb, check_moving, client_size, fail, find_window, keys, start, stop,
-                     wait_exit, wait_faded_exit, wait_whole_picture)
+from session import (check_moving, client_size, fail, find_window, keys, start, stop, wait_exit,
+                     wait_faded_exit, wait_whole_picture, xvfb)
 
 
 def check_window_and_keys(display):
@@ -61,7 +61,7 @@ def check_one_line_and_status_1(intro, what, line=None):
 
 
 def main():
-    with Xvfb() as x:
+    with xvfb() as x:
         check_window_and_keys(x.display)
         check_sigterm(x.display)
         intro = start(x.display)

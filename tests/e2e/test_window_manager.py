@@ -7,9 +7,9 @@ fade and the intro exits 0."""
 import subprocess
 import time
 
-from session import (SHORTEST_FADE, SIZE, WindowManager, Xvfb, client_size, environment, fail,
-                     find_window, keys, run_tool, start, stop, wait_faded_exit,
-                     wait_whole_picture, window_pixels)
+from session import (SHORTEST_FADE, SIZE, client_size, environment, fail, find_window, keys,
+                     run_tool, start, stop, wait_faded_exit, wait_whole_picture, window_pixels,
+                     xvfb)
 
 SCREEN = (1600, 1200)  # 640x480 fits twice: full screen shows the picture at scale 2
 OTHER_COLOUR = 0x123456  # the other window's background, which must not stay on the intro's
@@ -43,13 +43,16 @@ def wm_state(display, window):
     return run_tool(display, "xprop", "-id", str(window), "_NET_WM_STATE").stdout
 
 
-def check_full_screen_switches(display, window):
+def check_alt_enter(display, window, what, windowed=SIZE, scale=1):
+    """Alt+Enter covers the screen, at scale 2, and Alt+Enter again brings back the window."""
     wmctrl(display, window, "-a")
     keys(display, "key", "alt+Return")
-    check_picture(display, window, "Alt+Enter", SCREEN, 2)
+    check_picture(display, window, what + ", Alt+Enter", SCREEN, 2)
     keys(display, "key", "alt+Return")
-    check_picture(display, window, "Alt+Enter again")
+    check_picture(display, window, what + ", Alt+Enter again", windowed, scale)
 
+
+def check_maximise(display, window):
     wmctrl(display, window, "-b", "add,maximized_vert,maximized_horz", "-r")
     check_picture(display, window, "maximise", SCREEN, 2)
     if "FULLSCREEN" not in wm_state(display, window):
@@ -111,24 +114,8 @@ def check_close_button(display, window, intro):
     print("close button: exit 0 after %.2f s" % wait_faded_exit(intro, closed, "close button"))
 
 
-def check_scaled_window(display):
-    """--scale keeps its size through full screen and back, each pixel a whole block."""
-    intro = start(display, ["--scale", "2"])
-    try:
-        window = find_window(display, intro)
-        scaled = (1280, 960)
-        check_picture(display, window, "--scale 2", scaled, 2)
-        wmctrl(display, window, "-a")
-        keys(display, "key", "alt+Return")
-        check_picture(display, window, "--scale 2, Alt+Enter", SCREEN, 2)
-        keys(display, "key", "alt+Return")
-        check_picture(display, window, "--scale 2, Alt+Enter again", scaled, 2)
-    finally:
-        stop(intro)
-
-
 def main():
-    with Xvfb(SCREEN) as x, WindowManager(x.display):
+    with xvfb(SCREEN, window_manager=True) as x:
         before = screen_saver_timeout(x.display)
         if before == 0:
             fail("the X server starts with its screen saver off: nothing to check")
@@ -138,7 +125,8 @@ def main():
             wait_whole_picture(x.display, window, "start")
             if screen_saver_timeout(x.display) != 0:
                 fail("the screen saver is on while the intro runs")
-            check_full_screen_switches(x.display, window)
+            check_alt_enter(x.display, window, "640x480")
+            check_maximise(x.display, window)
             check_focus_change(x.display, window, intro)
             check_close_button(x.display, window, intro)
         finally:
@@ -146,7 +134,14 @@ def main():
         if screen_saver_timeout(x.display) != before:
             fail("the screen-saver timeout is %d after exit, not %d as before" %
                  (screen_saver_timeout(x.display), before))
-        check_scaled_window(x.display)
+        # --scale keeps its size through full screen and back, each pixel a whole block.
+        intro = start(x.display, ["--scale", "2"])
+        try:
+            window = find_window(x.display, intro)
+            check_picture(x.display, window, "--scale 2", (1280, 960), 2)
+            check_alt_enter(x.display, window, "--scale 2", (1280, 960), 2)
+        finally:
+            stop(intro)
     print("PASS")
 
 

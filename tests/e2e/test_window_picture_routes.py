@@ -6,8 +6,8 @@ twice as long as at the display's 60 Hz."""
 import signal
 import time
 
-from session import Xvfb, check_moving, fail, find_window, keys, start, stop, wait_exit, \
-    wait_whole_picture
+from session import (check_moving, fail, find_window, keys, start, stop, wait_exit,
+                     wait_whole_picture, xvfb)
 
 FADE_AT_30 = 256 / 30.0
 
@@ -30,7 +30,7 @@ def check_route(display, route, args=()):
 
 
 def main():
-    with Xvfb() as x:
+    with xvfb() as x:
         check_route(x.display, "opengl")
         seconds = check_route(x.display, "software", ["--rate", "30"])
     # Never faster than the rate; slower only by what a loaded machine adds.
