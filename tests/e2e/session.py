@@ -3,8 +3,6 @@ window manager when asked), the intro run on it and what it showed and played, a
 files read back through ffmpeg."""
 import array
 import contextlib
-import ctypes
-import ctypes.util
 import json
 import os
 import shutil
@@ -161,34 +159,17 @@ def hold_alt_f4(display, window, process=None):
     keys(display, "keyup", "F4", "alt")
 
 
-class _Image(ctypes.Structure):
-    _fields_ = [(name, ctypes.c_int) for name in ("width", "height", "xoffset", "format")] + \
-        [("data", ctypes.POINTER(ctypes.c_ubyte))] + \
-        [(name, ctypes.c_int) for name in ("byte_order", "bitmap_unit", "bitmap_bit_order",
-                                           "bitmap_pad", "depth", "bytes_per_line",
-                                           "bits_per_pixel")]
-
-
 def window_pixels(display, window, width, height):
-    """The window's client area as rows of 0xRRGGBB values (a 24-bit server assumed)."""
-    xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-    xlib.XOpenDisplay.restype = ctypes.c_void_p
-    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    xlib.XGetImage.restype = ctypes.POINTER(_Image)
-    xlib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                               ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    connection = xlib.XOpenDisplay(display.encode())
-    if not connection:
-        fail("cannot connect to " + display)
-    image = xlib.XGetImage(connection, window, 0, 0, width, height, 0xFFFFFFFF, 2)  # ZPixmap
-    if not image or image.contents.bits_per_pixel != 32:
-        fail("cannot read the window's picture as 32-bit pixels")
-    stride = image.contents.bytes_per_line
-    raw = ctypes.string_at(image.contents.data, stride * height)
-    xlib.XCloseDisplay(connection)  # the image itself is left to the process's end
-    return [[int.from_bytes(raw[y * stride + 4 * x:y * stride + 4 * x + 3], "little")
-             for x in range(width)] for y in range(height)]
+    """The window's client area as rows of 0xRRGGBB values, without the mouse pointer."""
+    grab = subprocess.run(["ffmpeg", "-v", "error", "-f", "x11grab", "-draw_mouse", "0",
+                           "-window_id", str(window), "-video_size", "%dx%d" % (width, height),
+                           "-i", display, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24",
+                           "-"], capture_output=True, timeout=60)
+    if grab.returncode != 0 or len(grab.stdout) != width * height * 3:
+        fail("cannot read the window's picture: " + grab.stderr.decode(errors="replace"))
+    row = width * 3
+    return [[int.from_bytes(grab.stdout[i:i + 3], "big") for i in range(y * row, y * row + row, 3)]
+            for y in range(height)]
 
 
 def dark_edges(rows, x0, y0, width, height, band=80):
