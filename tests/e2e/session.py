@@ -19,11 +19,8 @@ BUILD = os.environ["INTRO_BUILD_DIR"]
 DATA = os.environ["INTRO_DATA_DIR"]
 MODULE, HEADER = os.path.join(DATA, "module.xm"), os.path.join(DATA, "header.bmp")
 SIZE = (640, 480)
-FADE_FRAMES = 256
 # 256 frames at 60 Hz take 4.27 s; the fade may not run faster than the refresh.
 SHORTEST_FADE = 4.0
-# Generous: CI machines are slow and the suite also runs under the sanitizers.
-EXIT_TIMEOUT = 60.0
 # Where the fade is not under test, a high frame rate makes it short.
 FAST = ["--rate", "240"]
 
@@ -89,8 +86,9 @@ def start(display, args=(), cwd=DATA, program=INTRO, **env):
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
 
-def wait_exit(process, timeout=EXIT_TIMEOUT):
-    """Status, standard output and standard error of the intro once it ends."""
+def wait_exit(process, timeout=60.0):
+    """Status, standard output and standard error of the intro once it ends; the timeout is
+    generous, as CI machines are slow and the suite also runs under the sanitizers."""
     try:
         out, err = process.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:

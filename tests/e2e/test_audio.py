@@ -36,10 +36,6 @@ def check_shipped_module(display):
     left = result.sound[0::2]
     if result.status != 0 or len(left) < 5 * RATE:
         fail("status %d, %.1f s of sound" % (result.status, len(left) / RATE))
-    # The module opens with pads fading in; from two seconds on every half second sounds.
-    for start in range(2 * RATE, 4 * RATE, RATE // 2):
-        if peak(result.sound[2 * start:2 * start + RATE]) < 0.01:
-            fail("silence at %.1f s while running" % (start / RATE))
 
     scratch = tempfile.mkdtemp(prefix="intro_audio_")
     wav = os.path.join(scratch, "reference.wav")
@@ -57,7 +53,7 @@ def check_shipped_module(display):
         fail("the sound before the fade is not the module at full volume")
     if curve[-1][1] > 0.05:
         fail("the fade ended at gain %.4f" % curve[-1][1])
-    # Step by step: the gain never rises, and falls only in ramps spread over a block of 1024
+    # Step by step: the gain never rises (a gap in the sound would drop it to 0), and falls only in ramps spread over a block of 1024
     # frames. A fade frame lowers it by 1/256; a block may have to take several frames' steps
     # when the audio thread was held up, so up to 16 steps per block are let pass, still 64
     # times less per frame than a single step applied at once. The fall from 0.9 to 0.1 spans
@@ -92,12 +88,12 @@ def check_silent_runs(display):
 
 
 def main():
-    with xvfb() as xvfb:
-        check_shipped_module(xvfb.display)
-        check_silent_runs(xvfb.display)
+    with xvfb() as x:
+        check_shipped_module(x.display)
+        check_silent_runs(x.display)
         # With whatever output the machine has (on a build machine usually none, where the sound
         # libraries would complain on their own), the intro prints nothing and exits 0.
-        result = run(xvfb.display, seconds=1.5, close=hold_alt_f4, audio=None)
+        result = run(x.display, seconds=1.5, close=hold_alt_f4, audio=None)
         if result.status != 0 or result.out or result.err:
             fail("with the default audio output: status %d, printed %r" %
                  (result.status, (result.out + result.err)[:500]))

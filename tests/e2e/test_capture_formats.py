@@ -11,9 +11,9 @@ import struct
 import subprocess
 import tempfile
 
-from session import FADE_FRAMES, HEADER, MODULE, SIZE, capture, decode, fail, probe, streams, tool
+from session import HEADER, MODULE, SIZE, capture, decode, fail, probe, streams, tool
 
-RATE, SOUND_RATE = 60, 44100
+RATE, SOUND_RATE, FADE_FRAMES = 60, 44100, 256
 SECONDS = 2
 BEFORE_FADE = SECONDS * RATE
 FRAMES = BEFORE_FADE + FADE_FRAMES

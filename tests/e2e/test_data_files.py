@@ -48,9 +48,9 @@ def main():
     short[64:66] = (1).to_bytes(2, "little")  # song length: one order
     short = write_file("short.xm", short)
 
-    with xvfb() as xvfb:
+    with xvfb() as x:
         def check(what, args, directory, sees, loud, **run_args):
-            result = run(xvfb.display, FAST + args, directory, **run_args)
+            result = run(x.display, FAST + args, directory, **run_args)
             sound = peak(result.sound)
             if result.status != 0 or not sees(result.screen) or \
                     not (sound > 0.01 if loud else sound == 0.0):

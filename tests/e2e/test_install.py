@@ -62,10 +62,10 @@ def main():
         fail("lintian: " + "; ".join(errors))
     command("dpkg-deb", "-x", debs[0], unpacked)
 
-    with xvfb() as xvfb:
+    with xvfb() as x:
         for program in (os.path.join(moved, "bin/intro"), os.path.join(unpacked, "usr/bin/intro")):
             elsewhere = tempfile.mkdtemp(dir=tmp)  # an unrelated directory
-            result = run(xvfb.display, FAST, elsewhere, program)
+            result = run(x.display, FAST, elsewhere, program)
             shown = shows_header(result.screen)
             if result.status != 0 or not shown or peak(result.sound) <= 0.01:
                 fail("%s: status %d, header shown %s, sound peak %.4f: %s" %

@@ -4,6 +4,7 @@ the picture centred and scaled by a whole factor, and Alt+Enter brings back 640x
 of --scale); a key held while the focus goes to another window and back is not reported held
 afterwards, and the whole picture is drawn again; the close button keeps the window through the
 fade and the intro exits 0."""
+import re
 import subprocess
 import time
 
@@ -100,10 +101,7 @@ def check_focus_change(display, window, intro):
 
 def screen_saver_timeout(display):
     """The X server's screen-saver timeout in seconds, as `xset q` reports it."""
-    for line in run_tool(display, "xset", "q").stdout.splitlines():
-        if line.split()[:1] == ["timeout:"]:
-            return int(line.split()[1])
-    fail("xset q reports no screen-saver timeout")
+    return int(re.search(r"timeout:\s*(\d+)", run_tool(display, "xset", "q").stdout).group(1))
 
 
 def check_close_button(display, window, intro):
