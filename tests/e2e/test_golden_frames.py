@@ -3,8 +3,8 @@
 Any change to what the intro draws changes a hash here. When a change is intended, render the
 frames again and replace the hashes in golden_frames.txt (the failure message prints them).
 The frames are checked with every level of pixel kernels this processor runs; the levels it
-lacks are named as skipped. Also: the fade after a close request ends
-on black and rendering stops; bad arguments get status 2 and a usage message."""
+lacks are named as skipped. Also: the fade after a close request ends on black and rendering
+stops; bad arguments get status 2 and a usage message."""
 import hashlib
 import os
 import sys
