@@ -10,8 +10,8 @@ import os
 import shutil
 import tempfile
 
-from session import (HEADER, INTRO, MODULE, fail, hold_alt_f4, peak, read_samples, run, sigterm,
-                     tool, xvfb)
+from session import (FAST, HEADER, INTRO, MODULE, fail, hold_alt_f4, peak, read_samples, run,
+                     sigterm, tool, xvfb)
 
 RATE = 44100
 
@@ -80,8 +80,7 @@ def check_silent_runs(display):
         if module is not None:
             with open(os.path.join(workdir, "module.xm"), "wb") as f:
                 f.write(module)
-        result = run(display, cwd=workdir, program=os.path.join(workdir, "intro"), seconds=1.5,
-                     close=close)
+        result = run(display, FAST, workdir, os.path.join(workdir, "intro"), 1.5, close)
         shutil.rmtree(workdir)
         if result.status != 0 or peak(result.sound) != 0.0:
             fail("with %s: status %d, peak %.4f" % (what, result.status, peak(result.sound)))
@@ -93,7 +92,7 @@ def main():
         check_silent_runs(x.display)
         # With whatever output the machine has (on a build machine usually none, where the sound
         # libraries would complain on their own), the intro prints nothing and exits 0.
-        result = run(x.display, seconds=1.5, close=hold_alt_f4, audio=None)
+        result = run(x.display, FAST, seconds=1.5, close=hold_alt_f4, audio=None)
         if result.status != 0 or result.out or result.err:
             fail("with the default audio output: status %d, printed %r" %
                  (result.status, (result.out + result.err)[:500]))
