@@ -300,12 +300,6 @@ def probe(path, *entries):
     return json.loads(result.stdout)
 
 
-def streams(path):
-    """codec name of each stream by type, plus the video's pixel format."""
-    found = probe(path, "-show_entries", "stream=codec_type,codec_name,pix_fmt")["streams"]
-    return {s["codec_type"]: (s["codec_name"], s.get("pix_fmt")) for s in found}
-
-
 def decode(path, stream, raw_format):
     """The decoded pictures ("v", raw_format a pixel format) or sound ("a", a raw sample format
     such as s16le) of the file."""

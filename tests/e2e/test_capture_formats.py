@@ -1,9 +1,9 @@
-"""Captures read back. Lossless .mkv: 60 pictures a second from 0, the frames before and through
-the fade equal to render_frames --module, the sound equal to music_probe's up to the fade and then
-ramped down frame by frame by the fade's volume, both streams as long as each other. The default
-.mkv: H.264 at least 40 dB from the lossless one, FLAC, and the same file twice for the default
-seed. .mp4: H.264 and AAC with its index before the media data; .webm: VP9 and Opus; each with
-every picture at the asked rate from 0 and the sound as long as the pictures."""
+"""Captures read back, each after one summary line, with every picture at the asked rate from 0
+and the sound as long as the pictures. Lossless .mkv: the frames before and through the fade
+equal to render_frames --module, the sound equal to music_probe's up to the fade and then ramped
+down frame by frame by the fade's volume. The default .mkv: H.264 at least 40 dB from the
+lossless one, FLAC, and the same file twice for the default seed. .mp4: H.264 and AAC with its
+index before the media data; .webm: VP9 and Opus."""
 import array
 import os
 import re
@@ -11,7 +11,7 @@ import struct
 import subprocess
 import tempfile
 
-from session import HEADER, MODULE, SIZE, capture, decode, fail, probe, streams, tool
+from session import HEADER, MODULE, SIZE, capture, decode, fail, probe, tool
 
 RATE, SOUND_RATE, FADE_FRAMES = 60, 44100, 256
 SECONDS = 2
@@ -101,55 +101,49 @@ def check_sound(path, work):
         fail("the captured sound is silent")
 
 
-def check_default_mkv(lossless, work):
-    default = os.path.join(work, "default.mkv")
-    capture(default, "--seconds", str(SECONDS))
-    if streams(default) != {"video": ("h264", "yuv420p"), "audio": ("flac", None)}:
-        fail("default .mkv streams: %s" % streams(default))
-    result = subprocess.run(
-        ["ffmpeg", "-v", "info", "-nostats", "-i", default, "-i", lossless, "-lavfi",
-         "[1:v]format=yuv420p[reference];[0:v][reference]psnr", "-f", "null", "-"],
-        capture_output=True, text=True, timeout=300)
-    found = re.search(r"PSNR .* average:([0-9.]+)", result.stderr)
-    if not found or float(found.group(1)) < 40.0:
-        fail("default .mkv against the lossless capture: %s" % (found and found.group(0)))
-    first, second = os.path.join(work, "a.mkv"), os.path.join(work, "b.mkv")
-    capture(first, "--seconds", "0.5")
-    capture(second, "--seconds", "0.5")
-    with open(first, "rb") as a, open(second, "rb") as b:
-        if a.read() != b.read():
-            fail("two captures with the default seed differ")
-
-
-def check_other_container(path, codecs, rate, frames, *options):
-    capture(path, *options)
-    if streams(path) != {"video": (codecs[0], "yuv420p"), "audio": (codecs[1], None)}:
-        fail("%s streams: %s" % (path, streams(path)))
+def capture_file(work, name, video, audio, rate, frames, *options):
+    """Captures to work/name and checks its one summary line, streams and timing; its path."""
+    path = os.path.join(work, name)
+    summary = capture(path, *options)
+    found = probe(path, "-show_entries", "stream=codec_type,codec_name,pix_fmt")["streams"]
+    codecs = {s["codec_type"]: (s["codec_name"], s.get("pix_fmt")) for s in found}
+    if len(summary.splitlines()) != 1 or codecs != {"video": video, "audio": (audio, None)}:
+        fail("%s: streams %s, summary %r (one line without a terminal)" % (name, codecs, summary))
     check_timing(path, rate, frames)
+    return path
 
 
 def main():
     with tempfile.TemporaryDirectory(prefix="capture_") as work:
-        path = os.path.join(work, "lossless.mkv")
-        summary = capture(path, "--seconds", str(SECONDS), "--lossless")
-        if len(summary.splitlines()) != 1:
-            fail("not one summary line without a terminal: %r" % summary)
-        if streams(path) != {"video": ("ffv1", "bgr0"), "audio": ("flac", None)}:
-            fail("lossless streams: %s" % streams(path))
-        check_timing(path, RATE, FRAMES)
-        check_pictures(path, work)
-        check_sound(path, work)
-        check_default_mkv(path, work)
+        lossless = capture_file(work, "lossless.mkv", ("ffv1", "bgr0"), "flac", RATE, FRAMES,
+                                "--seconds", str(SECONDS), "--lossless")
+        check_pictures(lossless, work)
+        check_sound(lossless, work)
 
-        mp4 = os.path.join(work, "out.mp4")
-        check_other_container(mp4, ("h264", "aac"), 50, 20 + FADE_FRAMES, "--seconds", "0.4",
-                              "--rate", "50")
+        default = capture_file(work, "default.mkv", ("h264", "yuv420p"), "flac", RATE, FRAMES,
+                               "--seconds", str(SECONDS))
+        result = subprocess.run(
+            ["ffmpeg", "-v", "info", "-nostats", "-i", default, "-i", lossless, "-lavfi",
+             "[1:v]format=yuv420p[reference];[0:v][reference]psnr", "-f", "null", "-"],
+            capture_output=True, text=True, timeout=300)
+        found = re.search(r"PSNR .* average:([0-9.]+)", result.stderr)
+        if not found or float(found.group(1)) < 40.0:
+            fail("default .mkv against the lossless capture: %s" % (found and found.group(0)))
+        first, second = os.path.join(work, "a.mkv"), os.path.join(work, "b.mkv")
+        capture(first, "--seconds", "0.5")
+        capture(second, "--seconds", "0.5")
+        with open(first, "rb") as a, open(second, "rb") as b:
+            if a.read() != b.read():
+                fail("two captures with the default seed differ")
+
+        mp4 = capture_file(work, "out.mp4", ("h264", "yuv420p"), "aac", 50, 20 + FADE_FRAMES,
+                           "--seconds", "0.4", "--rate", "50")
         with open(mp4, "rb") as f:
             head = f.read()
         if not 0 < head.find(b"moov") < head.find(b"mdat"):
             fail("the mp4 index does not come before the media data")
-        check_other_container(os.path.join(work, "out.webm"), ("vp9", "opus"), 60, FADE_FRAMES,
-                              "--seconds", "0")
+        capture_file(work, "out.webm", ("vp9", "yuv420p"), "opus", 60, FADE_FRAMES, "--seconds",
+                     "0")
     print("ok")
 
 
