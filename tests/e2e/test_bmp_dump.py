@@ -3,56 +3,30 @@ decode of its bit-field pixels, failures still print their code and dump what th
 arguments get status 2, and make_header remakes the committed picture byte for byte."""
 import os
 import struct
-import subprocess
 import tempfile
 
-from window_session import fail
+from session import HEADER, fail, read_header, tool
 
 MAGENTA = struct.pack("<I", 0xFFFF00FF)
 
 
-def tool(name):
-    path = os.path.join(os.environ["INTRO_BUILD_DIR"], name)
-    if not os.path.exists(path):
-        fail(name + " was not built")
-    return path
-
-
-def run(*args):
-    return subprocess.run([tool("bmp_dump"), *args], capture_output=True, text=True, timeout=60)
-
-
 def dump(path, out, *extra):
     """The code bmp_dump prints and the pixel words it wrote; its status must be 0."""
-    result = run(path, "--out", out, *extra)
+    result = tool("bmp_dump", path, "--out", out, *extra, timeout=60)
     if result.returncode != 0:
         fail("bmp_dump %s exited %d: %s" % (path, result.returncode, result.stderr))
     with open(out, "rb") as f:
         return result.stdout.strip(), f.read()
 
 
-def decode_header(data):
-    """The shipped file's own layout: 108-byte header, 32 bits, bit fields, bottom-up."""
-    offset, header_size, width, height, planes, bits, compression = struct.unpack_from(
-        "<I I i i H H I", data, 10)
-    if (header_size, bits, compression, width, height) != (108, 32, 3, 512, 96):
-        fail("unexpected header.bmp layout")
-    masks = struct.unpack_from("<4I", data, 54)
-    if masks != (0xFF0000, 0xFF00, 0xFF, 0xFF000000):
-        fail("unexpected masks %r" % (masks,))
-    rows = [data[offset + r * 2048: offset + (r + 1) * 2048] for r in range(96)]
-    return b"".join(reversed(rows))
-
-
 def main():
-    shipped = os.path.join(os.environ["INTRO_DATA_DIR"], "header.bmp")
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "out.bin")
-
-        with open(shipped, "rb") as f:
+        with open(HEADER, "rb") as f:
             shipped_bytes = f.read()
-        code, words = dump(shipped, out)
-        if code != "error 0" or words != decode_header(shipped_bytes):
+        full = read_header()
+        code, words = dump(HEADER, out)
+        if code != "error 0" or words != full:
             fail("shipped header: %s; the dump differs from the file's pixels" % code)
 
         # Failures print their code and dump what the load left: nothing, or the rows converted
@@ -63,7 +37,6 @@ def main():
         not_bitmap = os.path.join(tmp, "text.bmp")
         with open(not_bitmap, "w") as f:
             f.write("hello")
-        full = decode_header(shipped_bytes)
         for path, extra, want_code, want_words in (
                 (os.path.join(tmp, "missing.bmp"), ["--size", "4x2"], "error 2", MAGENTA * 8),
                 (truncated, [], "error 3", MAGENTA * (6 * 512) + full[6 * 2048:]),
@@ -72,15 +45,15 @@ def main():
             if code != want_code or words != want_words:
                 fail("%s: %s, %d bytes" % (path, code, len(words)))
 
-        for args in ([], ["--size", "0x5", shipped], ["--size", "12", shipped],
-                     ["--size", "x3", shipped], [shipped, "--frobnicate"], [shipped, "--out"],
-                     [shipped, shipped]):
-            result = run(*args)
+        for args in ([], ["--size", "0x5", HEADER], ["--size", "12", HEADER],
+                     ["--size", "x3", HEADER], [HEADER, "--frobnicate"], [HEADER, "--out"],
+                     [HEADER, HEADER]):
+            result = tool("bmp_dump", *args, timeout=60)
             if result.returncode != 2 or "usage" not in result.stderr:
                 fail("arguments %r: status %d" % (args, result.returncode))
 
         remade = os.path.join(tmp, "header.bmp")
-        result = subprocess.run([tool("make_header"), remade], capture_output=True, timeout=60)
+        result = tool("make_header", remade, timeout=60)
         if result.returncode != 0:
             fail("make_header exited %d" % result.returncode)
         with open(remade, "rb") as f:
@@ -89,5 +62,4 @@ def main():
     print("ok")
 
 
-if __name__ == "__main__":
-    main()
+main()

@@ -5,84 +5,76 @@ each default file means silence or the magenta block, and the intro still fades 
 --volume 0 is silent from the start; --once ends by itself after one pass of the music."""
 import os
 import shutil
+import struct
 import tempfile
 
-from intro_run import FAST, magenta_share, read_header, run, shows_header, write_bmp24
-from window_session import Xvfb, fail, intro_command
+from session import FAST, MODULE, close_colour, fail, peak, run, shows_header, xvfb
 
-DATA = os.environ["INTRO_DATA_DIR"]
-GREEN = 0x00C000
 SCRATCH = tempfile.mkdtemp(prefix="intro_data_")
+GREEN, MAGENTA = 0x00C000, 0xFF00FF
+MAKE = {"dir": os.mkdir, "fifo": os.mkfifo, "empty": lambda path: open(path, "wb").close()}
 
 
 def fresh_directory(module=None, header=None):
-    """A directory holding, under each default name, nothing, or 'dir', 'fifo' or 'empty'."""
+    """A directory holding, under each default name, nothing, or a 'dir', 'fifo' or 'empty'."""
     path = tempfile.mkdtemp(dir=SCRATCH)
     for name, kind in (("module.xm", module), ("header.bmp", header)):
-        target = os.path.join(path, name)
-        if kind == "dir":
-            os.mkdir(target)
-        elif kind == "fifo":
-            os.mkfifo(target)
-        elif kind == "empty":
-            open(target, "wb").close()
+        if kind:
+            MAKE[kind](os.path.join(path, name))
     return path
 
 
-def expect(what, status, err, condition, message):
-    if status != 0:
-        fail("%s: status %d: %s" % (what, status, err))
-    if not condition:
-        fail("%s: %s" % (what, message))
+def write_file(name, data):
+    path = os.path.join(SCRATCH, name)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+def share(screen, colour):
+    """Share of pixels of that colour in the middle of the header's band."""
+    band = [p for row in screen[40:136] for p in row[80:560]]
+    return sum(1 for p in band if close_colour(p, colour)) / float(len(band))
 
 
 def main():
-    picture = read_header(os.path.join(DATA, "header.bmp"))
-    with Xvfb() as xvfb:
-        status, err, screen, peak, _ = run(intro_command(), fresh_directory(), FAST, xvfb.display)
-        expect("from an empty directory", status, err, shows_header(screen, picture),
-               "the window does not show header.bmp (magenta share %.2f)" % magenta_share(screen))
-        expect("from an empty directory", status, err, peak > 0.01, "silent (peak %.4f)" % peak)
+    # A 512x96 bitmap of one colour, 24 bits per pixel, bottom-up.
+    pixels = bytes([GREEN & 0xFF, (GREEN >> 8) & 0xFF, GREEN >> 16]) * 512 * 96
+    green = write_file("green.bmp", struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 54 + len(pixels), 0,
+                                                0, 54, 40, 512, 96, 1, 24, 0, len(pixels), 0, 0,
+                                                0, 0) + pixels)
+    with open(MODULE, "rb") as f:
+        short = bytearray(f.read())
+    short[64:66] = (1).to_bytes(2, "little")  # song length: one order
+    short = write_file("short.xm", short)
 
-        green = os.path.join(SCRATCH, "green.bmp")
-        write_bmp24(green, 512, 96, GREEN)
-        status, err, screen, peak, _ = run(
-            intro_command(), fresh_directory(module="dir", header="fifo"),
-            FAST + ["--module", os.path.join(DATA, "module.xm"), "--header", green], xvfb.display)
-        expect("named files", status, err, shows_header(screen, [[(255, GREEN)] * 512] * 96),
-               "the window does not show the named picture")
-        expect("named files", status, err, peak > 0.01, "the named module is silent")
+    with xvfb() as x:
+        def check(what, args, directory, sees, loud, **run_args):
+            result = run(x.display, FAST + args, directory, **run_args)
+            sound = peak(result.sound)
+            if result.status != 0 or not sees(result.screen) or \
+                    not (sound > 0.01 if loud else sound == 0.0):
+                fail("%s: status %d, sound peak %.4f, magenta share %.2f: %s" %
+                     (what, result.status, sound, share(result.screen, MAGENTA), result.err))
+            return result
 
+        check("from an empty directory", [], fresh_directory(), shows_header, True)
+        check("named files", ["--module", MODULE, "--header", green],
+              fresh_directory("dir", "fifo"), lambda screen: share(screen, GREEN) > 0.5, True)
         # The master volume holds from the first sound on: nothing leaks before it applies.
-        status, err, _, peak, _ = run(intro_command(), fresh_directory(), FAST + ["--volume", "0"],
-                                      xvfb.display, seconds=1.0)
-        expect("--volume 0", status, err, peak == 0.0, "not silent (peak %.4f)" % peak)
-
-        kinds = {"dir": "a directory", "fifo": "a FIFO", "empty": "an empty file"}
+        check("--volume 0", ["--volume", "0"], fresh_directory(), lambda screen: True, False,
+              seconds=1.0)
         for module, header in (("fifo", "dir"), ("dir", "empty"), ("empty", "fifo")):
-            what = "module.xm %s, header.bmp %s" % (kinds[module], kinds[header])
-            status, err, screen, peak, _ = run(intro_command(), fresh_directory(module, header),
-                                               FAST, xvfb.display)
-            expect(what, status, err, magenta_share(screen) > 0.5, "no magenta block")
-            expect(what, status, err, peak == 0.0, "not silent")
-            print("%s: magenta, silent, exit 0" % what)
-
+            check("module.xm a %s, header.bmp a %s" % (module, header), [],
+                  fresh_directory(module, header), lambda screen: share(screen, MAGENTA) > 0.5,
+                  False)
         # One pass of a module cut to its first pattern, then the fade, without a close request.
-        with open(os.path.join(DATA, "module.xm"), "rb") as f:
-            module = bytearray(f.read())
-        module[64:66] = (1).to_bytes(2, "little")  # song length: one order
-        short = os.path.join(SCRATCH, "short.xm")
-        with open(short, "wb") as f:
-            f.write(module)
-        status, err, _, peak, seconds = run(intro_command(), fresh_directory(),
-                                            FAST + ["--once", short], xvfb.display, seconds=1.0,
-                                            close=False)
-        expect("--once", status, err, 5.0 < seconds < 40.0 and peak > 0.01,
-               "ended after %.1f s with peak %.4f" % (seconds, peak))
-        print("--once: ended by itself after %.1f s" % seconds)
+        result = check("--once", ["--once", short], fresh_directory(), lambda screen: True, True,
+                       seconds=1.0, close=None)
+        if not 5.0 < result.took < 40.0:
+            fail("--once ended after %.1f s" % result.took)
     shutil.rmtree(SCRATCH)
     print("ok")
 
 
-if __name__ == "__main__":
-    main()
+main()

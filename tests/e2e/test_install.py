@@ -9,10 +9,8 @@ import shutil
 import subprocess
 import tempfile
 
-from intro_run import FAST, read_header, run, shows_header
-from window_session import Xvfb, fail
+from session import BUILD, FAST, fail, peak, run, shows_header, xvfb
 
-BUILD = os.environ["INTRO_BUILD_DIR"]
 EXPECTED = {
     "bin/intro", "share/intro/module.xm", "share/intro/header.bmp",
     "share/applications/intro.desktop", "share/icons/hicolor/48x48/apps/intro.png",
@@ -30,46 +28,27 @@ def command(*args, cwd=None):
     return result
 
 
-def installed_files(prefix):
-    return {os.path.relpath(os.path.join(d, f), prefix)
-            for d, _, files in os.walk(prefix) for f in files}
-
-
-def validate(prefix):
-    command("desktop-file-validate", os.path.join(prefix, "share/applications/intro.desktop"))
+def main():
+    tmp = tempfile.mkdtemp(prefix="intro_install_")
+    prefix, moved = os.path.join(tmp, "prefix"), os.path.join(tmp, "moved")
+    command("cmake", "--install", BUILD, "--prefix", prefix)
+    installed = {os.path.relpath(os.path.join(d, f), prefix)
+                 for d, _, files in os.walk(prefix) for f in files}
+    if installed != EXPECTED:
+        fail("installed files differ: extra %s, missing %s" %
+             (sorted(installed - EXPECTED), sorted(EXPECTED - installed)))
+    shutil.move(prefix, moved)
+    command("desktop-file-validate", os.path.join(moved, "share/applications/intro.desktop"))
     command("appstreamcli", "validate", "--no-net",
-            os.path.join(prefix, "share/metainfo/org.example.intro.metainfo.xml"))
-    man = subprocess.run(["man", "--warnings", "-l", os.path.join(prefix,
-                                                                   "share/man/man6/intro.6.gz")],
+            os.path.join(moved, "share/metainfo/org.example.intro.metainfo.xml"))
+    man_page = os.path.join(moved, "share/man/man6/intro.6.gz")
+    man = subprocess.run(["man", "--warnings", "-l", man_page],
                          capture_output=True, text=True, timeout=60,
                          env=dict(os.environ, MANWIDTH="80"))
     if man.returncode != 0 or man.stderr or "--rate" not in man.stdout:
         fail("the manual page: status %d, warnings %r" % (man.returncode, man.stderr[:500]))
 
-
-def check_runs(program, display, what):
-    picture = read_header(os.path.join(os.environ["INTRO_DATA_DIR"], "header.bmp"))
-    elsewhere = tempfile.mkdtemp(prefix="intro_elsewhere_")
-    status, err, screen, peak, _ = run(program, elsewhere, FAST, display)
-    os.rmdir(elsewhere)
-    if status != 0 or not shows_header(screen, picture) or peak <= 0.01:
-        fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
-             (what, status, shows_header(screen, picture), peak, err))
-    print("%s: runs from an unrelated directory with its data" % what)
-
-
-def main():
-    tmp = tempfile.mkdtemp(prefix="intro_install_")
-    prefix = os.path.join(tmp, "prefix")
-    command("cmake", "--install", BUILD, "--prefix", prefix)
-    if installed_files(prefix) != EXPECTED:
-        fail("installed files differ: extra %s, missing %s" %
-             (sorted(installed_files(prefix) - EXPECTED), sorted(EXPECTED - installed_files(prefix))))
-    moved = os.path.join(tmp, "moved")
-    shutil.move(prefix, moved)
-    validate(moved)
-
-    packages = os.path.join(tmp, "packages")
+    packages, unpacked = os.path.join(tmp, "packages"), os.path.join(tmp, "unpacked")
     command("cpack", "-G", "DEB", "-B", packages, cwd=BUILD)
     debs = glob.glob(os.path.join(packages, "intro_*_amd64.deb"))
     if len(debs) != 1:
@@ -81,15 +60,18 @@ def main():
     errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
     if errors:
         fail("lintian: " + "; ".join(errors))
-    root = os.path.join(tmp, "unpacked")
-    command("dpkg-deb", "-x", debs[0], root)
+    command("dpkg-deb", "-x", debs[0], unpacked)
 
-    with Xvfb() as xvfb:
-        check_runs(os.path.join(moved, "bin/intro"), xvfb.display, "installed and moved")
-        check_runs(os.path.join(root, "usr/bin/intro"), xvfb.display, "unpacked package")
+    with xvfb() as x:
+        for program in (os.path.join(moved, "bin/intro"), os.path.join(unpacked, "usr/bin/intro")):
+            elsewhere = tempfile.mkdtemp(dir=tmp)  # an unrelated directory
+            result = run(x.display, FAST, elsewhere, program)
+            shown = shows_header(result.screen)
+            if result.status != 0 or not shown or peak(result.sound) <= 0.01:
+                fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
+                     (program, result.status, shown, peak(result.sound), result.err))
     shutil.rmtree(tmp)
     print("ok")
 
 
-if __name__ == "__main__":
-    main()
+main()

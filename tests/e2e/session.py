@@ -1,0 +1,311 @@
+"""What the end-to-end tests share: the built programs and data, a private X server (with a
+window manager when asked), the intro run on it and what it showed and played, and the capture
+files read back through ffmpeg."""
+import array
+import contextlib
+import json
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import types
+
+INTRO = os.environ["INTRO_BIN"]
+BUILD = os.environ["INTRO_BUILD_DIR"]
+DATA = os.environ["INTRO_DATA_DIR"]
+MODULE, HEADER = os.path.join(DATA, "module.xm"), os.path.join(DATA, "header.bmp")
+SIZE = (640, 480)
+# 256 frames at 60 Hz take 4.27 s; the fade may not run faster than the refresh.
+SHORTEST_FADE = 4.0
+# Where the fade is not under test, a high frame rate makes it short.
+FAST = ["--rate", "240"]
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def tool(name, *args, timeout=600, **options):
+    """Runs one of the build's tools to its end."""
+    return subprocess.run([os.path.join(BUILD, name), *args], capture_output=True, text=True,
+                          timeout=timeout, **options)
+
+
+def environment(display, **extra):
+    """The environment with DISPLAY, SDL's dummy audio and `extra`; a None value removes one."""
+    env = dict(os.environ, SDL_AUDIODRIVER="dummy", WAYLAND_DISPLAY=None, DISPLAY=display)
+    env.update(extra)
+    return {name: value for name, value in env.items() if value is not None}
+
+
+def run_tool(display, *args, timeout=15):
+    return subprocess.run(list(args), env=environment(display), capture_output=True, text=True,
+                          timeout=timeout)
+
+
+@contextlib.contextmanager
+def xvfb(size=(1024, 768), window_manager=False):
+    """A private X server, and its display and process; -displayfd picks a free display number,
+    and -noreset keeps it from restarting (and refusing connections) when its last client leaves.
+    With window_manager, openbox runs on it as a light desktop's window manager: it decorates,
+    focuses and maximises windows and grants full screen."""
+    read_end, write_end = os.pipe()
+    processes = [subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size, "-nolisten",
+         "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL)]
+    os.close(write_end)
+    with os.fdopen(read_end) as reader:
+        display = ":" + reader.readline().strip()
+    try:
+        if display == ":":
+            fail("Xvfb did not start")
+        if window_manager:
+            processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=environment(display),
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            deadline = time.monotonic() + 20.0
+            while run_tool(display, "wmctrl", "-m").returncode != 0:
+                if processes[1].poll() is not None or time.monotonic() > deadline:
+                    fail("openbox did not start")
+                time.sleep(0.2)
+        yield types.SimpleNamespace(display=display, process=processes[0])
+    finally:
+        for process in reversed(processes):
+            process.terminate()
+            process.wait(timeout=10)
+
+
+def start(display, args=(), cwd=DATA, program=INTRO, **env):
+    """The intro on display (None: without one), with SDL's dummy audio unless env says else."""
+    return subprocess.Popen([program, *args], cwd=cwd, env=environment(display, **env),
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
+def wait_exit(process, timeout=60.0):
+    """Status, standard output and standard error of the intro once it ends; the timeout is
+    generous, as CI machines are slow and the suite also runs under the sanitizers."""
+    try:
+        out, err = process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.communicate()
+        fail("the intro did not exit within %.0f s" % timeout)
+    return process.returncode, out, err
+
+
+def wait_faded_exit(process, since, what):
+    """Seconds from `since` until the intro ended with status 0; fails if it ended otherwise or
+    too soon for the 256-frame fade to have run."""
+    status, _, err = wait_exit(process)
+    took = time.monotonic() - since
+    if status != 0:
+        fail("%s: exit status %d: %s" % (what, status, err))
+    if took < SHORTEST_FADE:
+        fail("%s: exited after %.2f s, before the fade could run" % (what, took))
+    return took
+
+
+def stop(process):
+    if process.poll() is None:
+        process.send_signal(signal.SIGKILL)
+        process.communicate()
+
+
+def find_window(display, process, name="intro", timeout=30.0):
+    """The id of the window titled exactly `name`."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if process.poll() is not None:
+            fail("%s ended before its window appeared, status %d: %s" %
+                 (name, process.returncode, process.stderr.read()))
+        ids = run_tool(display, "xdotool", "search", "--name", "^%s$" % name).stdout.split()
+        if ids:
+            return int(ids[0])
+        time.sleep(0.2)
+    fail("no window titled %r appeared" % name)
+
+
+def client_size(display, window):
+    info = run_tool(display, "xwininfo", "-id", str(window))
+    if info.returncode != 0:
+        return None
+    fields = dict(line.strip().split(":", 1) for line in info.stdout.splitlines() if ":" in line)
+    return int(fields["Width"]), int(fields["Height"])
+
+
+def keys(display, action, *names):
+    """An xdotool command (`key`, `keydown`, `type`, `windowfocus`...), which must succeed."""
+    result = run_tool(display, "xdotool", action, *names)
+    if result.returncode != 0:
+        fail("xdotool %s %s failed: %s" % (action, " ".join(names), result.stderr))
+
+
+def sigterm(display, window, process):
+    process.send_signal(signal.SIGTERM)
+
+
+def hold_alt_f4(display, window, process=None):
+    """Alt and F4 held together for a few frames, as a user would."""
+    keys(display, "windowfocus", "--sync", str(window))
+    keys(display, "keydown", "alt", "F4")
+    time.sleep(0.3)
+    keys(display, "keyup", "F4", "alt")
+
+
+def window_pixels(display, window, width, height):
+    """The window's client area as rows of 0xRRGGBB values, without the mouse pointer."""
+    grab = subprocess.run(["ffmpeg", "-v", "error", "-f", "x11grab", "-draw_mouse", "0",
+                           "-window_id", str(window), "-video_size", "%dx%d" % (width, height),
+                           "-i", display, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24",
+                           "-"], capture_output=True, timeout=60)
+    if grab.returncode != 0 or len(grab.stdout) != width * height * 3:
+        fail("cannot read the window's picture: " + grab.stderr.decode(errors="replace"))
+    row = width * 3
+    return [[int.from_bytes(grab.stdout[i:i + 3], "big") for i in range(y * row, y * row + row, 3)]
+            for y in range(height)]
+
+
+def dark_edges(rows, x0, y0, width, height, band=80):
+    """Which edges (bands of `band` pixels) of the picture at x0, y0 show nothing: the effects
+    reach all four edges of a whole picture."""
+    bands = (("left", x0, y0, band, height), ("right", x0 + width - band, y0, band, height),
+             ("top", x0, y0, width, band), ("bottom", x0, y0 + height - band, width, band))
+    return [name for name, x, y, w, h in bands
+            if sum(1 for row in rows[y:y + h] for p in row[x:x + w] if p) < 0.002 * w * h]
+
+
+def wait_whole_picture(display, window, what, size=SIZE, picture=None, timeout=30.0):
+    """A screenshot once the client area has the given size and the picture in it (the rectangle
+    `picture`, all of it by default) reaches all four edges; start-up may take a while."""
+    deadline = time.monotonic() + timeout
+    while client_size(display, window) != size:
+        if time.monotonic() > deadline:
+            fail("%s: the client area is %s, not %dx%d" % ((what, client_size(display, window))
+                                                           + size))
+        time.sleep(0.1)
+    while True:
+        rows = window_pixels(display, window, *size)
+        dark = dark_edges(rows, *(picture or (0, 0) + size))
+        if not dark:
+            return rows
+        if time.monotonic() > deadline:
+            fail("%s: the picture's %s edge stays black" % (what, ", ".join(dark)))
+        time.sleep(0.3)
+
+
+def check_moving(display, window, what):
+    first = wait_whole_picture(display, window, what)
+    time.sleep(0.3)
+    if window_pixels(display, window, *SIZE) == first:
+        fail("%s: the picture does not change" % what)
+
+
+def read_samples(path, skip=0):
+    """32-bit floats (interleaved stereo) after skip bytes; none if the file is missing."""
+    samples = array.array("f")
+    if os.path.exists(path):
+        with open(path, "rb") as f:
+            samples.frombytes(f.read()[skip:])
+    return samples
+
+
+def peak(values):
+    return max(map(abs, values), default=0.0)
+
+
+def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
+        audio="disk"):
+    """Runs the intro, takes a screenshot after `seconds`, then (unless close is None) asks it to
+    close with close(display, window, process) and waits for its end. Returns its status, out,
+    err, the screen, the sound SDL's disk driver wrote (with audio="disk"; None lets SDL choose)
+    and the seconds from the window to the end."""
+    scratch = tempfile.mkdtemp(prefix="intro_run_")
+    sound = os.path.join(scratch, "sound.raw")
+    env = {"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}
+    process = start(display, args, cwd, program, **env)
+    try:
+        window = find_window(display, process)
+        shown = time.monotonic()
+        time.sleep(seconds)
+        screen = window_pixels(display, window, *SIZE)
+        if close:
+            if process.poll() is not None:
+                fail("the intro ended before it was asked to close")
+            close(display, window, process)
+        status, out, err = wait_exit(process)
+        return types.SimpleNamespace(status=status, out=out, err=err, screen=screen,
+                                     sound=read_samples(sound),
+                                     took=time.monotonic() - shown)
+    finally:
+        stop(process)
+        shutil.rmtree(scratch)
+
+
+def read_header():
+    """The shipped picture's pixel words, top row first. Its own layout: a 108-byte header,
+    512x96 pixels of 32 bits in bit fields (alpha on top), bottom-up."""
+    with open(HEADER, "rb") as f:
+        data = f.read()
+    offset, size, width, height, _, bits, compression = struct.unpack_from("<IIiiHHI", data, 10)
+    if (size, width, height, bits, compression, struct.unpack_from("<4I", data, 54)) != \
+            (108, 512, 96, 32, 3, (0xFF0000, 0xFF00, 0xFF, 0xFF000000)):
+        fail("unexpected header.bmp layout")
+    return b"".join(data[offset + r * 2048:offset + (r + 1) * 2048] for r in range(95, -1, -1))
+
+
+def close_colour(a, b):
+    """Equal but for the blend's rounding."""
+    return all(abs(((a >> s) & 0xFF) - ((b >> s) & 0xFF)) <= 2 for s in (0, 8, 16))
+
+
+def shows_header(screen, top=40):
+    """Every eighth row of the shipped picture with many opaque pixels appears on its screen row
+    at some offset of the wave (64 +- 8), in 95% of those pixels."""
+    words = struct.unpack("<%dI" % (512 * 96), read_header())
+    picture = [[(w >> 24, w & 0xFFFFFF) for w in words[i:i + 512]] for i in range(0, 512 * 96, 512)]
+    rows = [i for i, row in enumerate(picture) if sum(1 for a, _ in row if a == 255) >= 200]
+    for i in rows[::8]:
+        opaque = [(x, rgb) for x, (alpha, rgb) in enumerate(picture[i]) if alpha == 255]
+        line = screen[top + i]
+        best = max(sum(1 for x, rgb in opaque if close_colour(line[shift + x], rgb))
+                   for shift in range(55, 74))
+        if best < 0.95 * len(opaque):
+            return False
+    return bool(rows)
+
+
+def capture(path, *options, status=0, **popen):
+    """`intro --capture path` on the shipped data; its stderr, after checking the status and,
+    failed or not, that no path.part is left behind."""
+    result = subprocess.run([INTRO, "--capture", path, "--module", MODULE, "--header", HEADER,
+                             *options], capture_output=True, text=True, timeout=600, **popen)
+    if result.returncode != status:
+        fail("capture to %s: status %d, expected %d: %s" % (path, result.returncode, status,
+                                                             result.stderr))
+    if os.path.exists(path + ".part"):
+        fail(path + ".part was left behind")
+    return result.stderr
+
+
+def probe(path, *entries):
+    result = subprocess.run(["ffprobe", "-v", "error", "-of", "json", *entries, path],
+                            capture_output=True, text=True, timeout=300)
+    if result.returncode != 0:
+        fail("ffprobe cannot read %s: %s" % (path, result.stderr))
+    return json.loads(result.stdout)
+
+
+def decode(path, stream, raw_format):
+    """The decoded pictures ("v", raw_format a pixel format) or sound ("a", a raw sample format
+    such as s16le) of the file."""
+    args = ["-f", "rawvideo", "-pix_fmt", raw_format] if stream == "v" else ["-f", raw_format]
+    result = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:" + stream, *args,
+                             "-"], capture_output=True, timeout=300)
+    if result.returncode != 0:
+        fail("ffmpeg cannot decode %s: %s" % (path, result.stderr.decode(errors="replace")))
+    return result.stdout
