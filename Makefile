@@ -6,7 +6,7 @@ TSAN_BUILD ?= build-tsan
 # Under ThreadSanitizer: the unit tests and the window's end-to-end runs. Not the audio, file,
 # command-line, install and golden-frame runs (one thread, or tools it does not build), nor the
 # OpenGL route, whose uninstrumented Mesa threads it cannot follow.
-TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|window_picture_routes|capture_|command_line|data_files|install|rate)
+TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|window_picture_routes|capture_|command_line|data_files|install)
 
 .PHONY: run test setup setup-run build build-intro build-asan build-tsan package bench fuzz clean
 
