@@ -52,23 +52,20 @@ TEST(CommandLine, EveryOptionReachesTheRecord) {
   EXPECT_EQ(parse({"--capture", "a.mkv", "--seconds", "0"}).options.capture_seconds, 0.0);
 }
 
-// Help, version and the commonest bad words are checked on the program itself.
+// Help, version, a missing value, the range of --volume and a second module are checked on the
+// program itself.
 TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
   const struct {
     std::initializer_list<const char*> words;
     const char* named;
   } cases[] = {
       {{"-x"}, "'-x'"},
-      {{"--scale"}, "'--scale'"},
       {{"--help=1"}, "'--help'"},
       {{"--scale", "9"}, "--scale"},
       {{"--rate", "60.5"}, "--rate"},
-      {{"--volume", "101"}, "--volume"},
       {{"--volume", "-1"}, "--volume"},
       {{"--seed", "4294967296"}, "--seed"},
-      {{"--display", ""}, "--display"},
       {{"--module", ""}, "--module"},
-      {{"-m", "a.xm", "b.xm"}, "'b.xm'"},
       {{"--capture", "a.mkv", "--seconds", "-1"}, "--seconds"},
       {{"--capture", "a.mkv", "--seconds", "1s"}, "--seconds"},
       {{"--capture", "a.mkv", "--seconds", "nan"}, "--seconds"},
