@@ -19,11 +19,7 @@ TEST_F(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
   const std::string corrupt = (std::filesystem::temp_directory_path() /
                                ("corrupt_module_" + std::to_string(getpid()) + ".xm"))
                                   .string();
-  {
-    std::ofstream file(corrupt, std::ios::binary);
-    file << "Extended Module: broken";
-    for (int i = 0; i < 300; ++i) file.put(static_cast<char>(i * 37));
-  }
+  std::ofstream(corrupt, std::ios::binary) << "Extended Module: broken" << std::string(300, '%');
   // Directories and FIFOs are refused by the data file reader (and its test) before this layer.
   for (const std::string& name : {std::string("no_such_module.xm"), corrupt}) {
     SCOPED_TRACE(name);
