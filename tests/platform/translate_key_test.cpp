@@ -21,7 +21,6 @@ TEST(TranslateKey, FunctionKeyColumnsAltWinsOverCtrlAndCtrlOverShift) {
   EXPECT_EQ(translate_key(0, 59, 0, KEY_MOD_RIGHT_CTRL | KEY_MOD_RIGHT_ALT | KEY_MOD_SHIFT),
             0x68FF);
   EXPECT_EQ(translate_key(0, 59, 0, KEY_MOD_CTRL | KEY_MOD_SHIFT), 0x5EFF);
-  EXPECT_EQ(translate_key(0, 72, 0, KEY_MOD_EXTENDED | KEY_MOD_CTRL | KEY_MOD_ALT), 0x98FF);
 }
 
 TEST(TranslateKey, AltF4IsTheCloseCodeAndNothingElseIs) {
