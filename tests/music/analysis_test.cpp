@@ -63,7 +63,6 @@ TEST(Spectrum, MagnitudesOfSyntheticSignals) {
     spectrum_magnitudes(analyser, frames.data(), magnitudes.data());
     return magnitudes;
   };
-  for (float m : analyse(stereo_frames(SPECTRUM_FRAMES, silence, silence))) EXPECT_EQ(m, 0.0f);
   // An on-bin sine reads 0.5 in its bin, half that in its two neighbours through the Hann window
   // and nothing elsewhere; in one channel only, half as much. A constant reads 1 in bin 0 and
   // leaks into bin 1.
