@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 #include "music/analysis.h"
@@ -20,13 +21,10 @@ std::vector<char> read_bytes(const char* name) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-struct PlayerDeleter {
-  void operator()(ModulePlayer* p) const { destroy_module_player(p); }
-};
-using PlayerPtr = std::unique_ptr<ModulePlayer, PlayerDeleter>;
+using PlayerPtr = std::unique_ptr<ModulePlayer, decltype(&destroy_module_player)>;
 
 PlayerPtr load(const std::vector<char>& bytes) {
-  return PlayerPtr(create_module_player(bytes.data(), bytes.size()));
+  return {create_module_player(bytes.data(), bytes.size()), destroy_module_player};
 }
 
 float peak(const std::vector<float>& samples) {
