@@ -1,5 +1,5 @@
-// Decoding the shipped module without a device: loading, looping, the volume ramp on real
-// music, and refusal of files that are no module.
+// Decoding the shipped module without a device: loading, looping, the volume ramp on real music,
+// and refusal of files that are no module (make_module's test sees the shipped one load cleanly).
 #include "music/module_player.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +85,6 @@ TEST(ModulePlayer, RingHoldsTheFramesBeforeTheVolumeWhichIsClampedAndRamped) {
 TEST(ModulePlayer, RefusesDataThatIsNoModuleWithoutAWord) {
   const auto shipped = read_bytes(SHIPPED_MODULE);
   ASSERT_GT(shipped.size(), 60u);
-  EXPECT_EQ(module_load_messages(shipped.data(), shipped.size()), "");
   const std::vector<char> text(4096, 'x'), truncated(shipped.begin(), shipped.begin() + 60);
   EXPECT_NE(module_load_messages(text.data(), 64), "");
   testing::internal::CaptureStderr();
