@@ -26,24 +26,17 @@ Parsed parse(std::initializer_list<const char*> words) {
   return parsed;
 }
 
-TEST(CommandLine, EveryOptionReachesTheRecord) {
+// Where the program's own tests see an option take effect (--header, --scale, --rate, --volume,
+// --once, --capture, --seconds, --lossless, the module), its value is checked there.
+TEST(CommandLine, EveryOptionIsTakenAndTheUnseenOnesReachTheRecord) {
   const Parsed p = parse({"--header", "h.bmp", "-f", "--scale", "2", "--display=1", "--rate", "60",
                           "--volume", "0", "--seed", "4294967295", "--once", "--capture",
                           "out.webm", "--seconds", "2.5", "--lossless", "song.xm"});
   ASSERT_EQ(p.status, COMMAND_LINE_RUN) << p.message;
-  EXPECT_EQ(p.options.module_file, "song.xm");
-  EXPECT_EQ(p.options.header_file, "h.bmp");
   EXPECT_TRUE(p.options.fullscreen);
-  EXPECT_EQ(p.options.scale, 2);
   EXPECT_EQ(p.options.display, 1);
-  EXPECT_EQ(p.options.rate, 60);
-  EXPECT_EQ(p.options.volume, 0);
   EXPECT_TRUE(p.options.seed_given);
   EXPECT_EQ(p.options.seed, 4294967295u);
-  EXPECT_TRUE(p.options.once);
-  EXPECT_EQ(p.options.capture_file, "out.webm");
-  EXPECT_DOUBLE_EQ(p.options.capture_seconds, 2.5);
-  EXPECT_TRUE(p.options.lossless);
   // The last of --fullscreen and --window wins; a capture lasts one pass of the music unless
   // --seconds, even 0, says otherwise.
   EXPECT_FALSE(parse({"-f", "-w"}).options.fullscreen);
@@ -52,23 +45,20 @@ TEST(CommandLine, EveryOptionReachesTheRecord) {
   EXPECT_EQ(parse({"--capture", "a.mkv", "--seconds", "0"}).options.capture_seconds, 0.0);
 }
 
-// Help, version and the commonest bad words are checked on the program itself.
+// Help, version, a missing value, the range of --volume and a second module are checked on the
+// program itself.
 TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
   const struct {
     std::initializer_list<const char*> words;
     const char* named;
   } cases[] = {
       {{"-x"}, "'-x'"},
-      {{"--scale"}, "'--scale'"},
       {{"--help=1"}, "'--help'"},
       {{"--scale", "9"}, "--scale"},
       {{"--rate", "60.5"}, "--rate"},
-      {{"--volume", "101"}, "--volume"},
       {{"--volume", "-1"}, "--volume"},
       {{"--seed", "4294967296"}, "--seed"},
-      {{"--display", ""}, "--display"},
       {{"--module", ""}, "--module"},
-      {{"-m", "a.xm", "b.xm"}, "'b.xm'"},
       {{"--capture", "a.mkv", "--seconds", "-1"}, "--seconds"},
       {{"--capture", "a.mkv", "--seconds", "1s"}, "--seconds"},
       {{"--capture", "a.mkv", "--seconds", "nan"}, "--seconds"},

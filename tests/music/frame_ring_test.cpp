@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -19,6 +20,16 @@ void write_counting(FrameRing& ring, int frames) {
   ring_write(ring, block.data(), frames);
 }
 
+// The samples of frames holding n each, 0 for silence.
+std::vector<float> frames_at(std::initializer_list<int64_t> values) {
+  std::vector<float> samples;
+  for (int64_t n : values) {
+    const auto value = static_cast<float>(n);
+    samples.insert(samples.end(), {value, -value});
+  }
+  return samples;
+}
+
 std::vector<float> read(FrameRing& ring, int64_t end, int frames) {
   std::vector<float> out(static_cast<size_t>(frames) * 2, 99.0f);
   ring_read(ring, end, frames, out.data());
@@ -31,31 +42,22 @@ TEST(FrameRing, ReadsTheFramesEndingAtThePosition) {
   auto ring = std::make_unique<FrameRing>();
   write_counting(*ring, 1000);
   write_counting(*ring, 1000);
-  const auto out = read(*ring, 1500, 4);
-  EXPECT_EQ(out, (std::vector<float>{1497, -1497, 1498, -1498, 1499, -1499, 1500, -1500}));
+  EXPECT_EQ(read(*ring, 1500, 4), frames_at({1497, 1498, 1499, 1500}));
 }
 
 TEST(FrameRing, UnwrittenAndNegativePositionsReadAsSilence) {
   auto ring = std::make_unique<FrameRing>();
   write_counting(*ring, 10);
-  const auto before_start = read(*ring, 2, 4);
-  EXPECT_EQ(before_start, (std::vector<float>{0, 0, 0, 0, 1, -1, 2, -2}));
-  const auto past_end = read(*ring, 12, 4);
-  EXPECT_EQ(past_end, (std::vector<float>{9, -9, 10, -10, 0, 0, 0, 0}));
-  for (float v : read(*ring, -5, 3)) EXPECT_EQ(v, 0.0f);
+  EXPECT_EQ(read(*ring, 2, 4), frames_at({0, 0, 1, 2}));
+  EXPECT_EQ(read(*ring, 12, 4), frames_at({9, 10, 0, 0}));
+  EXPECT_EQ(read(*ring, -5, 3), frames_at({0, 0, 0}));
 }
 
 TEST(FrameRing, WrapsAroundAndForgetsOverwrittenFrames) {
   auto ring = std::make_unique<FrameRing>();
   for (int i = 0; i < 5; ++i) write_counting(*ring, 5000);  // 25000 frames, wrapped once
-  const auto across_wrap = read(*ring, RING_FRAMES + 2, 4);
-  EXPECT_EQ(across_wrap, (std::vector<float>{RING_FRAMES - 1, 1 - RING_FRAMES, RING_FRAMES,
-                                             -RING_FRAMES, RING_FRAMES + 1, -RING_FRAMES - 1,
-                                             RING_FRAMES + 2, -RING_FRAMES - 2}));
+  EXPECT_EQ(read(*ring, RING_FRAMES + 2, 4),
+            frames_at({RING_FRAMES - 1, RING_FRAMES, RING_FRAMES + 1, RING_FRAMES + 2}));
   const int64_t oldest = 25000 - RING_FRAMES;
-  const auto overwritten = read(*ring, oldest + 2, 4);
-  EXPECT_EQ(overwritten,
-            (std::vector<float>{0, 0, 0, 0, static_cast<float>(oldest + 1),
-                                -static_cast<float>(oldest + 1), static_cast<float>(oldest + 2),
-                                -static_cast<float>(oldest + 2)}));
+  EXPECT_EQ(read(*ring, oldest + 2, 4), frames_at({0, 0, oldest + 1, oldest + 2}));
 }

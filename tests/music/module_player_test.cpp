@@ -1,5 +1,5 @@
-// Decoding the shipped module without a device: loading, looping, the volume ramp on real
-// music, and refusal of files that are no module.
+// Decoding the shipped module without a device: loading, looping, the volume ramp on real music,
+// and refusal of files that are no module (make_module's test sees the shipped one load cleanly).
 #include "music/module_player.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 #include "music/analysis.h"
@@ -20,13 +21,10 @@ std::vector<char> read_bytes(const char* name) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-struct PlayerDeleter {
-  void operator()(ModulePlayer* p) const { destroy_module_player(p); }
-};
-using PlayerPtr = std::unique_ptr<ModulePlayer, PlayerDeleter>;
+using PlayerPtr = std::unique_ptr<ModulePlayer, decltype(&destroy_module_player)>;
 
 PlayerPtr load(const std::vector<char>& bytes) {
-  return PlayerPtr(create_module_player(bytes.data(), bytes.size()));
+  return {create_module_player(bytes.data(), bytes.size()), destroy_module_player};
 }
 
 float peak(const std::vector<float>& samples) {
@@ -87,7 +85,6 @@ TEST(ModulePlayer, RingHoldsTheFramesBeforeTheVolumeWhichIsClampedAndRamped) {
 TEST(ModulePlayer, RefusesDataThatIsNoModuleWithoutAWord) {
   const auto shipped = read_bytes(SHIPPED_MODULE);
   ASSERT_GT(shipped.size(), 60u);
-  EXPECT_EQ(module_load_messages(shipped.data(), shipped.size()), "");
   const std::vector<char> text(4096, 'x'), truncated(shipped.begin(), shipped.begin() + 60);
   EXPECT_NE(module_load_messages(text.data(), 64), "");
   testing::internal::CaptureStderr();

@@ -1,11 +1,7 @@
 // The thin layer with no music: every call harmless, nothing printed, nothing written.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
 #include <vector>
 
 #include "music/music.h"
@@ -15,34 +11,23 @@ class MusicLayer : public ::testing::Test {
   void SetUp() override { reset_music(); }  // an earlier test may have left a module playing
 };
 
-TEST_F(MusicLayer, MissingOrCorruptFileLeavesHandleZeroAndStaysQuiet) {
-  const std::string corrupt = (std::filesystem::temp_directory_path() /
-                               ("corrupt_module_" + std::to_string(getpid()) + ".xm"))
-                                  .string();
-  {
-    std::ofstream file(corrupt, std::ios::binary);
-    file << "Extended Module: broken";
-    for (int i = 0; i < 300; ++i) file.put(static_cast<char>(i * 37));
-  }
-  // Directories and FIFOs are refused by the data file reader (and its test) before this layer.
-  for (const std::string& name : {std::string("no_such_module.xm"), corrupt}) {
-    SCOPED_TRACE(name);
-    MusicFileName = name;
-    testing::internal::CaptureStderr();
-    start_music();
-    EXPECT_EQ(MusicChannel, 0u);
-    set_music_volume(0.5f);
-    EXPECT_EQ(music_level(MusicChannel), 0u);
-    std::vector<float> spectrum(513, 0.25f);
-    music_spectrum(MusicChannel, spectrum.data());
-    for (float v : spectrum) EXPECT_EQ(v, 0.25f);
-    // A handle the layer never gave out is no better than 0.
-    EXPECT_EQ(music_level(7), 0u);
-    music_spectrum(7, spectrum.data());
-    EXPECT_EQ(spectrum[1], 0.25f);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  }
-  std::filesystem::remove(corrupt);
+// A corrupt module fails in the player (its own test) and reaches this layer as a missing one
+// does; directories and FIFOs are refused by the data file reader (and its test) before it.
+TEST_F(MusicLayer, AMissingFileLeavesHandleZeroAndStaysQuiet) {
+  MusicFileName = "no_such_module.xm";
+  testing::internal::CaptureStderr();
+  start_music();
+  EXPECT_EQ(MusicChannel, 0u);
+  set_music_volume(0.5f);
+  EXPECT_EQ(music_level(MusicChannel), 0u);
+  std::vector<float> spectrum(513, 0.25f);
+  music_spectrum(MusicChannel, spectrum.data());
+  for (float v : spectrum) EXPECT_EQ(v, 0.25f);
+  // A handle the layer never gave out is no better than 0.
+  EXPECT_EQ(music_level(7), 0u);
+  music_spectrum(7, spectrum.data());
+  EXPECT_EQ(spectrum[1], 0.25f);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 // Why a named file is no module is checked on the program itself, which prints it.

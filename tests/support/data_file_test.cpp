@@ -1,6 +1,5 @@
 #include "support/data_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
