@@ -6,12 +6,10 @@
 #include <cmath>
 #include <vector>
 
-#include "gfx/draw_context.h"
 #include "gfx/error.h"
 #include "gfx/null_screen.h"
 #include "gfx/primitives.h"
 #include "gfx/screen.h"
-#include "gfx/text.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "gfx/draw_context.h"
 #include "gfx/null_screen.h"
 #include "gfx/primitives.h"
 

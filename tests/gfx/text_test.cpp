@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "gfx/draw_context.h"
 #include "gfx/image.h"
 #include "gfx/null_screen.h"
 #include "gfx/screen.h"
