@@ -222,8 +222,8 @@ TEST_F(PutImage, LegacyHeadersAsSourceAndTarget) {
   alignas(16) uint32_t legacy_target[1 + 5 * 3] = {(3u << 16) | (5u << 3) | 4u};
   for (int i = 1; i <= 15; ++i) legacy_target[i] = kUnset;
   ASSERT_EQ(put(legacy_target, 3, 1, legacy_source), 0);
-  EXPECT_EQ(legacy_target[1 + 1 * 5 + 3], blend_pixel(legacy_source[1], kUnset, 0xFF));
-  EXPECT_EQ(legacy_target[1 + 2 * 5 + 4], blend_pixel(legacy_source[5], kUnset, 0xFF));
+  EXPECT_EQ(legacy_target[1 + 1 * 5 + 3], 0xFF00001Fu);  // blue 0x20 blended opaque: one short
+  EXPECT_EQ(legacy_target[1 + 2 * 5 + 4], 0xFF00009Fu);  // blue 0xA0
   EXPECT_EQ(legacy_target[1 + 0 * 5 + 3], kUnset);
   EXPECT_EQ(legacy_target[1 + 1 * 5 + 2], kUnset);
   // The source's third column is cut at the target's right edge, not wrapped onto the next row.
