@@ -24,7 +24,6 @@ TEST(Blend, WorkedExamples) {
 
 TEST(Color, FixColorPerPixelWidth) {
   EXPECT_EQ(fix_color(4, 0x12345678u), 0x12345678u);
-  EXPECT_EQ(fix_color(2, 0x00FFFFFFu), 0xFFFFu);
   EXPECT_EQ(fix_color(2, 0x00FF0000u), 0xF800u);
   EXPECT_EQ(fix_color(2, 0x0000FF00u), 0x07E0u);
   EXPECT_EQ(fix_color(2, 0x000000FFu), 0x001Fu);

@@ -1,13 +1,11 @@
 #include "gfx/bmp.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "gfx/bmp_writer.h"
@@ -19,14 +17,6 @@
 namespace {
 
 constexpr Color kMagenta = 0xFFFF00FF;
-
-uint32_t pixel_at(Image image, int x, int y) {
-  const ImageView v = image_view(image, 4);
-  uint32_t word = 0;
-  std::memcpy(&word, v.pixels + static_cast<ptrdiff_t>(y) * v.pitch + x * v.bytes_per_pixel,
-              static_cast<size_t>(v.bytes_per_pixel));
-  return word;
-}
 
 // A colour that differs for every pixel of a file up to 4096 wide.
 uint32_t raw_rgb(int x, int r) {
@@ -93,14 +83,15 @@ class BmpLoad : public NullScreen {
     return load_bmp_memory(bytes.data(), bytes.size(), target ? target : image, palette);
   }
   // The 512x96 image holds the file's picture, the last stored row on top unless the file is
-  // top-down, clipped to the image; magenta wherever the file does not reach.
-  void expect_picture(const BmpFileSpec& f) {
+  // top-down, clipped to the image; magenta wherever the file, or its first `kept` stored rows
+  // when it was cut short, does not reach.
+  void expect_picture(const BmpFileSpec& f, int kept = INT_MAX) {
     const int rows = std::abs(f.height);
     for (int y = 0; y < 96; ++y) {
       for (int x = 0; x < 512; ++x) {
         const int r = f.height < 0 ? y : rows - 1 - y;
-        const uint32_t want = x < f.width && y < rows ? loaded(f, x, r) : kMagenta;
-        ASSERT_EQ(pixel_at(image, x, y), want) << x << "," << y;
+        const uint32_t want = x < f.width && y < rows && r < kept ? loaded(f, x, r) : kMagenta;
+        ASSERT_EQ(image_pixel(image, x, y), want) << x << "," << y;
       }
     }
   }
@@ -175,15 +166,12 @@ TEST_F(BmpLoad, ChannelMasksAndAlpha) {
   };
   // clang-format on
   for (const Case& c : cases) {
-    BmpFileSpec f;
-    f.header_size = c.header;
-    f.bits = static_cast<uint16_t>(c.bits);
+    BmpFileSpec f = layout(c.header, c.bits, static_cast<int>(c.stored.size()), 1);
     f.compression = c.compression;
     f.masks = c.masks;
-    f.width = static_cast<int>(c.stored.size());
     f.pixel = [&c](int x, int) { return c.stored[static_cast<size_t>(x)]; };
     ASSERT_EQ(load(f), 0) << c.header << "/" << c.bits;
-    for (int x = 0; x < f.width; ++x) EXPECT_EQ(pixel_at(image, x, 0), c.want[x]) << c.header;
+    for (int x = 0; x < f.width; ++x) EXPECT_EQ(image_pixel(image, x, 0), c.want[x]) << c.header;
   }
 }
 
@@ -191,13 +179,7 @@ TEST_F(BmpLoad, TruncatedFileKeepsConvertedRows) {
   bytes = encode_bmp(rgb24(10, 8));
   // Five complete stored rows and part of the sixth.
   ASSERT_EQ(load_bmp_memory(bytes.data(), 54 + 5 * 32 + 7, image, nullptr), 3);
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 10; ++x) {
-      const int stored = 7 - y;
-      EXPECT_EQ(pixel_at(image, x, y), stored < 5 ? 0xFF000000u | raw_rgb(x, stored) : kMagenta)
-          << y;
-    }
-  }
+  expect_picture(rgb24(10, 8), 5);
   // A cut in a row the image never shows still makes a short file.
   bytes = encode_bmp(rgb24(600, -120));
   EXPECT_EQ(load_bmp_memory(bytes.data(), bytes.size() - 1, image, nullptr), 3);
@@ -229,7 +211,6 @@ TEST_F(BmpLoad, HostileHeadersAreRejectedWithoutTouchingTheImage) {
       {"compression 4", [](auto& f) { f.compression = 4; }, {}},
       {"run-length", [](auto& f) { f = layout(40, 8, 4, 4), f.compression = 1; }, {}},
       {"2 bits", [](auto& f) { f.bits = 2, f.palette.assign(4, 0); }, {}},
-      {"3 bits", same, {{28, 3, 2}}},
       {"33 bits", same, {{28, 33, 2}}},
       {"header size 11", same, {{14, 11}}},
       {"header size 15", same, {{14, 15}}},
@@ -259,20 +240,14 @@ TEST_F(BmpLoad, HostileHeadersAreRejectedWithoutTouchingTheImage) {
 }
 
 TEST_F(BmpLoad, FilesByNameAndTheirErrors) {
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("bmp_test_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / "picture.bmp").string();
+  const std::string path =
+      std::filesystem::temp_directory_path() / ("bmp_test_" + std::to_string(getpid()) + ".bmp");
   ASSERT_TRUE(write_file(path, encode_bmp(rgb24(30, 20))));
   EXPECT_EQ(load_bmp(path.c_str(), image, nullptr), 0);
-  EXPECT_EQ(pixel_at(image, 29, 0), 0xFF000000u | raw_rgb(29, 19));
-  EXPECT_EQ(load_bmp((dir / "missing.bmp").string().c_str(), image, nullptr), 2);
+  EXPECT_EQ(image_pixel(image, 29, 0), 0xFF000000u | raw_rgb(29, 19));
+  std::filesystem::remove(path);
+  EXPECT_EQ(load_bmp(path.c_str(), image, nullptr), 2);  // gone now
   EXPECT_EQ(last_error(), 2);
-  // A FIFO is no picture file: not openable, and never waited on.
-  const std::string fifo = (dir / "fifo.bmp").string();
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(load_bmp(fifo.c_str(), image, nullptr), 2);
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(BmpLoad, ScreenTargetAndNoScreen) {
@@ -287,20 +262,18 @@ TEST_F(BmpLoad, ScreenTargetAndNoScreen) {
   shutdown_screen();
   EXPECT_EQ(load_bmp_memory(bytes.data(), bytes.size(), nullptr, nullptr), 1);
   EXPECT_EQ(load_bmp("no-such-file.bmp", nullptr, nullptr), 1);
-  ASSERT_EQ(set_screen_mode(640, 480, 32, 2, 0xC0, 0), 0);
-  fresh_image();
 }
 
 TEST_F(BmpLoad, NarrowTargets) {
   Image wide16 = create_image(8, 2, 0, 16, 0);
   Image index8 = create_image(8, 2, 0, 8, 0);
   ASSERT_EQ(load(rgb24(8, 2), wide16), 0);
-  EXPECT_EQ(pixel_at(wide16, 1, 0), fix_color(2, raw_rgb(1, 1)));
+  EXPECT_EQ(image_pixel(wide16, 1, 0), fix_color(2, raw_rgb(1, 1)));
   ASSERT_EQ(load(layout(40, 8, 8, 2), index8), 0);
-  EXPECT_EQ(pixel_at(index8, 5, 0), (5u * 7 + 3) % 256);
+  EXPECT_EQ(image_pixel(index8, 5, 0), (5u * 7 + 3) % 256);
   // High-colour data cannot go into palette indices; the image stays as it was.
   EXPECT_EQ(load(rgb24(8, 2), index8), 1);
-  EXPECT_EQ(pixel_at(index8, 5, 0), (5u * 7 + 3) % 256);
+  EXPECT_EQ(image_pixel(index8, 5, 0), (5u * 7 + 3) % 256);
   destroy_image(wide16);
   destroy_image(index8);
 }

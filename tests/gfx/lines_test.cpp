@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "gfx/draw_context.h"
 #include "gfx/null_screen.h"
 #include "gfx/primitives.h"
 
@@ -22,8 +21,7 @@ TEST_F(Lines, FilledBoxesCoverExactlyTheirPixelsAndMarkTheirRows) {
   draw_line(nullptr, 76, 480, 78, 470, 0xFFFFFFFFu, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
   draw_line(nullptr, 100, 480, 102, 480, 0xFFFFFFFFu, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
   EXPECT_EQ(count_not(0xFF000000u), 30);
-  EXPECT_EQ(pixel(0, 76, 470), 0xFFFFFFFFu);
-  EXPECT_EQ(pixel(0, 78, 479), 0xFFFFFFFFu);
+  expect_pixels(0xFFFFFFFFu, {{76, 470}, {78, 479}});
   EXPECT_EQ(dirty_count(), 10);
   // The whole page, then the exit fade's overlays: alpha 0 is blended too and changes nothing,
   // the last one leaves the page black.
@@ -41,12 +39,9 @@ TEST_F(Lines, BoxOutlineBlendsItsCornersTwice) {
   EXPECT_EQ(pixel(0, 15, 12), 0xFF000000u);
   // Edges that lie on the page's own edges are drawn; edges beyond them are not.
   draw_line(nullptr, 100, 0, 110, 479, 0xFFFFFFFFu, LINE_KIND_BOX, 0xFFFF, 0);
-  EXPECT_EQ(pixel(0, 105, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(pixel(0, 105, 479), 0xFFFFFFFFu);
   draw_line(nullptr, 0, 200, 639, 210, 0xFFFFFFFFu, LINE_KIND_BOX, 0xFFFF, 0);
-  EXPECT_EQ(pixel(0, 0, 205), 0xFFFFFFFFu);
-  EXPECT_EQ(pixel(0, 639, 205), 0xFFFFFFFFu);
   draw_line(nullptr, 300, -5, 310, 300, 0xFFFFFFFFu, LINE_KIND_BOX, 0xFFFF, 0);
+  expect_pixels(0xFFFFFFFFu, {{105, 0}, {105, 479}, {0, 205}, {639, 205}});
   EXPECT_EQ(pixel(0, 305, 0), 0xFF000000u);
 }
 
@@ -62,24 +57,20 @@ TEST_F(Lines, HorizontalAndDegenerateLines) {
 
 TEST_F(Lines, SlopedLinesClipByTruncationAndKeepBresenhamEnds) {
   draw_line(nullptr, -10, 0, 10, 5, 0xFFFFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
-  EXPECT_EQ(pixel(0, 0, 2), 0xFFFFFFFFu);
-  EXPECT_EQ(pixel(0, 0, 1), 0xFF000000u);
-  EXPECT_EQ(pixel(0, 0, 3), 0xFF000000u);
-  EXPECT_EQ(pixel(0, 10, 5), 0xFFFFFFFFu);
+  expect_pixels(0xFFFFFFFFu, {{0, 2}, {10, 5}});
+  expect_pixels(0xFF000000u, {{0, 1}, {0, 3}});
 
   draw_line(nullptr, 0, 0, 640, 480, 0xFF000000u, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
   draw_line(nullptr, 300, 300, 310, 305, 0xFFFFFFFFu, LINE_KIND_LINE, 0xFFFF, 0);
   EXPECT_EQ(count_not(0xFF000000u), 11);
-  EXPECT_EQ(pixel(0, 300, 300), 0xFFFFFFFFu);
-  EXPECT_EQ(pixel(0, 310, 305), 0xFFFFFFFFu);
+  expect_pixels(0xFFFFFFFFu, {{300, 300}, {310, 305}});
   // A tie (err = 0) steps the minor axis at once.
   draw_line(nullptr, 400, 400, 402, 401, 0xFF0000FFu, LINE_KIND_LINE, 0xFFFF, 0);
   EXPECT_EQ(pixel(0, 401, 401), 0xFF0000FFu);
   EXPECT_EQ(pixel(0, 401, 400), 0xFF000000u);
   // Steep lines and lines crossing the whole page from outside.
   draw_line(nullptr, 50, 50, 52, 60, 0xFF00FF00u, LINE_KIND_LINE, 0xFFFF, 0);
-  EXPECT_EQ(pixel(0, 50, 50), 0xFF00FF00u);
-  EXPECT_EQ(pixel(0, 52, 60), 0xFF00FF00u);
+  expect_pixels(0xFF00FF00u, {{50, 50}, {52, 60}});
   draw_line(nullptr, -1000, -700, 2000, 1500, 0xFFFF0000u, LINE_KIND_LINE, 0xFFFF, 0);
   draw_line(nullptr, 1e30f, -1e30f, -1e30f, 1e30f, 0xFFFF0000u, LINE_KIND_LINE, 0xFFFF, 0);
 }
@@ -87,13 +78,10 @@ TEST_F(Lines, SlopedLinesClipByTruncationAndKeepBresenhamEnds) {
 TEST_F(Lines, DashPatternStaysAnchoredAtTheFirstPoint) {
   // Pattern 0xF000: the four pixels nearest the first point, whichever way the line runs.
   draw_line(nullptr, 10, 20, 10, 2, 0xFFFFFFFFu, LINE_KIND_LINE, 0xF000, 0);
-  EXPECT_EQ(pixel(0, 10, 20), 0xFFFFFFFFu);
-  EXPECT_EQ(pixel(0, 10, 17), 0xFFFFFFFFu);
-  EXPECT_EQ(pixel(0, 10, 16), 0xFF000000u);
   draw_line(nullptr, 100, 5, 120, 5, 0xFFFFFFFFu, LINE_KIND_LINE, 0xF000, 0);
-  EXPECT_EQ(pixel(0, 103, 5), 0xFFFFFFFFu);
-  EXPECT_EQ(pixel(0, 104, 5), 0xFF000000u);
-  EXPECT_EQ(pixel(0, 116, 5), 0xFFFFFFFFu);  // the pattern repeats every 16 pixels
+  // The pattern repeats every 16 pixels: 116 is lit again.
+  expect_pixels(0xFFFFFFFFu, {{10, 20}, {10, 17}, {103, 5}, {116, 5}});
+  expect_pixels(0xFF000000u, {{10, 16}, {104, 5}});
 }
 
 TEST_F(Lines, PlotPixelRoundsAndClips) {
@@ -101,8 +89,7 @@ TEST_F(Lines, PlotPixelRoundsAndClips) {
   plot_pixel(nullptr, 639.5f, 10, 0xFFD0D0D0u, 4, 0);  // x 640: off the page, not on row 11
   plot_pixel(nullptr, -0.4f, 2, 0xFFD0D0D0u, 4, 0);
   plot_pixel(nullptr, -0.5f, 3, 0xFFD0D0D0u, 4, 0);
-  EXPECT_EQ(pixel(0, 639, 0), 0xFFD0D0D0u);
-  EXPECT_EQ(pixel(0, 0, 2), 0xFFD0D0D0u);
+  expect_pixels(0xFFD0D0D0u, {{639, 0}, {0, 2}});
   EXPECT_EQ(count_not(0xFF000000u), 2);
   plot_pixel(nullptr, 5, 5, 0x80FFFFFFu, 4, 0);  // translucent: blended
   EXPECT_EQ(pixel(0, 5, 5) & 0xFFFFFFu, 0x7F7F7Fu);

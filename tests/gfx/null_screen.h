@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
+#include "gfx/image_view.h"
 #include "gfx/screen.h"
 #include "gfx/text.h"
 
@@ -33,6 +38,10 @@ class NullScreen : public ::testing::Test {
     reinterpret_cast<uint32_t*>(s->pages[static_cast<size_t>(page)] +
                                 static_cast<ptrdiff_t>(y) * s->pitch)[x] = value;
   }
+  // Each of the points of page 0 holds the colour.
+  static void expect_pixels(uint32_t colour, std::initializer_list<std::pair<int, int>> points) {
+    for (auto [x, y] : points) EXPECT_EQ(pixel(0, x, y), colour) << "at " << x << "," << y;
+  }
   static int dirty_count() {
     int n = 0;
     for (uint8_t f : current_screen()->dirty_lines) n += f;
@@ -43,3 +52,24 @@ class NullScreen : public ::testing::Test {
     std::fill(d.begin(), d.end(), 0);
   }
 };
+
+// Pixel (x, y) of an image, as wide as the image's pixels.
+inline uint8_t* image_pixel_address(Image image, int x, int y) {
+  const ImageView v = image_view(image, 4);
+  return v.pixels + static_cast<ptrdiff_t>(y) * v.pitch + x * v.bytes_per_pixel;
+}
+inline uint32_t image_pixel(Image image, int x, int y) {
+  uint32_t word = 0;
+  std::memcpy(&word, image_pixel_address(image, x, y),
+              static_cast<size_t>(image_view(image, 4).bytes_per_pixel));
+  return word;
+}
+inline void set_image_pixel(Image image, int x, int y, uint32_t word) {
+  std::memcpy(image_pixel_address(image, x, y), &word,
+              static_cast<size_t>(image_view(image, 4).bytes_per_pixel));
+}
+inline std::vector<uint32_t> image_row(Image image, int y) {
+  std::vector<uint32_t> row(static_cast<size_t>(image_view(image, 4).width));
+  for (size_t x = 0; x < row.size(); ++x) row[x] = image_pixel(image, static_cast<int>(x), y);
+  return row;
+}

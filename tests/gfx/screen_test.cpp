@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
+TEST(ScreenMode, RejectsBadDepthNormalisesTheRestAndKeepsOrDropsFlags) {
   force_display_driver("Null");
   EXPECT_EQ(set_screen_mode(640, 480, 12, 2, 0xC0, 0), 1);
   EXPECT_EQ(current_screen(), nullptr);
@@ -20,28 +20,20 @@ TEST(ScreenMode, RejectsBadDepthAndNormalisesTheRest) {
   ASSERT_EQ(set_screen_mode(64, 48, 24, 0, 0xC0, 0), 0);
   EXPECT_EQ(current_screen()->depth, 32);
   EXPECT_EQ(current_screen()->page_count(), 1);
+  EXPECT_EQ(current_screen()->flags & ~SCREEN_FLAG_MMX, SCREEN_FLAG_BLENDED | SCREEN_FLAG_BOOST);
   ASSERT_EQ(set_screen_mode(64, 48, 15, 2, 0xC0, 0), 0);
   EXPECT_EQ(current_screen()->depth, 16);
   EXPECT_EQ(current_screen()->pitch, 128);
   // A bad call leaves the open screen as it was.
   EXPECT_EQ(set_screen_mode(64, 48, 7, 2, 0xC0, 0), 1);
   EXPECT_EQ(current_screen()->depth, 16);
-  shutdown_screen();
-  EXPECT_EQ(current_screen(), nullptr);
-  EXPECT_EQ(wait_vsync(), 1);
-  EXPECT_EQ(copy_page(0, 1), 1);
-  force_display_driver(nullptr);
-}
-
-TEST(ScreenMode, FlagsKeptOrTurnedOffByMinusOne) {
-  force_display_driver("Null");
-  ASSERT_EQ(set_screen_mode(64, 48, 32, 2, 0xC0, 0), 0);
-  EXPECT_EQ(current_screen()->flags & ~SCREEN_FLAG_MMX, SCREEN_FLAG_BLENDED | SCREEN_FLAG_BOOST);
   force_display_driver(nullptr);
   ASSERT_EQ(set_screen_mode(64, 48, 32, 2, -1, 0), 0);  // the Null back end, unforced
   EXPECT_EQ(current_screen()->flags, 0u);
   EXPECT_EQ(current_screen()->driver, &NullDisplayDriver);
   shutdown_screen();
+  EXPECT_EQ(wait_vsync(), 1);
+  EXPECT_EQ(copy_page(0, 1), 1);
 }
 
 // A back end that only counts how deep the presenter lock is held.

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "gfx/draw_context.h"
 #include "gfx/image.h"
 #include "gfx/null_screen.h"
 #include "gfx/screen.h"
@@ -71,11 +71,9 @@ TEST_F(TextTest, MarksOnlyTheDrawnRowsOfTheShownPage) {
   clear_dirty();
   Image image = create_image(12, 6, kBlack, 32, 0);
   draw_text(image, 4, -2, kScroller, "\xDB", 0);  // cut to columns 0..7 of x 4..11, rows 2..7
-  const ImageView view = image_view(image, 4);
-  const auto* last_row = reinterpret_cast<const Color*>(view.pixels + 5 * view.pitch);
-  EXPECT_EQ(std::vector<Color>(last_row + 2, last_row + 6),
-            std::vector<Color>({kBlack, kBlack, kWhite, kWhite}));
-  EXPECT_EQ(last_row[11], kWhite);
+  std::vector<Color> last_row(12, kWhite);
+  std::fill_n(last_row.begin(), 4, kBlack);
+  EXPECT_EQ(image_row(image, 5), last_row);
   destroy_image(image);
   set_pages(0, 1);
   clear_dirty();
@@ -99,7 +97,6 @@ TEST_F(TextTest, ColoursBlanksAndMissingText) {
       draw_text(nullptr, 0, 0, kScroller, nullptr, 3, 0, nullptr, 0, nullptr, nullptr, nullptr), 1);
   shutdown_screen();
   EXPECT_EQ(draw_text(nullptr, 0, 0, kScroller, "A", 0), 0);  // no screen: nothing to draw on
-  ASSERT_EQ(set_screen_mode(640, 480, 32, 2, 0xC0, 0), 0);
 }
 
 TEST_F(TextTest, PrintPaintsWholeCellsAndMovesTheCursorDown) {
@@ -107,11 +104,10 @@ TEST_F(TextTest, PrintPaintsWholeCellsAndMovesTheCursorDown) {
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 100; ++x) set_pixel(0, x, y, 0xFF332211);
   print_text("\xDB \xFE", true);  // clear bits and blanks in the background colour
-  EXPECT_EQ(pixel(0, 7, 7), kWhite);
-  EXPECT_EQ(pixel(0, 12, 3), kBlack);
-  EXPECT_EQ(pixel(0, 16, 0), kWhite);  // the triangle's first row lights its first column only
-  EXPECT_EQ(pixel(0, 17, 0), kBlack);
-  EXPECT_EQ(pixel(0, 24, 0), 0xFF332211u);  // beyond the third cell nothing changed
+  // The triangle's first row lights its first column only; past the third cell nothing changed.
+  expect_pixels(kWhite, {{7, 7}, {16, 0}});
+  expect_pixels(kBlack, {{12, 3}, {17, 0}});
+  EXPECT_EQ(pixel(0, 24, 0), 0xFF332211u);
   const std::vector<TextCell>& cells = screen->text_cells[0];
   EXPECT_EQ(cells[2].code, 0xFE);
   EXPECT_EQ(cells[2].foreground, kWhite);
@@ -119,8 +115,7 @@ TEST_F(TextTest, PrintPaintsWholeCellsAndMovesTheCursorDown) {
   EXPECT_EQ(cells[3].code, 32);
   // The next text starts at column 0 of row 1.
   print_text("\xDB", false);
-  EXPECT_EQ(pixel(0, 0, 8), kWhite);
-  EXPECT_EQ(pixel(0, 7, 15), kWhite);
+  expect_pixels(kWhite, {{0, 8}, {7, 15}});
   EXPECT_EQ(pixel(0, 8, 8), 0xFF332211u);
   EXPECT_EQ(cells[80].code, 0xDB);
   // copy_page carries the cells along with the pixels.
