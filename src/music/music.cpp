@@ -1,7 +1,9 @@
 #include "music/music.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstddef>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -39,15 +41,24 @@ struct Playback {
 Playback playback;
 float master_volume = 1.0f;
 
-// A module decoded ahead of start_music, while the window opens.
+// A module decoded ahead of start_music, while the window opens. The worker is detached and
+// says when it is done: a process that ends early (the display lost, say) then leaves no finished
+// thread behind unjoined.
 struct Preload {
-  std::thread worker;
+  std::mutex mutex;
+  std::condition_variable done;
+  bool loading = false;  // a worker runs; it alone writes player until it clears this
   std::string name;
-  ModulePlayer* player = nullptr;  // written by the worker, read after joining it
+  ModulePlayer* player = nullptr;
 
   ~Preload() {
-    if (worker.joinable()) worker.join();
+    wait();
     destroy_module_player(player);
+  }
+
+  void wait() {
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [this] { return !loading; });
   }
 };
 
@@ -64,7 +75,7 @@ ModulePlayer* load_module_player(const std::string& name, std::string* why) {
 
 // The preloaded module if it is of this file, otherwise one loaded now.
 ModulePlayer* take_module_player(const std::string& name) {
-  if (preload.worker.joinable()) preload.worker.join();
+  preload.wait();
   ModulePlayer* player = preload.player;
   preload.player = nullptr;
   if (player != nullptr && preload.name == name) return player;
@@ -90,19 +101,28 @@ void copy_heard_frames(int frames) {
 }  // namespace
 
 void begin_loading_music() {
-  if (playback.player != nullptr || preload.worker.joinable() || preload.player != nullptr) return;
+  preload.wait();
+  if (playback.player != nullptr || preload.player != nullptr) return;
   preload.name = MusicFileName;
+  preload.loading = true;
   try {
-    preload.worker =
-        std::thread([] { preload.player = load_module_player(preload.name, nullptr); });
+    std::thread([] {
+      ModulePlayer* player = load_module_player(preload.name, nullptr);
+      // Notified under the lock, so the worker touches nothing of the preload once a waiter
+      // can go on.
+      std::lock_guard<std::mutex> lock(preload.mutex);
+      preload.player = player;
+      preload.loading = false;
+      preload.done.notify_all();
+    }).detach();
   } catch (const std::system_error&) {
-    // No thread to spare: start_music loads it itself.
+    preload.loading = false;  // no thread to spare: start_music loads it itself
   }
 }
 
 bool load_music(std::string* why) {
   if (playback.player != nullptr) return true;
-  if (preload.worker.joinable()) preload.worker.join();
+  preload.wait();
   destroy_module_player(preload.player);
   preload.name = MusicFileName;
   preload.player = load_module_player(preload.name, why);
@@ -110,7 +130,7 @@ bool load_music(std::string* why) {
 }
 
 void finish_loading_music() {
-  if (preload.worker.joinable()) preload.worker.join();
+  preload.wait();
   destroy_module_player(preload.player);
   preload.player = nullptr;
 }
