@@ -82,7 +82,7 @@ def main():
     parser.add_argument("--formats", default="mkv,mp4,webm,lossless")
     parser.add_argument("--presets", default="")
     args = parser.parse_args()
-    intro = os.path.abspath(os.path.join(args.build, "intro"))
+    intro = os.path.abspath(os.path.join(args.build, "cubescroll"))  # INTRO_COMMAND
     data = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
     frames = round(args.seconds * RATE) + FADE_FRAMES
     video_seconds = frames / RATE
