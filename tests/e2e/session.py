@@ -32,6 +32,12 @@ def fail(message):
     sys.exit(1)
 
 
+def skip(message):
+    """Ends the test as skipped (CTest's SKIP_RETURN_CODE), saying why."""
+    print("SKIP: " + message)
+    sys.exit(77)
+
+
 def checked(*args, cwd=None, timeout=600):
     """Runs a command to its end; any status but 0 fails the test with its output."""
     result = subprocess.run(list(args), capture_output=True, text=True, cwd=cwd, timeout=timeout)
