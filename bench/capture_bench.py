@@ -1,6 +1,6 @@
 """The capture against the ffmpeg program encoding the same frames.
 
-For each container: `intro --capture` of S seconds (plus the fade) beside `ffmpeg` encoding the
+For each container: `cubescroll --capture` of S seconds (plus the fade) beside `ffmpeg` encoding the
 same pictures, given as raw frames from memory, and the same sound with the same codec settings;
 the two run alternately, N rounds; printed are the median times and the median of the rounds'
 ratios, with the peak resident memory of each capture, both programs' processor seconds and the

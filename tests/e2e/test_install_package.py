@@ -32,12 +32,18 @@ def owners(path):
     return found
 
 
+def absent(package):
+    # A failed install leaves dpkg remembering the package as "install ok not-installed".
+    state = status(package)
+    return state == "unknown" or state.endswith(" not-installed")
+
+
 def purge(package):
-    """Purges the package, installed or left half-configured by an earlier run."""
-    if status(package) != "unknown":
+    """Purges the package, installed, half-installed or left as configuration by an earlier run."""
+    if not absent(package):
         checked(*APT, "purge", package)
-    if status(package) != "unknown":
-        fail("%s is still known to dpkg after the purge: %s" % (package, status(package)))
+    if not absent(package):
+        fail("%s is still on the system after the purge: %s" % (package, status(package)))
 
 
 def check_installed(package, files, tmp):
