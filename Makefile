@@ -9,7 +9,7 @@ TSAN_BUILD ?= build-tsan
 # line, data files, install).
 TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|command_line|data_files|install)
 
-.PHONY: run test setup setup-run build build-intro build-asan build-tsan package bench fuzz clean
+.PHONY: run test setup setup-run build build-intro build-asan build-tsan package uninstall bench fuzz clean
 
 setup:
 	@scripts/setup.sh all
@@ -35,9 +35,10 @@ build-tsan: setup
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target intro support_tests platform_tests gfx_tests \
 	  music_tests capture_tests intro_tests
 
-# The intro finds its data beside itself, so it runs from anywhere.
+# The intro finds its data beside itself, so it runs from anywhere. The command is named in
+# CMakeLists.txt (INTRO_COMMAND).
 run: build-intro
-	./$(BUILD)/intro
+	./$(BUILD)/cubescroll
 
 test: build build-asan build-tsan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -45,9 +46,14 @@ test: build build-asan build-tsan
 	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -E '$(TSAN_SKIP)'
 	scripts/run_fuzz.sh
 
-# The Debian package intro_VERSION_amd64.deb in the build tree.
+# The Debian package cubescroll_VERSION_amd64.deb in the build tree.
 package: build
 	cd $(BUILD) && cpack -G DEB
+
+# Undoes the last `cmake --install $(BUILD)` (any prefix): its files, then the folders it created,
+# when empty. Builds nothing, so `sudo make uninstall` leaves no root-owned files in the build.
+uninstall:
+	cmake -DBUILD_DIR=$(BUILD) -P dist/uninstall.cmake
 
 bench: build
 	scripts/run_bench.sh $(BUILD)

@@ -1,6 +1,6 @@
 """The capture against the ffmpeg program encoding the same frames.
 
-For each container: `intro --capture` of S seconds (plus the fade) beside `ffmpeg` encoding the
+For each container: `cubescroll --capture` of S seconds (plus the fade) beside `ffmpeg` encoding the
 same pictures, given as raw frames from memory, and the same sound with the same codec settings;
 the two run alternately, N rounds; printed are the median times and the median of the rounds'
 ratios, with the peak resident memory of each capture, both programs' processor seconds and the
@@ -82,7 +82,7 @@ def main():
     parser.add_argument("--formats", default="mkv,mp4,webm,lossless")
     parser.add_argument("--presets", default="")
     args = parser.parse_args()
-    intro = os.path.abspath(os.path.join(args.build, "intro"))
+    intro = os.path.abspath(os.path.join(args.build, "cubescroll"))  # INTRO_COMMAND
     data = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
     frames = round(args.seconds * RATE) + FADE_FRAMES
     video_seconds = frames / RATE

@@ -164,7 +164,8 @@ def main():
     build = os.path.abspath(args.build_dir)
     data = os.path.abspath(args.data)
     probe = os.path.join(build, "present_probe.so")
-    for path in (probe, os.path.join(build, "intro"), os.path.join(build, "bare_present")):
+    intro = os.path.join(build, "cubescroll")  # the intro's command, INTRO_COMMAND in CMakeLists.txt
+    for path in (probe, intro, os.path.join(build, "bare_present")):
         if not os.path.exists(path):
             sys.exit(f"measure_running: {path} is missing; build the intro and the benchmarks first")
 
@@ -177,7 +178,7 @@ def main():
             intros, bares = [], []
             # Alternating, so that a slow spell of a shared machine falls on both programs.
             for _ in range(max(1, args.runs)):
-                intros.append(measure("intro", [os.path.join(build, "intro")], data, env,
+                intros.append(measure("intro", [intro], data, env,
                                       args.seconds, "first_colour_ns", xvfb.pid))
                 bares.append(measure("bare_present", [os.path.join(build, "bare_present")], data,
                                      env, args.seconds, "first_content_ns", xvfb.pid))

@@ -11,7 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-for program in kernels_bench frame_bench handoff_bench intro bare_present present_probe.so; do
+# cubescroll is the intro (INTRO_COMMAND in CMakeLists.txt).
+for program in kernels_bench frame_bench handoff_bench cubescroll bare_present present_probe.so; do
   if [ ! -e "$build/$program" ]; then
     echo "run_bench: $build/$program is missing (build with INTRO_BENCH=ON and libbenchmark-dev)" >&2
     exit 1

@@ -246,7 +246,7 @@ def run_suite(tree):
         if status != 0:
             return f"{folder}_tests" if status > 0 else f"{folder}_tests (crash/timeout)"
     env = dict(os.environ, INTRO_BUILD_DIR=build_dir, INTRO_DATA_DIR=os.path.join(tree, "data"),
-               INTRO_BIN=os.path.join(build_dir, "intro"))
+               INTRO_BIN=os.path.join(build_dir, "cubescroll"))  # INTRO_COMMAND
     status, _ = run([sys.executable, "test_golden_frames.py"], os.path.join(tree, "tests", "e2e"),
                     1800, env)
     return "golden frames" if status != 0 else None

@@ -175,7 +175,7 @@ bool draw_frames(FrameQueue& queue, VideoFile* video, int64_t frames_before_fade
 
 int fail_capture(const std::string& part, const std::string& why) {
   std::remove(part.c_str());
-  std::fprintf(stderr, "intro: %s\n", why.c_str());
+  std::fprintf(stderr, INTRO_COMMAND ": %s\n", why.c_str());
   return 1;
 }
 
@@ -186,9 +186,10 @@ int run_capture(const CaptureOptions& options) {
   settings.format = video_format_for_name(options.file, options.lossless);
   if (settings.format == VIDEO_FORMAT_NONE) {
     if (options.lossless)
-      std::fprintf(stderr, "intro: %s: --lossless writes .mkv files only\n", options.file.c_str());
+      std::fprintf(stderr, INTRO_COMMAND ": %s: --lossless writes .mkv files only\n",
+                   options.file.c_str());
     else
-      std::fprintf(stderr, "intro: %s: unsupported extension; supported: %s\n",
+      std::fprintf(stderr, INTRO_COMMAND ": %s: unsupported extension; supported: %s\n",
                    options.file.c_str(), supported_video_extensions());
     return 2;
   }
@@ -196,7 +197,7 @@ int run_capture(const CaptureOptions& options) {
   const SignalGuard signals;
   if (!options.header_file.empty()) HeaderFileName = options.header_file;
   if (start_offline_intro(options.seed, options.rate, options.module_file) != 0) {
-    std::fprintf(stderr, "intro: cannot open the window-less screen\n");
+    std::fprintf(stderr, INTRO_COMMAND ": cannot open the window-less screen\n");
     return 1;
   }
   const double music = music_length_seconds();
@@ -238,7 +239,7 @@ int run_capture(const CaptureOptions& options) {
   close_video_file(video);
   if (signal_number != 0) {
     std::remove(part.c_str());
-    std::fprintf(stderr, "intro: interrupted; %s not written\n", options.file.c_str());
+    std::fprintf(stderr, INTRO_COMMAND ": interrupted; %s not written\n", options.file.c_str());
     return 128 + signal_number;
   }
   return fail_capture(part, error);

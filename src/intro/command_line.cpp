@@ -54,7 +54,8 @@ constexpr OptionRow kOptions[] = {
 
 std::string usage_text() {
   std::string text =
-      "Usage: intro [OPTION]... [FILE.xm]\n"
+      "Usage: " INTRO_COMMAND
+      " [OPTION]... [FILE.xm]\n"
       "Plays a music module and draws the intro's effects until Alt+F4 or the close button.\n"
       "\n";
   for (const OptionRow& row : kOptions) {
@@ -99,7 +100,7 @@ bool parse_seconds(const char* text, double& seconds) {
 }
 
 std::string bad_line(const std::string& what) {
-  return "intro: " + what + " (try 'intro --help')";
+  return INTRO_COMMAND ": " + what + " (try '" INTRO_COMMAND " --help')";
 }
 
 // A value option: its number, or a BAD message naming it and the range.
@@ -250,5 +251,5 @@ CommandLineStatus parse_command_line(int argc, char** argv, IntroOptions& option
 }
 
 const char* intro_version() {
-  return "intro " INTRO_VERSION;
+  return INTRO_COMMAND " " INTRO_VERSION;
 }

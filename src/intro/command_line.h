@@ -31,5 +31,5 @@ enum CommandLineStatus {
 CommandLineStatus parse_command_line(int argc, char** argv, IntroOptions& options,
                                      std::string& message);
 
-// "intro VERSION", with the checkout's `git describe` when built from one.
+// "COMMAND VERSION", with the checkout's `git describe` when built from one.
 const char* intro_version();

@@ -18,7 +18,7 @@
 namespace {
 
 void report(const std::string& file, const std::string& why) {
-  std::fprintf(stderr, "intro: %s: %s\n", file.c_str(), why.c_str());
+  std::fprintf(stderr, INTRO_COMMAND ": %s: %s\n", file.c_str(), why.c_str());
 }
 
 // A named file must load, and is checked before any window opens; the default files are looked
@@ -70,7 +70,8 @@ CaptureOptions capture_options(const IntroOptions& options) {
 void set_up_window_and_music(const IntroOptions& options) {
   ScreenStartFlags = options.fullscreen ? SCREEN_FULLSCREEN : 0;
   ScreenFrameRate = options.rate;
-  set_window_start({options.scale, options.display, IntroIcon, IntroIconSize});
+  // The window keeps the intro's own name whatever the installed command is called.
+  set_window_start({options.scale, options.display, IntroIcon, IntroIconSize, "intro"});
   set_music_master_volume(static_cast<float>(options.volume) / 100.0f);
 }
 
@@ -90,7 +91,7 @@ int run_intro(const IntroOptions& options) {
   set_up_window_and_music(options);
   const uint32_t seed = options.seed_given ? options.seed : clock_seed();
   if (start_intro(seed, true) != 0) {
-    std::fprintf(stderr, "intro: cannot open the window: %s\n", display_error());
+    std::fprintf(stderr, INTRO_COMMAND ": cannot open the window: %s\n", display_error());
     return 1;
   }
   int32_t scroll_before = ScrollPosition;

@@ -1,6 +1,6 @@
 #pragma once
 // How the window starts beyond the screen's own arguments, set before the screen opens: its
-// scale, its monitor and its icon.
+// scale, its monitor, its icon and its title.
 #include <cstdint>
 
 struct WindowStart {
@@ -8,6 +8,7 @@ struct WindowStart {
   int display = -1;  // monitor index; -1 (or one that does not exist): the window system's choice
   const uint32_t* icon = nullptr;  // 0xAARRGGBB pixels, icon_size by icon_size; null: none
   int icon_size = 0;
+  const char* title = nullptr;  // null: the title the screen gives, the executable's name
 };
 
 void set_window_start(const WindowStart& start);

@@ -15,6 +15,8 @@ import time
 import types
 
 INTRO = os.environ["INTRO_BIN"]
+# The command a user types, which starts each of its messages; its window is still titled "intro".
+COMMAND = os.path.basename(INTRO)
 BUILD = os.environ["INTRO_BUILD_DIR"]
 DATA = os.environ["INTRO_DATA_DIR"]
 MODULE, HEADER = os.path.join(DATA, "module.xm"), os.path.join(DATA, "header.bmp")
@@ -30,6 +32,30 @@ FAST = ["--rate", "240"]
 def fail(message):
     print("FAIL: " + message)
     sys.exit(1)
+
+
+def skip(message):
+    """Ends the test as skipped (CTest's SKIP_RETURN_CODE), saying why."""
+    print("SKIP: " + message)
+    sys.exit(77)
+
+
+def checked(*args, cwd=None, timeout=600):
+    """Runs a command to its end; any status but 0 fails the test with its output."""
+    result = subprocess.run(list(args), capture_output=True, text=True, cwd=cwd, timeout=timeout)
+    if result.returncode != 0:
+        fail("%s: status %d: %s%s" % (" ".join(args), result.returncode, result.stdout[-2000:],
+                                      result.stderr[-2000:]))
+    return result
+
+
+def make_package(directory):
+    """The Debian package of this build, made by cpack in directory; its path."""
+    checked("cpack", "-G", "DEB", "-B", directory, cwd=BUILD)
+    debs = [name for name in os.listdir(directory) if name.endswith(".deb")]
+    if len(debs) != 1 or not (debs[0].startswith(COMMAND + "_") and debs[0].endswith("_amd64.deb")):
+        fail("cpack made %r in %s, not one %s_VERSION_amd64.deb" % (debs, directory, COMMAND))
+    return os.path.join(directory, debs[0])
 
 
 def tool(name, *args, timeout=600, **options):

@@ -10,8 +10,8 @@ import os
 import shutil
 import tempfile
 
-from session import (FAST, HEADER, INTRO, MODULE, fail, hold_alt_f4, peak, read_samples, run,
-                     sigterm, tool, xvfb)
+from session import (COMMAND, FAST, HEADER, INTRO, MODULE, fail, hold_alt_f4, peak, read_samples,
+                     run, sigterm, tool, xvfb)
 
 RATE = 44100
 
@@ -80,7 +80,7 @@ def check_silent_runs(display):
         if module is not None:
             with open(os.path.join(workdir, "module.xm"), "wb") as f:
                 f.write(module)
-        result = run(display, FAST, workdir, os.path.join(workdir, "intro"), 1.5, close)
+        result = run(display, FAST, workdir, os.path.join(workdir, COMMAND), 1.5, close)
         shutil.rmtree(workdir)
         if result.status != 0 or peak(result.sound) != 0.0:
             fail("with %s: status %d, peak %.4f" % (what, result.status, peak(result.sound)))

@@ -1,13 +1,14 @@
 """The command line without a window: help and version on standard output with status 0; a bad
 option or value, one line on standard error naming it with a hint to --help and status 2; a named
 file that cannot be loaded (missing, a directory, a FIFO, empty, not a module or picture), one
-line `intro: FILE: why` and status 1. None of these opens a window or waits on the file."""
+line `COMMAND: FILE: why` and status 1. Every message starts with the command's own name, as GNU
+tools' do. None of these opens a window or waits on the file."""
 import os
 import shutil
 import subprocess
 import tempfile
 
-from session import HEADER, INTRO, MODULE, environment, fail
+from session import COMMAND, HEADER, INTRO, MODULE, environment, fail
 
 
 def expect(args, status, out_check, err_check):
@@ -19,8 +20,8 @@ def expect(args, status, out_check, err_check):
         fail("%s did not end: it waits on something" % " ".join(args))
     if result.returncode != status or not out_check(result.stdout) or \
             not err_check(result.stderr):
-        fail("intro %s: status %d, stdout %r, stderr %r" %
-             (" ".join(args), result.returncode, result.stdout[:300], result.stderr[:300]))
+        fail("%s %s: status %d, stdout %r, stderr %r" %
+             (COMMAND, " ".join(args), result.returncode, result.stdout[:300], result.stderr[:300]))
 
 
 def one_line(*parts):
@@ -29,13 +30,14 @@ def one_line(*parts):
 
 def main():
     nothing = "".__eq__
-    expect(["--help"], 0, lambda out: out.startswith("Usage: intro") and "--rate HZ" in out,
+    expect(["--help"], 0,
+           lambda out: out.startswith("Usage: %s [OPTION]" % COMMAND) and "--rate HZ" in out,
            nothing)
-    expect(["-V"], 0, lambda out: out.startswith("intro ") and out.count("\n") == 1, nothing)
+    expect(["-V"], 0, lambda out: out.startswith(COMMAND + " ") and out.count("\n") == 1, nothing)
     for bad, named in ((["--bogus"], "--bogus"), (["--scale", "0"], "--scale"),
                        (["--volume=101"], "--volume"), (["--rate"], "--rate"),
                        (["a.xm", "b.xm"], "b.xm")):
-        expect(bad, 2, nothing, one_line(named, "--help"))
+        expect(bad, 2, nothing, one_line(COMMAND + ": ", named, "--help"))
 
     tmp = tempfile.mkdtemp(prefix="intro_cli_")
     directory, fifo, empty, missing = (os.path.join(tmp, n) for n in ("d", "f", "e", "m"))
@@ -45,10 +47,10 @@ def main():
     for option in (["--module"], [], ["--header"]):
         for path, why in ((missing, "No such file"), (directory, "is a directory"),
                           (fifo, "is not a regular file"), (empty, "is empty")):
-            expect(option + [path], 1, nothing, one_line("intro: %s: %s" % (path, why)))
-    expect([HEADER], 1, nothing, one_line("intro: %s: is not a module" % HEADER))
+            expect(option + [path], 1, nothing, one_line("%s: %s: %s" % (COMMAND, path, why)))
+    expect([HEADER], 1, nothing, one_line("%s: %s: is not a module" % (COMMAND, HEADER)))
     expect(["--header", MODULE], 1, nothing,
-           one_line("intro: %s: is not a Windows bitmap" % MODULE))
+           one_line("%s: %s: is not a Windows bitmap" % (COMMAND, MODULE)))
     shutil.rmtree(tmp)
     print("ok")
 

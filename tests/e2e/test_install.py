@@ -1,69 +1,139 @@
 """The installed intro: `cmake --install` into a temporary prefix installs exactly the program,
-its data, desktop entry, icon, AppStream data, manual page and documents; the tree still works
-after it is moved; the desktop entry, AppStream data and manual page validate. The Debian package
-made by cpack has its dependencies computed from the program, lintian finds no error in it, and
-its contents, unpacked with dpkg-deb, run from an unrelated directory with their data."""
-import glob
+its data, desktop entry, icons at each size, AppStream data, manual page and documents, all named
+after the command; the tree still works after it is moved; the desktop entry, AppStream data and
+manual page validate. `make uninstall` then removes every installed file and each folder the
+install created, and nothing that was there before. The Debian package made by cpack has its
+dependencies computed from the program and recommends the libdecor plugin, lintian finds no error
+in it, and its contents, unpacked with dpkg-deb, run from an unrelated directory with their data.
+(test_install_package installs the package on the system itself.)"""
+import contextlib
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 
-from session import BUILD, FAST, fail, peak, run, shows_header, xvfb
+from session import BUILD, COMMAND, FAST, checked, fail, make_package, peak, run, shows_header, xvfb
 
-EXPECTED = {
-    "bin/intro", "share/intro/module.xm", "share/intro/header.bmp",
-    "share/applications/intro.desktop", "share/icons/hicolor/48x48/apps/intro.png",
-    "share/metainfo/org.example.intro.metainfo.xml", "share/man/man6/intro.6.gz",
-    "share/doc/intro/LICENSE", "share/doc/intro/README.md", "share/doc/intro/copyright",
-    "share/doc/intro/changelog.gz",
-}
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+ICONS = {"share/icons/hicolor/%dx%d/apps/%s.png" % (size, size, COMMAND): size
+         for size in ICON_SIZES}
+EXPECTED = {path % {"c": COMMAND} for path in (
+    "bin/%(c)s", "share/%(c)s/module.xm", "share/%(c)s/header.bmp",
+    "share/applications/%(c)s.desktop", "share/metainfo/org.example.%(c)s.metainfo.xml",
+    "share/man/man6/%(c)s.6.gz", "share/doc/%(c)s/LICENSE", "share/doc/%(c)s/README.md",
+    "share/doc/%(c)s/copyright", "share/doc/%(c)s/changelog.gz")} | set(ICONS)
+# Folders of the prefix before the install, as /usr/local/bin is on Debian, and another
+# program's file: uninstalling must leave all of them.
+BEFORE = {"bin/", "share/", "share/man/", "share/applications/", "share/applications/other.desktop"}
+# What the install writes in the build tree about itself, which the test's own install replaces.
+RECORDS = ("install_manifest.txt", "install_prefix.txt", "install_created_dirs.txt")
 
 
-def command(*args, cwd=None):
-    result = subprocess.run(list(args), capture_output=True, text=True, cwd=cwd, timeout=300)
-    if result.returncode != 0:
-        fail("%s: status %d: %s%s" % (" ".join(args), result.returncode, result.stdout[-2000:],
-                                      result.stderr[-2000:]))
-    return result
+def tree(top):
+    """Every folder (with a trailing slash) and file under top, relative to it."""
+    paths = set()
+    for directory, folders, files in os.walk(top):
+        paths |= {os.path.relpath(os.path.join(directory, f), top) + "/" for f in folders}
+        paths |= {os.path.relpath(os.path.join(directory, f), top) for f in files}
+    return paths
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    if head[:8] != b"\x89PNG\r\n\x1a\n" or head[12:16] != b"IHDR":
+        fail("%s is not a PNG file" % path)
+    return struct.unpack(">II", head[16:24])
+
+
+@contextlib.contextmanager
+def build_records_kept():
+    """A developer's own install from this build can still be uninstalled after the test."""
+    saved = {}
+    for name in RECORDS:
+        path = os.path.join(BUILD, name)
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                saved[name] = f.read()
+    try:
+        yield
+    finally:
+        for name in RECORDS:
+            path = os.path.join(BUILD, name)
+            if name in saved:
+                with open(path, "wb") as f:
+                    f.write(saved[name])
+            elif os.path.exists(path):
+                os.remove(path)
+
+
+def install_and_uninstall(prefix, moved):
+    """Installs into prefix, copies the installed tree to moved, uninstalls from prefix."""
+    for path in sorted(BEFORE):  # each folder before what it holds
+        if path.endswith("/"):
+            os.makedirs(os.path.join(prefix, path), exist_ok=True)
+        else:
+            open(os.path.join(prefix, path), "w").close()
+    checked("cmake", "--install", BUILD, "--prefix", prefix)
+    installed = {p for p in tree(prefix) if not p.endswith("/")} - BEFORE
+    if installed != EXPECTED:
+        fail("installed files differ: extra %s, missing %s" %
+             (sorted(installed - EXPECTED), sorted(EXPECTED - installed)))
+    for path, size in ICONS.items():
+        if png_size(os.path.join(prefix, path)) != (size, size):
+            fail("%s is %dx%d" % ((path,) + png_size(os.path.join(prefix, path))))
+    shutil.copytree(prefix, moved, symlinks=True)
+    checked("make", "-C", ROOT, "uninstall", "BUILD=" + BUILD)
+    left = tree(prefix)
+    if left != BEFORE:
+        fail("make uninstall left %s and removed %s" % (sorted(left - BEFORE),
+                                                        sorted(BEFORE - left)))
+
+
+def check_installed_files(moved):
+    checked("desktop-file-validate",
+            os.path.join(moved, "share/applications/%s.desktop" % COMMAND))
+    checked("appstreamcli", "validate", "--no-net",
+            os.path.join(moved, "share/metainfo/org.example.%s.metainfo.xml" % COMMAND))
+    man_page = os.path.join(moved, "share/man/man6/%s.6.gz" % COMMAND)
+    man = subprocess.run(["man", "--warnings", "-l", man_page],
+                         capture_output=True, text=True, timeout=60,
+                         env=dict(os.environ, MANWIDTH="80"))
+    if man.returncode != 0 or man.stderr or "--rate" not in man.stdout or \
+            not man.stdout.lstrip().startswith(COMMAND.upper() + "(6)"):
+        fail("the manual page: status %d, warnings %r, start %r" %
+             (man.returncode, man.stderr[:500], man.stdout[:100]))
+
+
+def check_package(packages, unpacked):
+    deb = make_package(packages)
+    depends = checked("dpkg-deb", "-f", deb, "Depends").stdout
+    if "libsdl2" not in depends or "libopenmpt" not in depends:
+        fail("the package's dependencies lack the libraries: " + depends)
+    recommends = checked("dpkg-deb", "-f", deb, "Recommends").stdout
+    if "libdecor-0-plugin-1-cairo" not in recommends:
+        fail("the package does not recommend the libdecor plugin: " + recommends)
+    lintian = subprocess.run(["lintian", deb], capture_output=True, text=True, timeout=300)
+    errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
+    if errors:
+        fail("lintian: " + "; ".join(errors))
+    checked("dpkg-deb", "-x", deb, unpacked)
 
 
 def main():
     tmp = tempfile.mkdtemp(prefix="intro_install_")
     prefix, moved = os.path.join(tmp, "prefix"), os.path.join(tmp, "moved")
-    command("cmake", "--install", BUILD, "--prefix", prefix)
-    installed = {os.path.relpath(os.path.join(d, f), prefix)
-                 for d, _, files in os.walk(prefix) for f in files}
-    if installed != EXPECTED:
-        fail("installed files differ: extra %s, missing %s" %
-             (sorted(installed - EXPECTED), sorted(EXPECTED - installed)))
-    shutil.move(prefix, moved)
-    command("desktop-file-validate", os.path.join(moved, "share/applications/intro.desktop"))
-    command("appstreamcli", "validate", "--no-net",
-            os.path.join(moved, "share/metainfo/org.example.intro.metainfo.xml"))
-    man_page = os.path.join(moved, "share/man/man6/intro.6.gz")
-    man = subprocess.run(["man", "--warnings", "-l", man_page],
-                         capture_output=True, text=True, timeout=60,
-                         env=dict(os.environ, MANWIDTH="80"))
-    if man.returncode != 0 or man.stderr or "--rate" not in man.stdout:
-        fail("the manual page: status %d, warnings %r" % (man.returncode, man.stderr[:500]))
-
     packages, unpacked = os.path.join(tmp, "packages"), os.path.join(tmp, "unpacked")
-    command("cpack", "-G", "DEB", "-B", packages, cwd=BUILD)
-    debs = glob.glob(os.path.join(packages, "intro_*_amd64.deb"))
-    if len(debs) != 1:
-        fail("cpack made %r" % debs)
-    depends = command("dpkg-deb", "-f", debs[0], "Depends").stdout
-    if "libsdl2" not in depends or "libopenmpt" not in depends:
-        fail("the package's dependencies lack the libraries: " + depends)
-    lintian = subprocess.run(["lintian", debs[0]], capture_output=True, text=True, timeout=300)
-    errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
-    if errors:
-        fail("lintian: " + "; ".join(errors))
-    command("dpkg-deb", "-x", debs[0], unpacked)
+    with build_records_kept():
+        install_and_uninstall(prefix, moved)
+        check_installed_files(moved)
+        check_package(packages, unpacked)
 
     with xvfb() as x:
-        for program in (os.path.join(moved, "bin/intro"), os.path.join(unpacked, "usr/bin/intro")):
+        for program in (os.path.join(moved, "bin", COMMAND),
+                        os.path.join(unpacked, "usr/bin", COMMAND)):
             elsewhere = tempfile.mkdtemp(dir=tmp)  # an unrelated directory
             result = run(x.display, FAST, elsewhere, program)
             shown = shows_header(result.screen)

@@ -7,8 +7,8 @@ intro exits 1 with one line saying why."""
 import signal
 import time
 
-from session import (check_moving, client_size, fail, find_window, keys, start, stop, wait_exit,
-                     wait_faded_exit, wait_whole_picture, xvfb)
+from session import (COMMAND, check_moving, client_size, fail, find_window, keys, start, stop,
+                     wait_exit, wait_faded_exit, wait_whole_picture, xvfb)
 
 
 def check_window_and_keys(display):
@@ -70,7 +70,7 @@ def main():
             x.process.kill()
             x.process.wait(timeout=10)
             check_one_line_and_status_1(intro, "display lost",
-                                        "intro: lost the connection to the display")
+                                        COMMAND + ": lost the connection to the display")
         finally:
             stop(intro)
     check_one_line_and_status_1(start(None), "no display")

@@ -11,10 +11,11 @@
 namespace {
 
 TEST(DataFiles, WorkingDirectoryThenTheInstalledTreeAndTheBareNameWhenNoneHoldsIt) {
-  const auto directories = data_directories("/opt/x/bin/intro");
+  const auto directories = data_directories("/opt/x/bin/" INTRO_COMMAND);
   ASSERT_EQ(directories.size(), 2u);
   EXPECT_EQ(directories[0], "");
-  EXPECT_EQ(directories[1], "/opt/x/bin/../share/intro");
+  // The data folder is named after the command, as the install lays it out.
+  EXPECT_EQ(directories[1], "/opt/x/bin/../share/" INTRO_COMMAND);
   EXPECT_EQ(data_directories(""), std::vector<std::string>{""});
   EXPECT_EQ(find_data_file("header.bmp", {"/nonexistent-intro-data"}), "header.bmp");
 }

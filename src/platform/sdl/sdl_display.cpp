@@ -55,6 +55,7 @@ int sdl_start(const char* title, int width, int height, int depth, int refresh_r
                   depth);
     return 1;
   }
+  if (window_start().title != nullptr) title = window_start().title;
   window_settings.title = title != nullptr ? title : "";
   window_settings.width = width;
   window_settings.height = height;

@@ -31,7 +31,7 @@ int display_refresh_rate(SDL_Window* window) {
 // while the drawing thread and the exit handlers still run: a crash. End at once instead, with a
 // line that says why.
 int on_display_connection_lost(void*) {
-  static const char kMessage[] = "intro: lost the connection to the display\n";
+  static const char kMessage[] = INTRO_COMMAND ": lost the connection to the display\n";
   (void)!write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
   _exit(1);
 }
