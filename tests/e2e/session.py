@@ -279,16 +279,30 @@ def shows_header(screen, top=40):
     return bool(rows)
 
 
+def temporary_files(path):
+    """The capture's temporary files for path (path.XXXXXX.part beside it)."""
+    folder, name = os.path.split(path)
+    try:
+        names = os.listdir(folder or ".")
+    except OSError:
+        return []
+    return [n for n in names if n.startswith(name + ".") and n.endswith(".part")]
+
+
+def capture_command(path, *options):
+    return [INTRO, "--capture", path, "--module", MODULE, "--header", HEADER, *options]
+
+
 def capture(path, *options, status=0, **popen):
     """`intro --capture path` on the shipped data; its stderr, after checking the status and,
-    failed or not, that no path.part is left behind."""
-    result = subprocess.run([INTRO, "--capture", path, "--module", MODULE, "--header", HEADER,
-                             *options], capture_output=True, text=True, timeout=600, **popen)
+    failed or not, that no temporary file is left behind."""
+    result = subprocess.run(capture_command(path, *options), capture_output=True, text=True,
+                            timeout=600, **popen)
     if result.returncode != status:
         fail("capture to %s: status %d, expected %d: %s" % (path, result.returncode, status,
                                                              result.stderr))
-    if os.path.exists(path + ".part"):
-        fail(path + ".part was left behind")
+    if temporary_files(path):
+        fail("%s left behind" % temporary_files(path))
     return result.stderr
 
 
