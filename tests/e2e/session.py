@@ -5,6 +5,7 @@ import array
 import contextlib
 import json
 import os
+import re
 import shutil
 import signal
 import struct
@@ -286,7 +287,8 @@ def temporary_files(path):
         names = os.listdir(folder or ".")
     except OSError:
         return []
-    return [n for n in names if n.startswith(name + ".") and n.endswith(".part")]
+    pattern = re.compile(re.escape(name) + r"\.[A-Za-z0-9]{6}\.part")
+    return [n for n in names if pattern.fullmatch(n)]
 
 
 def capture_command(path, *options):
