@@ -3,12 +3,14 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+NOCAPTURE_BUILD ?= build-nocapture
 # Under ThreadSanitizer: the unit tests and the window's end-to-end runs. Not the audio, file,
 # command-line, install and golden-frame runs (one thread, or tools it does not build), nor the
 # OpenGL route, whose uninstrumented Mesa threads it cannot follow.
 TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|window_picture_routes|capture_|command_line|data_files|install)
 
-.PHONY: run test setup setup-run build build-intro build-asan build-tsan package bench fuzz clean
+.PHONY: run test setup setup-run build build-intro build-asan build-tsan build-nocapture package \
+	bench fuzz clean
 
 setup:
 	@scripts/setup.sh all
@@ -16,13 +18,19 @@ setup:
 setup-run:
 	@scripts/setup.sh run
 
-# Only the intro: no tests or benchmarks configured, no test packages installed.
+# Only the intro: no tests or benchmarks configured, no test packages installed. The intro loads
+# FFmpeg only for a capture, but building the capture's module needs FFmpeg's development files:
+# it is built where they are installed (make test installs them), else the intro comes without it.
+FFMPEG_MODULES = libavformat libavcodec libavutil libswscale libswresample
+CAPTURE_BUILDABLE = $(shell pkg-config --exists $(FFMPEG_MODULES) 2>/dev/null && echo ON || echo OFF)
 build-intro: setup-run
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF \
+	  -DINTRO_CAPTURE=$(CAPTURE_BUILDABLE) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target intro
 
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DINTRO_BENCH=ON >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DINTRO_BENCH=ON \
+	  -DINTRO_CAPTURE=ON >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: setup
@@ -34,14 +42,24 @@ build-tsan: setup
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target intro support_tests platform_tests gfx_tests \
 	  music_tests capture_tests intro_tests
 
+# Without the capture: nothing of FFmpeg is looked for, and the intro refuses --capture.
+build-nocapture: setup
+	cmake -S . -B $(NOCAPTURE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF >/dev/null
+	! grep -q '^FFMPEG_' $(NOCAPTURE_BUILD)/CMakeCache.txt
+	cmake --build $(NOCAPTURE_BUILD) -j $(JOBS) --target intro support_tests platform_tests \
+	  gfx_tests music_tests intro_tests
+
 # The intro finds its data beside itself, so it runs from anywhere.
 run: build-intro
 	./$(BUILD)/intro
 
-test: build build-asan build-tsan
+test: build build-asan build-tsan build-nocapture
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -E '$(TSAN_SKIP)'
+	cd $(NOCAPTURE_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^e2e_' && \
+	  ctest --output-on-failure -R '^e2e_test_command_line$$'
 	scripts/run_fuzz.sh
 
 # The Debian package intro_VERSION_amd64.deb in the build tree.
@@ -52,4 +70,4 @@ bench: build
 	scripts/run_bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(NOCAPTURE_BUILD)

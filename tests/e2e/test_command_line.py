@@ -1,7 +1,9 @@
 """The command line without a window: help and version on standard output with status 0; a bad
 option or value, one line on standard error naming it with a hint to --help and status 2; a named
 file that cannot be loaded (missing, a directory, a FIFO, empty, not a module or picture), one
-line `intro: FILE: why` and status 1. None of these opens a window or waits on the file."""
+line `intro: FILE: why` and status 1. None of these opens a window or waits on the file. A
+build without the capture neither lists nor takes its options: --capture gets one line saying
+so and status 2."""
 import os
 import shutil
 import subprocess
@@ -32,6 +34,14 @@ def main():
     expect(["--help"], 0, lambda out: out.startswith("Usage: intro") and "--rate HZ" in out,
            nothing)
     expect(["-V"], 0, lambda out: out.startswith("intro ") and out.count("\n") == 1, nothing)
+    if os.environ.get("INTRO_HAS_CAPTURE", "1") == "1":
+        expect(["--help"], 0, lambda out: "--capture FILE" in out and "-y, --force" in out,
+               nothing)
+    else:
+        expect(["--help"], 0, lambda out: "--capture" not in out and "--force" not in out,
+               nothing)
+        for words in (["--capture", "out.mkv"], ["-y"], ["--seconds", "1"]):
+            expect(words, 2, nothing, one_line("this build has no capture"))
     for bad, named in ((["--bogus"], "--bogus"), (["--scale", "0"], "--scale"),
                        (["--volume=101"], "--volume"), (["--rate"], "--rate"),
                        (["a.xm", "b.xm"], "b.xm")):

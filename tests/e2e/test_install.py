@@ -1,15 +1,17 @@
 """The installed intro: `cmake --install` into a temporary prefix installs exactly the program,
-its data, desktop entry, icon, AppStream data, manual page and documents; the tree still works
-after it is moved; the desktop entry, AppStream data and manual page validate. The Debian package
-made by cpack has its dependencies computed from the program, lintian finds no error in it, and
-its contents, unpacked with dpkg-deb, run from an unrelated directory with their data."""
+its capture module, data, desktop entry, icon, AppStream data, manual page and documents; the
+tree still works after it is moved (and captures, finding its module); the desktop entry,
+AppStream data and manual page validate. The Debian package made by cpack has its dependencies
+computed from the program, FFmpeg's libraries (which only the capture loads) only recommended,
+lintian finds no error in it, and its contents, unpacked with dpkg-deb, run and capture from an
+unrelated directory with their data."""
 import glob
 import os
 import shutil
 import subprocess
 import tempfile
 
-from session import BUILD, FAST, fail, peak, run, shows_header, xvfb
+from session import BUILD, FAST, capture_command, fail, peak, run, shows_header, xvfb
 
 EXPECTED = {
     "bin/intro", "share/intro/module.xm", "share/intro/header.bmp",
@@ -18,6 +20,23 @@ EXPECTED = {
     "share/doc/intro/LICENSE", "share/doc/intro/README.md", "share/doc/intro/copyright",
     "share/doc/intro/changelog.gz",
 }
+
+
+def library_dir():
+    """Where the build installs libraries, as configured (lib, or lib/<triplet> for /usr)."""
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("CMAKE_INSTALL_LIBDIR:"):
+                return line.split("=", 1)[1].strip()
+    fail("no CMAKE_INSTALL_LIBDIR in the build's cache")
+
+
+def check_capture(program, cwd):
+    """A short capture with the installed program, which must find its module."""
+    result = subprocess.run([program] + capture_command("out.mkv", "--seconds", "0")[1:],
+                            cwd=cwd, capture_output=True, text=True, timeout=300)
+    if result.returncode != 0 or not os.path.getsize(os.path.join(cwd, "out.mkv")):
+        fail("%s --capture: status %d: %s" % (program, result.returncode, result.stderr))
 
 
 def command(*args, cwd=None):
@@ -34,9 +53,10 @@ def main():
     command("cmake", "--install", BUILD, "--prefix", prefix)
     installed = {os.path.relpath(os.path.join(d, f), prefix)
                  for d, _, files in os.walk(prefix) for f in files}
-    if installed != EXPECTED:
+    expected = EXPECTED | {library_dir() + "/intro/intro-capture.so"}
+    if installed != expected:
         fail("installed files differ: extra %s, missing %s" %
-             (sorted(installed - EXPECTED), sorted(EXPECTED - installed)))
+             (sorted(installed - expected), sorted(expected - installed)))
     shutil.move(prefix, moved)
     command("desktop-file-validate", os.path.join(moved, "share/applications/intro.desktop"))
     command("appstreamcli", "validate", "--no-net",
@@ -54,8 +74,13 @@ def main():
     if len(debs) != 1:
         fail("cpack made %r" % debs)
     depends = command("dpkg-deb", "-f", debs[0], "Depends").stdout
-    if "libsdl2" not in depends or "libopenmpt" not in depends:
-        fail("the package's dependencies lack the libraries: " + depends)
+    if "libsdl2" not in depends or "libopenmpt" not in depends or "libav" in depends or \
+            "libsw" in depends:
+        fail("the package's dependencies are not the program's libraries: " + depends)
+    recommends = command("dpkg-deb", "-f", debs[0], "Recommends").stdout
+    if not all(name in recommends for name in ("libavcodec", "libavformat", "libavutil",
+                                               "libswscale", "libswresample")):
+        fail("the package does not recommend FFmpeg's libraries: " + recommends)
     lintian = subprocess.run(["lintian", debs[0]], capture_output=True, text=True, timeout=300)
     errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
     if errors:
@@ -70,6 +95,7 @@ def main():
             if result.status != 0 or not shown or peak(result.sound) <= 0.01:
                 fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
                      (program, result.status, shown, peak(result.sound), result.err))
+            check_capture(program, elsewhere)
     shutil.rmtree(tmp)
     print("ok")
 
