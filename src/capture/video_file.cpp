@@ -11,6 +11,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -275,8 +276,9 @@ bool queue_sound(VideoFile* file, const float* stereo, int frames) {
 // open, and reopening for reading (the .mp4 index moved to the front) reads the same output.
 constexpr int kOutputBuffer = 1 << 16;
 
-int errno_error(int64_t result) {
-  return result < 0 ? AVERROR(static_cast<int>(-result)) : 0;
+// A size or position from the output, or its minus-errno as FFmpeg's error code.
+int64_t output_result(int64_t result) {
+  return result < 0 ? AVERROR(static_cast<int>(-result)) : result;
 }
 
 int write_to_output(void* opaque, uint8_t* bytes, int size) {
@@ -287,10 +289,8 @@ int write_to_output(void* opaque, uint8_t* bytes, int size) {
 
 int64_t seek_output(void* opaque, int64_t offset, int whence) {
   const VideoOutput& output = static_cast<VideoFile*>(opaque)->output;
-  if (whence & AVSEEK_SIZE) return output.size(output.context);
-  whence &= ~AVSEEK_FORCE;
-  const int64_t position = output.seek(output.context, offset, whence);
-  return position < 0 ? errno_error(position) : position;
+  if (whence & AVSEEK_SIZE) return output_result(output.size(output.context));
+  return output_result(output.seek(output.context, offset, whence & ~AVSEEK_FORCE));
 }
 
 // A read-back of the output with a position of its own.
@@ -303,7 +303,7 @@ int read_from_output(void* opaque, uint8_t* bytes, int size) {
   auto* reader = static_cast<OutputReader*>(opaque);
   const int64_t got = reader->output.read_at(reader->output.context, bytes,
                                              static_cast<size_t>(size), reader->position);
-  if (got < 0) return errno_error(got);
+  if (got < 0) return static_cast<int>(output_result(got));
   if (got == 0) return AVERROR_EOF;
   reader->position += got;
   return static_cast<int>(got);
@@ -311,7 +311,7 @@ int read_from_output(void* opaque, uint8_t* bytes, int size) {
 
 int64_t seek_reader(void* opaque, int64_t offset, int whence) {
   auto* reader = static_cast<OutputReader*>(opaque);
-  const int64_t size = reader->output.size(reader->output.context);
+  const int64_t size = output_result(reader->output.size(reader->output.context));
   if (whence & AVSEEK_SIZE) return size;
   switch (whence & ~AVSEEK_FORCE) {
     case SEEK_SET:
@@ -320,7 +320,7 @@ int64_t seek_reader(void* opaque, int64_t offset, int whence) {
       offset += reader->position;
       break;
     case SEEK_END:
-      if (size < 0) return errno_error(size);
+      if (size < 0) return size;
       offset += size;
       break;
     default:
@@ -355,8 +355,10 @@ int open_for_muxer(AVFormatContext* muxer, AVIOContext** context, const char* ur
   if (flags != AVIO_FLAG_READ || url == nullptr || muxer->url == nullptr ||
       std::string(url) != muxer->url)
     return AVERROR(EPERM);
-  auto* reader = new OutputReader{file->output, 0};
-  *context = new_output_context(reader, false, read_from_output, nullptr, seek_reader);
+  auto* reader = new (std::nothrow) OutputReader{file->output, 0};
+  *context = reader != nullptr
+                 ? new_output_context(reader, false, read_from_output, nullptr, seek_reader)
+                 : nullptr;
   if (*context == nullptr) {
     delete reader;
     return AVERROR(ENOMEM);
