@@ -19,6 +19,7 @@ INTRO = os.environ["INTRO_BIN"]
 BUILD = os.environ["INTRO_BUILD_DIR"]
 DATA = os.environ["INTRO_DATA_DIR"]
 MODULE, HEADER = os.path.join(DATA, "module.xm"), os.path.join(DATA, "header.bmp")
+CAPTURE_MODULE = os.environ.get("INTRO_CAPTURE_MODULE", "")  # the capture's writer, if built
 SIZE = (640, 480)
 # 256 frames at 60 Hz take 4.27 s; the fade may not run faster than the refresh.
 SHORTEST_FADE = 4.0

@@ -14,7 +14,7 @@ import subprocess
 import tempfile
 import time
 
-from session import BUILD, INTRO, capture, capture_command, decode, fail, temporary_files
+from session import CAPTURE_MODULE, INTRO, capture, capture_command, decode, fail, temporary_files
 
 QUICK = ["--seconds", "0.2"]
 
@@ -127,8 +127,8 @@ def check_refused_before_work(work):
     lone = [os.path.join(alone, os.path.basename(INTRO))] + capture_command(old)[1:]
     refused_at_once("no module", lone + ["--force"], ["not installed"], work)
     # The module whose FFmpeg library is broken: an empty file found first by that name.
-    needed = subprocess.run(["ldd", os.path.join(BUILD, "intro-capture.so")], capture_output=True,
-                            text=True, check=True).stdout.split()
+    needed = subprocess.run(["ldd", CAPTURE_MODULE], capture_output=True, text=True,
+                            check=True).stdout.split()
     library = next(word for word in needed if word.startswith("libavcodec.so."))
     broken = tempfile.mkdtemp(dir=work)
     open(os.path.join(broken, library), "wb").close()
