@@ -3,13 +3,15 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+NOCAPTURE_BUILD ?= build-nocapture
 # Under ThreadSanitizer (with tests/tsan.supp for the libraries it cannot see into): the unit
 # tests, the window's and the capture's end-to-end runs. Not the runs that need tools this build
 # does not make (render_frames, music_probe, bmp_dump) or that run one thread only (audio, command
 # line, data files, install).
 TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|command_line|data_files|install)
 
-.PHONY: run test setup setup-run build build-intro build-asan build-tsan package uninstall bench fuzz clean
+.PHONY: run test setup setup-run build build-intro build-asan build-tsan build-nocapture package \
+	uninstall bench fuzz clean
 
 setup:
 	@scripts/setup.sh all
@@ -17,13 +19,19 @@ setup:
 setup-run:
 	@scripts/setup.sh run
 
-# Only the intro: no tests or benchmarks configured, no test packages installed.
+# Only the intro: no tests or benchmarks configured, no test packages installed. The intro loads
+# FFmpeg only for a capture, but building the capture's module needs FFmpeg's development files:
+# it is built where they are installed (make test installs them), else the intro comes without it.
+FFMPEG_MODULES = libavformat libavcodec libavutil libswscale libswresample
+CAPTURE_BUILDABLE = $(shell pkg-config --exists $(FFMPEG_MODULES) 2>/dev/null && echo ON || echo OFF)
 build-intro: setup-run
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF \
+	  -DINTRO_CAPTURE=$(CAPTURE_BUILDABLE) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target intro
 
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DINTRO_BENCH=ON >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DINTRO_BENCH=ON \
+	  -DINTRO_CAPTURE=ON >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: setup
@@ -35,15 +43,25 @@ build-tsan: setup
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target intro support_tests platform_tests gfx_tests \
 	  music_tests capture_tests intro_tests
 
+# Without the capture: nothing of FFmpeg is looked for, and the intro refuses --capture.
+build-nocapture: setup
+	cmake -S . -B $(NOCAPTURE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF >/dev/null
+	! grep -q '^FFMPEG_' $(NOCAPTURE_BUILD)/CMakeCache.txt
+	cmake --build $(NOCAPTURE_BUILD) -j $(JOBS) --target intro support_tests platform_tests \
+	  gfx_tests music_tests intro_tests
+
 # The intro finds its data beside itself, so it runs from anywhere. The command is named in
 # CMakeLists.txt (INTRO_COMMAND).
 run: build-intro
 	./$(BUILD)/cubescroll
 
-test: build build-asan build-tsan
+test: build build-asan build-tsan build-nocapture
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -E '$(TSAN_SKIP)'
+	cd $(NOCAPTURE_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^e2e_' && \
+	  ctest --output-on-failure -R '^e2e_test_command_line$$'
 	scripts/run_fuzz.sh
 
 # The Debian package cubescroll_VERSION_amd64.deb in the build tree.
@@ -59,4 +77,4 @@ bench: build
 	scripts/run_bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(NOCAPTURE_BUILD)

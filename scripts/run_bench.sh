@@ -4,6 +4,7 @@
 # then the running intro beside a bare SDL2 presenting program under Xvfb, then the capture to a
 # video file beside the ffmpeg program encoding the same frames.
 # Usage: scripts/run_bench.sh BUILD_DIR [seconds of each running measurement, default 20]
+# INTRO_BEFORE=PROGRAM puts another build's intro beside this one in the capture's cost.
 set -euo pipefail
 build=$(cd "${1:?usage: scripts/run_bench.sh BUILD_DIR [SECONDS]}" && pwd)
 seconds=${2:-20}
@@ -38,5 +39,8 @@ python3 "$root/bench/measure_running.py" "$build" --seconds "$seconds" --data "$
 echo "== the same with OpenGL forced on both (one run each)" >&2
 python3 "$root/bench/measure_running.py" "$build" --seconds "$seconds" --data "$root/data" \
   --renderers opengl --runs 1
+echo "== what the capture costs the live intro${INTRO_BEFORE:+ (beside $INTRO_BEFORE)}" >&2
+python3 "$root/bench/capture_cost.py" ${INTRO_BEFORE:+"$INTRO_BEFORE"} "$build/intro" \
+  --data "$root/data"
 echo "== capture beside the ffmpeg program (3 alternating rounds per container)" >&2
 python3 "$root/bench/capture_bench.py" "$build" --seconds 15 --runs 3

@@ -5,9 +5,11 @@
 set -euo pipefail
 run_packages=(
   build-essential cmake pkg-config libsdl2-dev libopenmpt-dev libkissfft-dev
-  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
 )
+# The capture's module needs FFmpeg's development files to build (the intro itself loads FFmpeg
+# only when capturing); `make run` builds it only when they happen to be installed.
 test_packages=(
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   clang libclang-rt-14-dev clang-format libgtest-dev libbenchmark-dev libpixman-1-dev
   xvfb xdotool x11-utils x11-xserver-utils openbox wmctrl python3 ffmpeg desktop-file-utils appstream man-db lintian
   manpages  # the package test installs the intro beside Debian's manual pages

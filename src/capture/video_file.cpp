@@ -10,7 +10,8 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cctype>
+#include <cstdio>
+#include <new>
 
 namespace {
 
@@ -85,7 +86,8 @@ struct VideoFile {
   int converted_capacity = 0;
   int64_t pictures_sent = 0;
   int64_t samples_sent = 0;
-  std::string path;
+  VideoOutput output{};
+  std::string path;  // the name, for messages
   std::string error;
 };
 
@@ -262,32 +264,126 @@ bool queue_sound(VideoFile* file, const float* stereo, int frames) {
   const int made = swr_convert(file->resampler, file->converted, file->converted_capacity,
                                stereo != nullptr ? &input : nullptr, frames);
   if (made < 0) return fail(file, "cannot convert the sound", made);
+  // Nothing made (a file finished without sound): the buffer may not even exist yet.
+  if (made == 0) return true;
   if (av_audio_fifo_write(file->sound_queue, reinterpret_cast<void**>(file->converted), made) <
       made)
     return fail(file, "out of memory", AVERROR(ENOMEM));
   return true;
 }
 
-}  // namespace
+// The muxer's bytes go to the caller's output through a context of our own; it gets no name to
+// open, and reopening for reading (the .mp4 index moved to the front) reads the same output.
+constexpr int kOutputBuffer = 1 << 16;
 
-VideoFormat video_format_for_name(const std::string& name, bool lossless) {
-  const size_t dot = name.find_last_of("./");
-  if (dot == std::string::npos || name[dot] != '.') return VIDEO_FORMAT_NONE;
-  std::string extension = name.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension == "mkv") return lossless ? VIDEO_FORMAT_MKV_LOSSLESS : VIDEO_FORMAT_MKV;
-  if (lossless) return VIDEO_FORMAT_NONE;
-  if (extension == "mp4") return VIDEO_FORMAT_MP4;
-  if (extension == "webm") return VIDEO_FORMAT_WEBM;
-  return VIDEO_FORMAT_NONE;
+// A size or position from the output, or its minus-errno as FFmpeg's error code.
+int64_t output_result(int64_t result) {
+  return result < 0 ? AVERROR(static_cast<int>(-result)) : result;
 }
 
-const char* supported_video_extensions() {
-  return ".mkv, .mp4, .webm";
+int write_to_output(void* opaque, uint8_t* bytes, int size) {
+  const VideoOutput& output = static_cast<VideoFile*>(opaque)->output;
+  const int error = output.write(output.context, bytes, static_cast<size_t>(size));
+  return error != 0 ? AVERROR(error) : size;
 }
 
-VideoFile* open_video_file(const std::string& path, const VideoSettings& settings,
-                           std::string& error) {
+int64_t seek_output(void* opaque, int64_t offset, int whence) {
+  const VideoOutput& output = static_cast<VideoFile*>(opaque)->output;
+  if (whence & AVSEEK_SIZE) return output_result(output.size(output.context));
+  return output_result(output.seek(output.context, offset, whence & ~AVSEEK_FORCE));
+}
+
+// A read-back of the output with a position of its own.
+struct OutputReader {
+  VideoOutput output;
+  int64_t position = 0;
+};
+
+int read_from_output(void* opaque, uint8_t* bytes, int size) {
+  auto* reader = static_cast<OutputReader*>(opaque);
+  const int64_t got = reader->output.read_at(reader->output.context, bytes,
+                                             static_cast<size_t>(size), reader->position);
+  if (got < 0) return static_cast<int>(output_result(got));
+  if (got == 0) return AVERROR_EOF;
+  reader->position += got;
+  return static_cast<int>(got);
+}
+
+int64_t seek_reader(void* opaque, int64_t offset, int whence) {
+  auto* reader = static_cast<OutputReader*>(opaque);
+  const int64_t size = output_result(reader->output.size(reader->output.context));
+  if (whence & AVSEEK_SIZE) return size;
+  switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_SET:
+      break;
+    case SEEK_CUR:
+      offset += reader->position;
+      break;
+    case SEEK_END:
+      if (size < 0) return size;
+      offset += size;
+      break;
+    default:
+      return AVERROR(EINVAL);
+  }
+  if (offset < 0) return AVERROR(EINVAL);
+  reader->position = offset;
+  return offset;
+}
+
+AVIOContext* new_output_context(void* opaque, bool write, int (*read)(void*, uint8_t*, int),
+                                int (*put)(void*, uint8_t*, int),
+                                int64_t (*seek)(void*, int64_t, int)) {
+  auto* buffer = static_cast<unsigned char*>(av_malloc(kOutputBuffer));
+  if (buffer == nullptr) return nullptr;
+  AVIOContext* context =
+      avio_alloc_context(buffer, kOutputBuffer, write ? 1 : 0, opaque, read, put, seek);
+  if (context == nullptr) av_free(buffer);
+  return context;
+}
+
+void free_output_context(AVIOContext** context) {
+  if (*context == nullptr) return;
+  av_freep(&(*context)->buffer);
+  avio_context_free(context);
+}
+
+// The muxer's way to open files: only the output it writes, for reading, and nothing by name.
+int open_for_muxer(AVFormatContext* muxer, AVIOContext** context, const char* url, int flags,
+                   AVDictionary**) {
+  auto* file = static_cast<VideoFile*>(muxer->opaque);
+  if (flags != AVIO_FLAG_READ || url == nullptr || muxer->url == nullptr ||
+      std::string(url) != muxer->url)
+    return AVERROR(EPERM);
+  auto* reader = new (std::nothrow) OutputReader{file->output, 0};
+  *context = reader != nullptr
+                 ? new_output_context(reader, false, read_from_output, nullptr, seek_reader)
+                 : nullptr;
+  if (*context == nullptr) {
+    delete reader;
+    return AVERROR(ENOMEM);
+  }
+  return 0;
+}
+
+int close_for_muxer(AVFormatContext*, AVIOContext* context) {
+  if (context == nullptr) return 0;
+  delete static_cast<OutputReader*>(context->opaque);
+  free_output_context(&context);
+  return 0;
+}
+
+// Everything buffered, out to the output; its error if any.
+bool flush_output(VideoFile* file) {
+  avio_flush(file->muxer->pb);
+  const int error = file->muxer->pb->error;
+  return error >= 0 || fail(file, "cannot write " + file->path, error);
+}
+
+void close_video_file(VideoFile* file);
+
+VideoFile* open_video_file(const VideoOutput& output, const std::string& name,
+                           const VideoSettings& settings, std::string& error) {
   const FormatRecipe* recipe = recipe_for(settings.format);
   if (recipe == nullptr || settings.width <= 0 || settings.height <= 0 ||
       settings.frame_rate <= 0 || settings.sample_rate <= 0) {
@@ -296,25 +392,30 @@ VideoFile* open_video_file(const std::string& path, const VideoSettings& setting
   }
   av_log_set_level(AV_LOG_QUIET);  // failures are reported in one line of our own
   auto* file = new VideoFile;
-  file->path = path;
+  file->output = output;
+  file->path = name;
   AVDictionary* options = nullptr;
-  int result = avformat_alloc_output_context2(&file->muxer, nullptr, recipe->muxer, path.c_str());
+  // The name only labels the container; the muxer never opens it (see open_for_muxer).
+  int result = avformat_alloc_output_context2(&file->muxer, nullptr, recipe->muxer, name.c_str());
   bool ok = result >= 0 || fail(file, "cannot set up the container", result);
   if (ok) {
     // No date or library version in the file: two captures of the same frames are identical.
-    file->muxer->flags |= AVFMT_FLAG_BITEXACT;
+    file->muxer->flags |= AVFMT_FLAG_BITEXACT | AVFMT_FLAG_CUSTOM_IO;
+    file->muxer->opaque = file;
+    file->muxer->io_open = open_for_muxer;
+    file->muxer->io_close2 = close_for_muxer;
     file->packet = av_packet_alloc();
     ok = file->packet != nullptr || fail(file, "out of memory", AVERROR(ENOMEM));
   }
   ok = ok && open_video(file, recipe->video, settings) && open_audio(file, recipe->audio, settings);
   if (ok) {
-    result = avio_open(&file->muxer->pb, path.c_str(), AVIO_FLAG_WRITE);
-    ok = result >= 0 || fail(file, "cannot create " + path, result);
+    file->muxer->pb = new_output_context(file, true, nullptr, write_to_output, seek_output);
+    ok = file->muxer->pb != nullptr || fail(file, "out of memory", AVERROR(ENOMEM));
   }
   if (ok) {
-    av_dict_parse_string(&options, recipe->muxer_options, "=", ":", 0);
-    result = avformat_write_header(file->muxer, &options);
-    ok = result >= 0 || fail(file, "cannot write " + path, result);
+    result = av_dict_parse_string(&options, recipe->muxer_options, "=", ":", 0);
+    if (result >= 0) result = avformat_write_header(file->muxer, &options);
+    ok = (result >= 0 || fail(file, "cannot write " + name, result)) && flush_output(file);
   }
   av_dict_free(&options);
   if (ok) return file;
@@ -367,8 +468,7 @@ bool finish_video_file(VideoFile* file) {
     const int result = av_write_trailer(file->muxer);
     ok = result >= 0 || fail(file, "cannot write " + file->path, result);
   }
-  const int closed = avio_closep(&file->muxer->pb);
-  return ok && (closed >= 0 || fail(file, "cannot write " + file->path, closed));
+  return ok && flush_output(file);
 }
 
 const char* video_file_error(const VideoFile* file) {
@@ -377,7 +477,7 @@ const char* video_file_error(const VideoFile* file) {
 
 void close_video_file(VideoFile* file) {
   if (file == nullptr) return;
-  if (file->muxer != nullptr && file->muxer->pb != nullptr) avio_closep(&file->muxer->pb);
+  if (file->muxer != nullptr) free_output_context(&file->muxer->pb);
   avcodec_free_context(&file->video);
   avcodec_free_context(&file->audio);
   sws_freeContext(file->scaler);
@@ -389,4 +489,17 @@ void close_video_file(VideoFile* file) {
   av_freep(&file->converted);
   avformat_free_context(file->muxer);
   delete file;
+}
+
+constexpr VideoFileFunctions kFunctions = {
+    VIDEO_FILE_INTERFACE,  open_video_file,     create_video_picture, free_video_picture,
+    convert_video_picture, write_video_picture, write_video_sound,    finish_video_file,
+    video_file_error,      close_video_file,
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const VideoFileFunctions*
+intro_video_file_functions() {
+  return &kFunctions;
 }

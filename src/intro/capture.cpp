@@ -1,56 +1,36 @@
 #include "intro/capture.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "capture/video_file.h"
+#include "capture/video_file_module.h"
+#include "intro/data_files.h"
 #include "intro/header_wobble.h"
 #include "intro/offline_intro.h"
 #include "intro/sequencer.h"
 #include "music/music.h"
+#include "platform/output_file.h"
+#include "platform/stop_signals.h"
+
+#ifndef INTRO_CAPTURE_PACKAGES
+#define INTRO_CAPTURE_PACKAGES "libavformat libavcodec libavutil libswscale libswresample"
+#endif
 
 namespace {
 
 constexpr int kQueuedFrames = 6;  // pictures between the drawing and the encoding thread
 
-std::atomic<int> stop_signal{0};
+const VideoFileFunctions* Video = nullptr;  // the writer, once loaded
 
-void note_signal(int number) {
-  stop_signal.store(number);
-}
-
-// SIGINT and SIGTERM end the capture cleanly instead of the process; a file size limit makes the
-// write fail with an error instead of killing the process.
+// The stop signals are caught for as long as the capture runs.
 struct SignalGuard {
-  struct sigaction old_int = {};
-  struct sigaction old_term = {};
-  struct sigaction old_xfsz = {};
-  SignalGuard() {
-    stop_signal.store(0);
-    struct sigaction action {};
-    action.sa_handler = note_signal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &old_int);
-    sigaction(SIGTERM, &action, &old_term);
-    action.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &action, &old_xfsz);
-  }
-  ~SignalGuard() {
-    sigaction(SIGINT, &old_int, nullptr);
-    sigaction(SIGTERM, &old_term, nullptr);
-    sigaction(SIGXFSZ, &old_xfsz, nullptr);
-  }
+  SignalGuard() { catch_stop_signals(); }
+  ~SignalGuard() { release_stop_signals(); }
 };
 
 struct Slot {
@@ -70,7 +50,7 @@ struct FrameQueue {
   bool encoding_failed = false;
 
   ~FrameQueue() {
-    for (Slot& slot : slots) free_video_picture(slot.picture);
+    for (Slot& slot : slots) Video->free_picture(slot.picture);
   }
 };
 
@@ -81,7 +61,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 struct Progress {
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point last_shown{};
-  bool terminal = isatty(STDERR_FILENO) == 1;
+  bool terminal = standard_error_is_terminal();
   int64_t total = 0;
   int rate = 60;
 
@@ -124,8 +104,8 @@ void encode_frames(FrameQueue& queue, VideoFile* video, Progress& progress) {
       if (queue.filled == 0) return;
       slot = &queue.slots[queue.first];
     }
-    const bool ok = write_video_picture(video, slot->picture) &&
-                    write_video_sound(video, slot->sound.data(), slot->sound_frames);
+    const bool ok = Video->write_picture(video, slot->picture) &&
+                    Video->write_sound(video, slot->sound.data(), slot->sound_frames);
     {
       std::lock_guard<std::mutex> guard(queue.lock);
       queue.first = (queue.first + 1) % kQueuedFrames;
@@ -143,14 +123,14 @@ void encode_frames(FrameQueue& queue, VideoFile* video, Progress& progress) {
 bool draw_frames(FrameQueue& queue, VideoFile* video, int64_t frames_before_fade, int rate,
                  std::string& error) {
   for (int64_t frame = 1;; ++frame) {
-    if (stop_signal.load() != 0) return true;
+    if (caught_stop_signal() != 0) return true;
     Slot* slot = nullptr;
     {
       std::unique_lock<std::mutex> guard(queue.lock);
       queue.changed.wait(guard,
                          [&] { return queue.filled < kQueuedFrames || queue.encoding_failed; });
       if (queue.encoding_failed) {
-        error = video_file_error(video);
+        error = Video->error(video);
         return false;
       }
       slot = &queue.slots[(queue.first + queue.filled) % kQueuedFrames];
@@ -159,8 +139,8 @@ bool draw_frames(FrameQueue& queue, VideoFile* video, int64_t frames_before_fade
     slot->sound_frames = draw_offline_frame(frame == frames_before_fade + 1, slot->sound.data());
     int pitch = 0;
     const uint32_t* page = offline_picture(&pitch);
-    if (slot->picture == nullptr) slot->picture = create_video_picture(video);
-    if (slot->picture == nullptr || !convert_video_picture(video, slot->picture, page, pitch)) {
+    if (slot->picture == nullptr) slot->picture = Video->create_picture(video);
+    if (slot->picture == nullptr || !Video->convert_picture(video, slot->picture, page, pitch)) {
       error = "out of memory";
       return false;
     }
@@ -173,16 +153,30 @@ bool draw_frames(FrameQueue& queue, VideoFile* video, int64_t frames_before_fade
   }
 }
 
-int fail_capture(const std::string& part, const std::string& why) {
-  std::remove(part.c_str());
+// The output reached through the writer's table; the context is the OutputFile.
+VideoOutput video_output(OutputFile& file) {
+  VideoOutput output{};
+  output.context = &file;
+  output.write = [](void* context, const uint8_t* bytes, size_t size) {
+    return write_output(*static_cast<OutputFile*>(context), bytes, size);
+  };
+  output.seek = [](void* context, int64_t offset, int whence) {
+    return seek_output(*static_cast<OutputFile*>(context), offset, whence);
+  };
+  output.size = [](void* context) { return output_size(*static_cast<OutputFile*>(context)); };
+  output.read_at = [](void* context, uint8_t* bytes, size_t size, int64_t offset) {
+    return read_output(*static_cast<OutputFile*>(context), bytes, size, offset);
+  };
+  return output;
+}
+
+int say_failed(const std::string& why) {
   std::fprintf(stderr, INTRO_COMMAND ": %s\n", why.c_str());
   return 1;
 }
 
-}  // namespace
-
-int run_capture(const CaptureOptions& options) {
-  VideoSettings settings;
+// Everything that can be known before drawing: 0 to go on, else the status to end with.
+int check_before_capture(const CaptureOptions& options, VideoSettings& settings) {
   settings.format = video_format_for_name(options.file, options.lossless);
   if (settings.format == VIDEO_FORMAT_NONE) {
     if (options.lossless)
@@ -194,53 +188,69 @@ int run_capture(const CaptureOptions& options) {
     return 2;
   }
   settings.frame_rate = options.rate;
+  const std::string problem = output_target_problem(options.file, options.force);
+  if (!problem.empty()) return say_failed(problem);
+  std::string error;
+  Video = load_video_file_functions(capture_module_paths(executable_path()), INTRO_CAPTURE_PACKAGES,
+                                    error);
+  return Video != nullptr ? 0 : say_failed(error);
+}
+
+}  // namespace
+
+int run_capture(const CaptureOptions& options) {
+  VideoSettings settings;
+  if (const int status = check_before_capture(options, settings); status != 0) return status;
   const SignalGuard signals;
+  OutputFile output;
+  std::string error;
+  if (!create_output_file(options.file, output, error)) return say_failed(error);
   if (!options.header_file.empty()) HeaderFileName = options.header_file;
   if (start_offline_intro(options.seed, options.rate, options.module_file) != 0) {
-    std::fprintf(stderr, INTRO_COMMAND ": cannot open the window-less screen\n");
-    return 1;
+    discard_output_file(output);
+    return say_failed("cannot open the window-less screen");
   }
   const double music = music_length_seconds();
   const double seconds =
       options.seconds >= 0 ? options.seconds : (music > 0 ? music : CAPTURE_SILENT_SECONDS);
   const auto frames_before_fade = static_cast<int64_t>(std::llround(seconds * options.rate));
 
-  const std::string part = options.file + ".part";
-  std::string error;
-  VideoFile* video = open_video_file(part, settings, error);
-  if (video == nullptr) return fail_capture(part, error);
+  VideoFile* video = Video->open(video_output(output), options.file, settings, error);
+  if (video == nullptr) {
+    discard_output_file(output);
+    return say_failed(error);
+  }
 
-  FrameQueue queue;
-  Progress progress;
-  progress.total = frames_before_fade + FADE_FRAMES;
-  progress.rate = options.rate;
-  std::thread encoder(encode_frames, std::ref(queue), video, std::ref(progress));
-  const bool drawn = draw_frames(queue, video, frames_before_fade, options.rate, error);
+  bool drawn = false;
   {
-    std::lock_guard<std::mutex> guard(queue.lock);
-    queue.drawing_done = true;
+    FrameQueue queue;
+    Progress progress;
+    progress.total = frames_before_fade + FADE_FRAMES;
+    progress.rate = options.rate;
+    std::thread encoder(encode_frames, std::ref(queue), video, std::ref(progress));
+    drawn = draw_frames(queue, video, frames_before_fade, options.rate, error);
+    {
+      std::lock_guard<std::mutex> guard(queue.lock);
+      queue.drawing_done = true;
+    }
+    queue.changed.notify_all();
+    encoder.join();
+    const bool encoded = drawn && !queue.encoding_failed;
+    if (encoded && caught_stop_signal() == 0 && Video->finish(video) && caught_stop_signal() == 0) {
+      Video->close(video);
+      if (!commit_output_file(output, options.force, error)) return say_failed(error);
+      progress.finish(options.file);
+      return 0;
+    }
+    progress.abandon();
   }
-  queue.changed.notify_all();
-  encoder.join();
-
-  const bool encoded = drawn && !queue.encoding_failed;
-  const bool finished = encoded && stop_signal.load() == 0 && finish_video_file(video);
-  const int signal_number = stop_signal.load();
-  if (finished && signal_number == 0) {
-    close_video_file(video);
-    if (std::rename(part.c_str(), options.file.c_str()) != 0)
-      return fail_capture(
-          part, "cannot rename " + part + " to " + options.file + ": " + std::strerror(errno));
-    progress.finish(options.file);
-    return 0;
-  }
-  progress.abandon();
-  if (drawn) error = video_file_error(video);
-  close_video_file(video);
-  if (signal_number != 0) {
-    std::remove(part.c_str());
-    std::fprintf(stderr, INTRO_COMMAND ": interrupted; %s not written\n", options.file.c_str());
+  if (drawn) error = Video->error(video);
+  Video->close(video);
+  discard_output_file(output);
+  if (const int signal_number = caught_stop_signal(); signal_number != 0) {
+    std::fprintf(stderr, INTRO_COMMAND ": stopped by signal %d; %s not written\n", signal_number,
+                 options.file.c_str());
     return 128 + signal_number;
   }
-  return fail_capture(part, error);
+  return say_failed(error);
 }

@@ -9,6 +9,9 @@
 #ifndef INTRO_VERSION
 #define INTRO_VERSION "unknown"
 #endif
+#ifndef INTRO_HAS_CAPTURE
+#define INTRO_HAS_CAPTURE 1
+#endif
 
 namespace {
 
@@ -50,7 +53,14 @@ constexpr OptionRow kOptions[] = {
     {"capture", OPT_CAPTURE, "FILE", "write a video file (.mkv, .mp4, .webm), no window"},
     {"seconds", OPT_SECONDS, "S", "capture S seconds before the fade (default: the music)"},
     {"lossless", OPT_LOSSLESS, nullptr, "capture in FFV1 and FLAC, .mkv only"},
+    {"force", 'y', nullptr, "let the capture replace an existing FILE"},
 };
+
+// The options that only mean something to a capture: a build without one neither lists nor
+// takes them.
+bool capture_option(int key) {
+  return key == OPT_CAPTURE || key == OPT_SECONDS || key == OPT_LOSSLESS || key == 'y';
+}
 
 std::string usage_text() {
   std::string text =
@@ -59,6 +69,7 @@ std::string usage_text() {
       "Plays a music module and draws the intro's effects until Alt+F4 or the close button.\n"
       "\n";
   for (const OptionRow& row : kOptions) {
+    if (!INTRO_HAS_CAPTURE && capture_option(row.key)) continue;
     std::string left = "      --";
     if (row.key < 256) left = std::string("  -") + static_cast<char>(row.key) + ", --";
     left += row.name;
@@ -70,12 +81,15 @@ std::string usage_text() {
       "\n"
       "Without FILE the files module.xm and header.bmp are looked for in the working directory,\n"
       "then in the installed data directory. Exit status: 0 after the fade, 1 when a named file\n"
-      "or the window cannot be opened, 2 for a bad command line.\n"
-      "\n"
-      "A capture draws every frame at --rate (default 60) with the seed --seed (default 1):\n"
-      "one pass of the music (60 s without) or --seconds, then the 256-frame fade. It writes\n"
-      "FILE.part, renamed to FILE when complete; status 1 on failure, 130 after Ctrl+C, with\n"
-      "no FILE.part left behind and an existing FILE untouched.\n";
+      "or the window cannot be opened, 2 for a bad command line.\n";
+  if (INTRO_HAS_CAPTURE)
+    text +=
+        "\n"
+        "A capture draws every frame at --rate (default 60) with the seed --seed (default 1):\n"
+        "one pass of the music (60 s without) or --seconds, then the 256-frame fade. It writes\n"
+        "a new file beside FILE, renamed to FILE when complete; an existing FILE is replaced\n"
+        "only with --force. Status 1 on failure, 128+N after signal N (130 Ctrl+C, 143 SIGTERM,\n"
+        "129 a closed terminal), with nothing left behind and an existing FILE untouched.\n";
   return text;
 }
 
@@ -122,6 +136,10 @@ const char* option_name(int key) {
 bool apply_option(int key, const char* value, IntroOptions& options, std::string& message) {
   long long number = 0;
   const char* name = option_name(key);
+  if (!INTRO_HAS_CAPTURE && capture_option(key)) {
+    message = INTRO_COMMAND ": --" + std::string(name) + ": this build has no capture";
+    return false;
+  }
   if (value != nullptr && *value == '\0') {
     message = bad_line("--" + std::string(name) + ": the file name is empty");
     return false;
@@ -175,6 +193,9 @@ bool apply_option(int key, const char* value, IntroOptions& options, std::string
       return true;
     case OPT_LOSSLESS:
       options.lossless = true;
+      return true;
+    case 'y':
+      options.force = true;
       return true;
     default:
       return true;
@@ -243,8 +264,9 @@ CommandLineStatus parse_command_line(int argc, char** argv, IntroOptions& option
     }
     options.module_file = argv[i];
   }
-  if (options.capture_file.empty() && (options.lossless || options.capture_seconds >= 0)) {
-    message = bad_line("--seconds and --lossless go with --capture FILE");
+  if (options.capture_file.empty() &&
+      (options.lossless || options.capture_seconds >= 0 || options.force)) {
+    message = bad_line("--seconds, --lossless and --force go with --capture FILE");
     return COMMAND_LINE_BAD;
   }
   return COMMAND_LINE_RUN;

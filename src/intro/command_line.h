@@ -18,6 +18,7 @@ struct IntroOptions {
   std::string capture_file;  // non-empty: write a video file instead of opening a window
   double capture_seconds = -1.0;  // before the capture's fade; below 0: one pass of the music
   bool lossless = false;          // a lossless capture
+  bool force = false;             // the capture may replace an existing file
 };
 
 enum CommandLineStatus {

@@ -16,6 +16,13 @@
 #define INTRO_DATA_FROM_BIN "../share/intro"
 #endif
 
+#ifndef INTRO_CAPTURE_FROM_BIN
+#define INTRO_CAPTURE_FROM_BIN "../lib/intro"
+#endif
+#ifndef INTRO_CAPTURE_MODULE
+#define INTRO_CAPTURE_MODULE "intro-capture.so"
+#endif
+
 namespace {
 
 std::string parent_directory(const std::string& path) {
@@ -45,17 +52,37 @@ std::string executable_path() {
   return std::string(path, static_cast<size_t>(length));
 }
 
+namespace {
+
+bool in_build_tree(const std::string& bin) {
+#ifdef INTRO_BUILD_DIR
+  const std::string build = real_path(INTRO_BUILD_DIR);
+  return !build.empty() && real_path(bin.c_str()) == build;
+#else
+  (void)bin;
+  return false;
+#endif
+}
+
+}  // namespace
+
 std::vector<std::string> data_directories(const std::string& executable) {
   std::vector<std::string> directories{""};
   if (executable.empty()) return directories;
   const std::string bin = parent_directory(executable);
   directories.push_back(bin + "/" INTRO_DATA_FROM_BIN);
-#if defined(INTRO_BUILD_DIR) && defined(INTRO_SOURCE_DATA_DIR)
-  const std::string build = real_path(INTRO_BUILD_DIR);
-  if (!build.empty() && real_path(bin.c_str()) == build)
-    directories.push_back(INTRO_SOURCE_DATA_DIR);
+#ifdef INTRO_SOURCE_DATA_DIR
+  if (in_build_tree(bin)) directories.push_back(INTRO_SOURCE_DATA_DIR);
 #endif
   return directories;
+}
+
+std::vector<std::string> capture_module_paths(const std::string& executable) {
+  if (executable.empty()) return {};
+  const std::string bin = parent_directory(executable);
+  std::vector<std::string> paths{bin + "/" INTRO_CAPTURE_FROM_BIN "/" INTRO_CAPTURE_MODULE};
+  if (in_build_tree(bin)) paths.push_back(bin + "/" INTRO_CAPTURE_MODULE);
+  return paths;
 }
 
 std::string find_data_file(const std::string& name, const std::vector<std::string>& directories) {

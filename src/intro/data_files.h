@@ -11,6 +11,10 @@ std::string executable_path();
 // The directories to look in, in order, for the given executable; "" is the working directory.
 std::vector<std::string> data_directories(const std::string& executable);
 
+// Where the capture's module may be, in order, for the given executable: the installed library
+// directory relative to it, then, for the executable of a build tree, beside it.
+std::vector<std::string> capture_module_paths(const std::string& executable);
+
 // The path of name in the first directory that holds something under that name (whatever it is:
 // a broken file there still hides the ones further on). The bare name when none does.
 std::string find_data_file(const std::string& name, const std::vector<std::string>& directories);

@@ -60,6 +60,7 @@ CaptureOptions capture_options(const IntroOptions& options) {
   capture.file = options.capture_file;
   capture.seconds = options.capture_seconds;
   capture.lossless = options.lossless;
+  capture.force = options.force;
   if (options.rate > 0) capture.rate = options.rate;
   if (options.seed_given) capture.seed = options.seed;
   capture.module_file = MusicFileName;

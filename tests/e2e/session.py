@@ -5,6 +5,7 @@ import array
 import contextlib
 import json
 import os
+import re
 import shutil
 import signal
 import struct
@@ -20,6 +21,7 @@ COMMAND = os.path.basename(INTRO)
 BUILD = os.environ["INTRO_BUILD_DIR"]
 DATA = os.environ["INTRO_DATA_DIR"]
 MODULE, HEADER = os.path.join(DATA, "module.xm"), os.path.join(DATA, "header.bmp")
+CAPTURE_MODULE = os.environ.get("INTRO_CAPTURE_MODULE", "")  # the capture's writer, if built
 SIZE = (640, 480)
 # 256 frames at 60 Hz take 4.27 s; the fade may not run faster than the refresh.
 SHORTEST_FADE = 4.0
@@ -307,16 +309,31 @@ def shows_header(screen, top=40):
     return bool(rows)
 
 
+def temporary_files(path):
+    """The capture's temporary files for path (path.XXXXXX.part beside it)."""
+    folder, name = os.path.split(path)
+    try:
+        names = os.listdir(folder or ".")
+    except OSError:
+        return []
+    pattern = re.compile(re.escape(name) + r"\.[A-Za-z0-9]{6}\.part")
+    return [n for n in names if pattern.fullmatch(n)]
+
+
+def capture_command(path, *options):
+    return [INTRO, "--capture", path, "--module", MODULE, "--header", HEADER, *options]
+
+
 def capture(path, *options, status=0, **popen):
     """`intro --capture path` on the shipped data; its stderr, after checking the status and,
-    failed or not, that no path.part is left behind."""
-    result = subprocess.run([INTRO, "--capture", path, "--module", MODULE, "--header", HEADER,
-                             *options], capture_output=True, text=True, timeout=600, **popen)
+    failed or not, that no temporary file is left behind."""
+    result = subprocess.run(capture_command(path, *options), capture_output=True, text=True,
+                            timeout=600, **popen)
     if result.returncode != status:
         fail("capture to %s: status %d, expected %d: %s" % (path, result.returncode, status,
                                                              result.stderr))
-    if os.path.exists(path + ".part"):
-        fail(path + ".part was left behind")
+    if temporary_files(path):
+        fail("%s left behind" % temporary_files(path))
     return result.stderr
 
 

@@ -1,6 +1,7 @@
 """Every way a capture can fail ends with one line on standard error and the stated status, no
-FILE.part left behind and an existing FILE untouched: an extension without a format, a
-directory that does not exist or cannot be written, the file size limit, and Ctrl+C."""
+temporary file left behind and an existing FILE untouched: an extension without a format, a
+directory that does not exist or cannot be written, the file size limit, and each signal that
+stops it (Ctrl+C, kill, the terminal closing, Ctrl+\\, a reader of standard error gone)."""
 import os
 import resource
 import signal
@@ -8,7 +9,7 @@ import subprocess
 import tempfile
 import time
 
-from session import HEADER, INTRO, MODULE, capture, fail
+from session import capture, capture_command, fail, temporary_files
 
 OLD = b"an older capture"
 
@@ -51,23 +52,32 @@ def main():
         with open(target, "wb") as f:
             f.write(OLD)
         limit = 1 << 20  # far below a capture of the fade alone
-        fails(target, 1, "--seconds", "0", "--lossless",
+        fails(target, 1, "--seconds", "0", "--lossless", "--force",
               preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
         expect_only_old(work, ["out.mkv"])
-
-        process = subprocess.Popen([INTRO, "--capture", target, "--module", MODULE, "--header",
-                                    HEADER], stderr=subprocess.PIPE, text=True)
-        deadline = time.monotonic() + 120
-        while not (os.path.exists(target + ".part") and os.path.getsize(target + ".part") > 100000):
-            if process.poll() is not None or time.monotonic() > deadline:
-                fail("the capture did not get going: %s" % process.stderr.read())
-            time.sleep(0.05)
-        process.send_signal(signal.SIGINT)
-        _, errors = process.communicate(timeout=60)
-        if process.returncode != 130 or len(errors.splitlines()) != 1:
-            fail("after Ctrl+C: status %d, %r" % (process.returncode, errors))
-        expect_only_old(work, ["out.mkv"])
+        for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT,
+                       signal.SIGPIPE):
+            stop_midway(work, target, number)
     print("ok")
+
+
+def stop_midway(work, target, number):
+    """The signal once the capture has written a good part of its file: status 128 + number,
+    one line, nothing left but the older FILE."""
+    process = subprocess.Popen(capture_command(target, "--force"), stderr=subprocess.PIPE,
+                               text=True)
+    deadline = time.monotonic() + 120
+    while not any(os.path.getsize(os.path.join(work, n)) > 100000
+                  for n in temporary_files(target)):
+        if process.poll() is not None or time.monotonic() > deadline:
+            fail("the capture did not get going: %s" % process.stderr.read())
+        time.sleep(0.05)
+    process.send_signal(number)
+    _, errors = process.communicate(timeout=60)
+    if process.returncode != 128 + number or len(errors.splitlines()) != 1:
+        fail("after %s: status %d, %r" % (signal.Signals(number).name, process.returncode,
+                                          errors))
+    expect_only_old(work, ["out.mkv"])
 
 
 main()

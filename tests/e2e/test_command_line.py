@@ -2,7 +2,8 @@
 option or value, one line on standard error naming it with a hint to --help and status 2; a named
 file that cannot be loaded (missing, a directory, a FIFO, empty, not a module or picture), one
 line `COMMAND: FILE: why` and status 1. Every message starts with the command's own name, as GNU
-tools' do. None of these opens a window or waits on the file."""
+tools' do. None of these opens a window or waits on the file. A build without the capture
+neither lists nor takes its options: --capture gets one line saying so and status 2."""
 import os
 import shutil
 import subprocess
@@ -34,6 +35,14 @@ def main():
            lambda out: out.startswith("Usage: %s [OPTION]" % COMMAND) and "--rate HZ" in out,
            nothing)
     expect(["-V"], 0, lambda out: out.startswith(COMMAND + " ") and out.count("\n") == 1, nothing)
+    if os.environ.get("INTRO_HAS_CAPTURE", "1") == "1":
+        expect(["--help"], 0, lambda out: "--capture FILE" in out and "-y, --force" in out,
+               nothing)
+    else:
+        expect(["--help"], 0, lambda out: "--capture" not in out and "--force" not in out,
+               nothing)
+        for words in (["--capture", "out.mkv"], ["-y"], ["--seconds", "1"]):
+            expect(words, 2, nothing, one_line("this build has no capture"))
     for bad, named in ((["--bogus"], "--bogus"), (["--scale", "0"], "--scale"),
                        (["--volume=101"], "--volume"), (["--rate"], "--rate"),
                        (["a.xm", "b.xm"], "b.xm")):

@@ -1,11 +1,13 @@
 """The installed intro: `cmake --install` into a temporary prefix installs exactly the program,
-its data, desktop entry, icons at each size, AppStream data, manual page and documents, all named
-after the command; the tree still works after it is moved; the desktop entry, AppStream data and
-manual page validate. `make uninstall` then removes every installed file and each folder the
-install created, and nothing that was there before. The Debian package made by cpack has its
-dependencies computed from the program and recommends the libdecor plugin, lintian finds no error
-in it, and its contents, unpacked with dpkg-deb, run from an unrelated directory with their data.
-(test_install_package installs the package on the system itself.)"""
+its capture module, data, desktop entry, icons at each size, AppStream data, manual page and
+documents, all named after the command; the tree still works after it is moved (and captures,
+finding its module); the desktop entry, AppStream data and manual page validate. `make uninstall`
+then removes every installed file and each folder the install created, and nothing that was there
+before. The Debian package made by cpack has its dependencies computed from the program, FFmpeg's
+libraries (which only the capture loads) only recommended, and the libdecor plugin recommended;
+lintian finds no error in it, and its contents, unpacked with dpkg-deb, run and capture from an
+unrelated directory with their data. (test_install_package installs the package on the system
+itself.)"""
 import contextlib
 import os
 import shutil
@@ -13,7 +15,8 @@ import struct
 import subprocess
 import tempfile
 
-from session import BUILD, COMMAND, FAST, checked, fail, make_package, peak, run, shows_header, xvfb
+from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, capture_command, checked, fail,
+                     make_package, peak, run, shows_header, xvfb)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
@@ -29,6 +32,29 @@ EXPECTED = {path % {"c": COMMAND} for path in (
 BEFORE = {"bin/", "share/", "share/man/", "share/applications/", "share/applications/other.desktop"}
 # What the install writes in the build tree about itself, which the test's own install replaces.
 RECORDS = ("install_manifest.txt", "install_prefix.txt", "install_created_dirs.txt")
+
+
+def library_dir():
+    """Where the build installs libraries, as configured (lib, or lib/<triplet> for /usr)."""
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("CMAKE_INSTALL_LIBDIR:"):
+                return line.split("=", 1)[1].strip()
+    fail("no CMAKE_INSTALL_LIBDIR in the build's cache")
+
+
+def expected_files():
+    if not CAPTURE_MODULE:
+        return EXPECTED
+    return EXPECTED | {"%s/%s/%s" % (library_dir(), COMMAND, os.path.basename(CAPTURE_MODULE))}
+
+
+def check_capture(program, cwd):
+    """A short capture with the installed program, which must find its module."""
+    result = subprocess.run([program] + capture_command("out.mkv", "--seconds", "0")[1:],
+                            cwd=cwd, capture_output=True, text=True, timeout=300)
+    if result.returncode != 0 or not os.path.getsize(os.path.join(cwd, "out.mkv")):
+        fail("%s --capture: status %d: %s" % (program, result.returncode, result.stderr))
 
 
 def tree(top):
@@ -78,9 +104,10 @@ def install_and_uninstall(prefix, moved):
             open(os.path.join(prefix, path), "w").close()
     checked("cmake", "--install", BUILD, "--prefix", prefix)
     installed = {p for p in tree(prefix) if not p.endswith("/")} - BEFORE
-    if installed != EXPECTED:
+    expected = expected_files()
+    if installed != expected:
         fail("installed files differ: extra %s, missing %s" %
-             (sorted(installed - EXPECTED), sorted(EXPECTED - installed)))
+             (sorted(installed - expected), sorted(expected - installed)))
     for path, size in ICONS.items():
         if png_size(os.path.join(prefix, path)) != (size, size):
             fail("%s is %dx%d" % ((path,) + png_size(os.path.join(prefix, path))))
@@ -110,11 +137,15 @@ def check_installed_files(moved):
 def check_package(packages, unpacked):
     deb = make_package(packages)
     depends = checked("dpkg-deb", "-f", deb, "Depends").stdout
-    if "libsdl2" not in depends or "libopenmpt" not in depends:
-        fail("the package's dependencies lack the libraries: " + depends)
+    if "libsdl2" not in depends or "libopenmpt" not in depends or "libav" in depends or \
+            "libsw" in depends:
+        fail("the package's dependencies are not the program's libraries: " + depends)
     recommends = checked("dpkg-deb", "-f", deb, "Recommends").stdout
     if "libdecor-0-plugin-1-cairo" not in recommends:
         fail("the package does not recommend the libdecor plugin: " + recommends)
+    if CAPTURE_MODULE and not all(name in recommends for name in (
+            "libavcodec", "libavformat", "libavutil", "libswscale", "libswresample")):
+        fail("the package does not recommend FFmpeg's libraries: " + recommends)
     lintian = subprocess.run(["lintian", deb], capture_output=True, text=True, timeout=300)
     errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
     if errors:
@@ -140,6 +171,8 @@ def main():
             if result.status != 0 or not shown or peak(result.sound) <= 0.01:
                 fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
                      (program, result.status, shown, peak(result.sound), result.err))
+            if CAPTURE_MODULE:
+                check_capture(program, elsewhere)
     shutil.rmtree(tmp)
     print("ok")
 

@@ -26,12 +26,14 @@ Parsed parse(std::initializer_list<const char*> words) {
   return parsed;
 }
 
+#if INTRO_HAS_CAPTURE
 // Where the program's own tests see an option take effect (--header, --scale, --rate, --volume,
-// --once, --capture, --seconds, --lossless, the module), its value is checked there.
+// --once, --capture, --seconds, --lossless, --force, the module), its value is checked there.
 TEST(CommandLine, EveryOptionIsTakenAndTheUnseenOnesReachTheRecord) {
-  const Parsed p = parse({"--header", "h.bmp", "-f", "--scale", "2", "--display=1", "--rate", "60",
-                          "--volume", "0", "--seed", "4294967295", "--once", "--capture",
-                          "out.webm", "--seconds", "2.5", "--lossless", "song.xm"});
+  const Parsed p =
+      parse({"--header", "h.bmp",     "-f",  "--scale",    "2",          "--display=1", "--rate",
+             "60",       "--volume",  "0",   "--seed",     "4294967295", "--once",      "--capture",
+             "out.webm", "--seconds", "2.5", "--lossless", "-y",         "song.xm"});
   ASSERT_EQ(p.status, COMMAND_LINE_RUN) << p.message;
   EXPECT_TRUE(p.options.fullscreen);
   EXPECT_EQ(p.options.display, 1);
@@ -45,6 +47,8 @@ TEST(CommandLine, EveryOptionIsTakenAndTheUnseenOnesReachTheRecord) {
   EXPECT_EQ(parse({"--capture", "a.mkv", "--seconds", "0"}).options.capture_seconds, 0.0);
 }
 
+#endif
+
 // Help, version, a missing value, the range of --volume and a second module are checked on the
 // program itself.
 TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
@@ -52,18 +56,21 @@ TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
     std::initializer_list<const char*> words;
     const char* named;
   } cases[] = {
-      {{"-x"}, "'-x'"},
-      {{"--help=1"}, "'--help'"},
-      {{"--scale", "9"}, "--scale"},
-      {{"--rate", "60.5"}, "--rate"},
-      {{"--volume", "-1"}, "--volume"},
-      {{"--seed", "4294967296"}, "--seed"},
-      {{"--module", ""}, "--module"},
-      {{"--capture", "a.mkv", "--seconds", "-1"}, "--seconds"},
-      {{"--capture", "a.mkv", "--seconds", "1s"}, "--seconds"},
-      {{"--capture", "a.mkv", "--seconds", "nan"}, "--seconds"},
-      {{"--seconds", "3"}, "--capture"},
-      {{"--lossless"}, "--capture"},
+    {{"-x"}, "'-x'"},
+    {{"--help=1"}, "'--help'"},
+    {{"--scale", "9"}, "--scale"},
+    {{"--rate", "60.5"}, "--rate"},
+    {{"--volume", "-1"}, "--volume"},
+    {{"--seed", "4294967296"}, "--seed"},
+    {{"--module", ""}, "--module"},
+#if INTRO_HAS_CAPTURE
+    {{"--capture", "a.mkv", "--seconds", "-1"}, "--seconds"},
+    {{"--capture", "a.mkv", "--seconds", "1s"}, "--seconds"},
+    {{"--capture", "a.mkv", "--seconds", "nan"}, "--seconds"},
+    {{"--seconds", "3"}, "--capture"},
+    {{"--lossless"}, "--capture"},
+    {{"--force"}, "--capture"},
+#endif
   };
   for (const auto& c : cases) {
     const Parsed p = parse(c.words);
@@ -73,5 +80,24 @@ TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
     EXPECT_EQ(p.message.find('\n'), std::string::npos) << p.message;
   }
 }
+
+#if !INTRO_HAS_CAPTURE
+// A build without the capture takes none of its options, whatever their values, and does not
+// list them.
+TEST(CommandLine, WithoutTheCaptureItsOptionsAreRefused) {
+  for (auto words : {std::initializer_list<const char*>{"--capture", "a.mkv"},
+                     {"--seconds", "x"},
+                     {"--lossless"},
+                     {"-y"},
+                     {"--force", "--capture", "a.mkv"}}) {
+    const Parsed p = parse(words);
+    EXPECT_EQ(p.status, COMMAND_LINE_BAD);
+    EXPECT_NE(p.message.find("this build has no capture"), std::string::npos) << p.message;
+  }
+  const std::string help = parse({"--help"}).message;
+  for (const char* option : {"--capture", "--seconds", "--lossless", "--force"})
+    EXPECT_EQ(help.find(option), std::string::npos) << option;
+}
+#endif
 
 }  // namespace
