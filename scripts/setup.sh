@@ -4,7 +4,7 @@
 # need.
 set -euo pipefail
 run_packages=(
-  build-essential cmake pkg-config libsdl2-dev libopenmpt-dev libkissfft-dev
+  build-essential cmake pkg-config libsdl2-dev libxss1 libopenmpt-dev libkissfft-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
 )
 test_packages=(

@@ -98,6 +98,14 @@ def wait_exit(process, timeout=60.0):
     return process.returncode, out, err
 
 
+def check_one_line_and_status_1(intro, what, line=None):
+    """The intro ended with status 1 and one line on stderr (exactly `line` when given)."""
+    status, out, err = wait_exit(intro)
+    if status != 1 or out or len(err.strip().splitlines()) != 1 or not err.endswith("\n") or \
+            (line and err != line + "\n"):
+        fail("%s: status %d, stdout %r, stderr %r" % (what, status, out, err))
+
+
 def wait_faded_exit(process, since, what):
     """Seconds from `since` until the intro ended with status 0; fails if it ended otherwise or
     too soon for the 256-frame fade to have run."""
