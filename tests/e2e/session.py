@@ -227,14 +227,14 @@ def peak(values):
 
 
 def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
-        audio="disk"):
+        audio="disk", **env):
     """Runs the intro, takes a screenshot after `seconds`, then (unless close is None) asks it to
     close with close(display, window, process) and waits for its end. Returns its status, out,
     err, the screen, the sound SDL's disk driver wrote (with audio="disk"; None lets SDL choose)
-    and the seconds from the window to the end."""
+    and the seconds from the window to the end. `env` adds to the intro's environment."""
     scratch = tempfile.mkdtemp(prefix="intro_run_")
     sound = os.path.join(scratch, "sound.raw")
-    env = {"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}
+    env = dict({"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}, **env)
     process = start(display, args, cwd, program, **env)
     try:
         window = find_window(display, process)
@@ -252,6 +252,16 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
     finally:
         stop(process)
         shutil.rmtree(scratch)
+
+
+def one_order_module(path):
+    """Writes the shipped module cut to its first order (7.68 s) to path; returns path."""
+    with open(MODULE, "rb") as f:
+        module = bytearray(f.read())
+    module[64:66] = (1).to_bytes(2, "little")  # song length: one order
+    with open(path, "wb") as f:
+        f.write(module)
+    return path
 
 
 def read_header():
