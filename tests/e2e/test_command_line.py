@@ -1,5 +1,7 @@
-"""The command line without a window: help and version on standard output with status 0; a bad
-option or value, one line on standard error naming it with a hint to --help and status 2; a named
+"""The command line without a window: help and version on standard output with status 0, every
+help line within 80 columns, and status 1 when that output cannot be written; a bad option or
+value (out of range, not plain decimal, empty, an ambiguous abbreviation), one line on standard
+error naming it with a hint to --help and status 2; a named
 file that cannot be loaded (missing, a directory, a FIFO, empty, not a module or picture), one
 line `intro: FILE: why` and status 1. None of these opens a window or waits on the file."""
 import os
@@ -29,12 +31,23 @@ def one_line(*parts):
 
 def main():
     nothing = "".__eq__
-    expect(["--help"], 0, lambda out: out.startswith("Usage: intro") and "--rate HZ" in out,
-           nothing)
+    expect(["--help"], 0, lambda out: out.startswith("Usage: intro") and "--rate HZ" in out and
+           max(map(len, out.splitlines())) <= 80, nothing)
     expect(["-V"], 0, lambda out: out.startswith("intro ") and out.count("\n") == 1, nothing)
+    for args in (["--help"], ["--version"]):
+        with open("/dev/full", "w") as full:
+            result = subprocess.run([INTRO, *args], stdout=full, stderr=subprocess.PIPE,
+                                    text=True, timeout=30, env=environment(None))
+        if result.returncode != 1 or not one_line("intro: write error")(result.stderr):
+            fail("intro %s > /dev/full: status %d, stderr %r" % (args[0], result.returncode,
+                                                                  result.stderr))
     for bad, named in ((["--bogus"], "--bogus"), (["--scale", "0"], "--scale"),
                        (["--volume=101"], "--volume"), (["--rate"], "--rate"),
-                       (["a.xm", "b.xm"], "b.xm")):
+                       (["a.xm", "b.xm"], "b.xm"), (["--scale", "+2"], "--scale"),
+                       (["--capture", "a.mkv", "--seconds", "0x10"], "--seconds"),
+                       (["--seconds", ""], "--seconds: the value is empty"),
+                       (["--rate="], "--rate: the value is empty"),
+                       (["--s", "2"], "'--s' is ambiguous: --scale, --seed, --seconds")):
         expect(bad, 2, nothing, one_line(named, "--help"))
 
     tmp = tempfile.mkdtemp(prefix="intro_cli_")
