@@ -165,16 +165,22 @@ def hold_alt_f4(display, window, process=None):
     keys(display, "keyup", "F4", "alt")
 
 
-def window_pixels(display, window, width, height):
-    """The window's client area as rows of 0xRRGGBB values, without the mouse pointer."""
+def window_bytes(display, window, width, height):
+    """The window's client area as rgb24 bytes, row by row, without the mouse pointer."""
     grab = subprocess.run(["ffmpeg", "-v", "error", "-f", "x11grab", "-draw_mouse", "0",
                            "-window_id", str(window), "-video_size", "%dx%d" % (width, height),
                            "-i", display, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24",
                            "-"], capture_output=True, timeout=60)
     if grab.returncode != 0 or len(grab.stdout) != width * height * 3:
         fail("cannot read the window's picture: " + grab.stderr.decode(errors="replace"))
+    return grab.stdout
+
+
+def window_pixels(display, window, width, height):
+    """The window's client area as rows of 0xRRGGBB values, without the mouse pointer."""
+    data = window_bytes(display, window, width, height)
     row = width * 3
-    return [[int.from_bytes(grab.stdout[i:i + 3], "big") for i in range(y * row, y * row + row, 3)]
+    return [[int.from_bytes(data[i:i + 3], "big") for i in range(y * row, y * row + row, 3)]
             for y in range(height)]
 
 
@@ -222,6 +228,35 @@ def read_samples(path, skip=0):
     return samples
 
 
+def module_left(seconds):
+    """The shipped module's left channel as music_probe renders it, before any volume."""
+    scratch = tempfile.mkdtemp(prefix="intro_reference_")
+    wav = os.path.join(scratch, "reference.wav")
+    try:
+        result = tool("music_probe", MODULE, "--seconds", "%.3f" % seconds, "--fps", "1", "--wav",
+                      wav)
+        if result.returncode != 0:
+            fail("music_probe failed: " + result.stderr)
+        return read_samples(wav, skip=44)[0::2]
+    finally:
+        shutil.rmtree(scratch)
+
+
+def gain_curve(heard, reference):
+    """(frame, gain) where the reference is loud enough to read the gain from the ratio. The
+    heard sound may start with device silence written before playback began: the offset is
+    where both first sound."""
+    first_heard = next((i for i, v in enumerate(heard) if v != 0.0), None)
+    if first_heard is None:
+        fail("the intro wrote only silence")
+    offset = first_heard - next(i for i, v in enumerate(reference) if v != 0.0)
+    if offset < 0:
+        fail("the heard sound starts before the module does")
+    return [(i, heard[i] / reference[i - offset])
+            for i in range(first_heard, min(len(heard), len(reference) + offset))
+            if abs(reference[i - offset]) > 0.02]
+
+
 def peak(values):
     return max(map(abs, values), default=0.0)
 
@@ -252,6 +287,19 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
     finally:
         stop(process)
         shutil.rmtree(scratch)
+
+
+def intro_copy(module=None):
+    """A directory holding a copy of the intro and header.bmp, and module.xm with the bytes
+    `module` if given: outside the build tree the intro would not find the source tree's module,
+    so without one it runs silent. The copy is `intro` in it."""
+    directory = tempfile.mkdtemp(prefix="intro_copy_")
+    shutil.copy(HEADER, directory)
+    shutil.copy(INTRO, directory)
+    if module is not None:
+        with open(os.path.join(directory, "module.xm"), "wb") as f:
+            f.write(module)
+    return directory
 
 
 def one_order_module(path):

@@ -12,8 +12,8 @@ import os
 import shutil
 import tempfile
 
-from session import (FAST, HEADER, INTRO, MODULE, fail, hold_alt_f4, one_order_module, peak,
-                     read_samples, run, shows_header, sigterm, tool, xvfb)
+from session import (FAST, MODULE, fail, gain_curve, hold_alt_f4, intro_copy, module_left,
+                     one_order_module, peak, run, shows_header, sigterm, xvfb)
 
 RATE = 44100
 SHORT_SECONDS = 7.68  # one pass of the module cut to one order; the scroll text's takes 112 s
@@ -23,35 +23,13 @@ def no_sound_line(err):
     return err.startswith("intro: no sound: ") and err.count("\n") == 1 and err.endswith("\n")
 
 
-def gain_curve(heard, reference):
-    """(frame, gain) where the reference is loud enough to read the gain from the ratio. The
-    heard sound may start with device silence written before playback began: the offset is
-    where both first sound."""
-    first_heard = next((i for i, v in enumerate(heard) if v != 0.0), None)
-    if first_heard is None:
-        fail("the intro wrote only silence")
-    offset = first_heard - next(i for i, v in enumerate(reference) if v != 0.0)
-    if offset < 0:
-        fail("the heard sound starts before the module does")
-    return [(i, heard[i] / reference[i - offset])
-            for i in range(first_heard, min(len(heard), len(reference) + offset))
-            if abs(reference[i - offset]) > 0.02]
-
-
 def check_shipped_module(display):
     result = run(display, seconds=4.0, close=hold_alt_f4)
     left = result.sound[0::2]
     if result.status != 0 or len(left) < 5 * RATE:
         fail("status %d, %.1f s of sound" % (result.status, len(left) / RATE))
 
-    scratch = tempfile.mkdtemp(prefix="intro_audio_")
-    wav = os.path.join(scratch, "reference.wav")
-    probe = tool("music_probe", MODULE, "--seconds", "%.3f" % (len(left) / RATE + 1.0), "--fps",
-                 "1", "--wav", wav)
-    if probe.returncode != 0:
-        fail("music_probe failed: " + probe.stderr)
-    curve = gain_curve(left, read_samples(wav, skip=44)[0::2])
-    shutil.rmtree(scratch)
+    curve = gain_curve(left, module_left(len(left) / RATE + 1.0))
     if len(curve) < RATE:
         fail("too little sound to follow the gain")
 
@@ -76,17 +54,11 @@ def check_shipped_module(display):
 
 
 def check_silent_runs(display):
-    """A copy of the intro outside the build tree, which would find the source tree's module."""
     with open(MODULE, "rb") as f:
         broken = f.read()[:200] + bytes(range(256)) * 4
     for what, module, close in (("no module.xm", None, sigterm),
                                 ("a broken module.xm", broken, hold_alt_f4)):
-        workdir = tempfile.mkdtemp(prefix="intro_nomusic_")
-        shutil.copy(HEADER, workdir)
-        shutil.copy(INTRO, workdir)
-        if module is not None:
-            with open(os.path.join(workdir, "module.xm"), "wb") as f:
-                f.write(module)
+        workdir = intro_copy(module)
         result = run(display, FAST, workdir, os.path.join(workdir, "intro"), 1.5, close)
         shutil.rmtree(workdir)
         if result.status != 0 or peak(result.sound) != 0.0:

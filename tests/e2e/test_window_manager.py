@@ -1,6 +1,7 @@
 """The intro under a real window manager (openbox): Alt+Enter and maximising both make the window
 cover the screen with the picture centred and scaled by a whole factor, and Alt+Enter brings back
-640x480 (or the size of --scale); a key held while the focus goes to another window and back is not reported held
+640x480 (or the size of --scale); --fullscreen starts in full screen, unless a --window
+follows it; a key held while the focus goes to another window and back is not reported held
 afterwards, and the whole picture is drawn again; the close button keeps the window through the
 fade and the intro exits 0."""
 import subprocess
@@ -125,6 +126,14 @@ def main():
             check_alt_enter(x.display, window, "--scale 2", (1280, 960), 2)
         finally:
             stop(intro)
+        # --fullscreen covers the screen from the start; the last of it and --window wins.
+        for args, size, scale in ((["-f"], SCREEN, 2), (["--fullscreen", "--window"], SIZE, 1)):
+            intro = start(x.display, args)
+            try:
+                check_picture(x.display, find_window(x.display, intro), " ".join(args), size,
+                              scale)
+            finally:
+                stop(intro)
     print("PASS")
 
 

@@ -187,3 +187,8 @@ SDL_Rect picture_target(int picture_w, int picture_h, int area_w, int area_h) {
   return {(area_w - picture_w * scale) / 2, (area_h - picture_h * scale) / 2, picture_w * scale,
           picture_h * scale};
 }
+
+int scale_that_fits(int scale, int picture_w, int picture_h, int area_w, int area_h) {
+  while (scale > 1 && (picture_w * scale > area_w || picture_h * scale > area_h)) --scale;
+  return std::max(scale, 1);
+}

@@ -44,3 +44,7 @@ void picture_output_resized(PictureOutput& out);
 
 // Where a picture of picture_w x picture_h goes in an area of area_w x area_h.
 SDL_Rect picture_target(int picture_w, int picture_h, int area_w, int area_h);
+
+// The largest scale up to `scale` at which a window of picture_w x picture_h times it fits in an
+// area of area_w x area_h; 1 at the least.
+int scale_that_fits(int scale, int picture_w, int picture_h, int area_w, int area_h);

@@ -4,6 +4,7 @@
 #include <pthread.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,6 +57,25 @@ int window_position() {
   return SDL_WINDOWPOS_CENTERED_DISPLAY(display);
 }
 
+// A window larger than the monitor's usable area would have its title bar or bottom off the
+// screen: the largest scale that fits instead, with one line saying so. Done before the window
+// exists, while the drawing thread waits for it.
+void fit_scale_to_monitor() {
+  const int scale = window_start().scale;
+  int display = window_start().display;
+  if (display < 0 || display >= SDL_GetNumVideoDisplays()) display = 0;
+  SDL_Rect usable;
+  if (scale <= 1 || SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+  const int fits =
+      scale_that_fits(scale, window_settings.width, window_settings.height, usable.w, usable.h);
+  if (fits == scale) return;
+  window_settings.window_width = window_settings.width * fits;
+  window_settings.window_height = window_settings.height * fits;
+  std::fprintf(stderr,
+               "intro: scale %d does not fit the monitor's usable %dx%d, scale %d instead\n", scale,
+               usable.w, usable.h, fits);
+}
+
 bool open_window(Window& w) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a close request must not end anything
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
@@ -70,6 +90,7 @@ bool open_window(Window& w) {
     return false;
   }
   answer_x_errors_ourselves();
+  fit_scale_to_monitor();
   w.fullscreen = window_settings.flags & SCREEN_FULLSCREEN;
   const int position = window_position();
   w.window =
