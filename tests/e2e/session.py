@@ -53,7 +53,7 @@ def xvfb(size=(1024, 768), window_manager=False):
     """A private X server, and its display and process; -displayfd picks a free display number,
     and -noreset keeps it from restarting (and refusing connections) when its last client leaves.
     With window_manager, openbox runs on it as a light desktop's window manager: it decorates,
-    focuses and maximises windows and grants full screen."""
+    focuses and maximises windows and grants full screen; its process is window_manager."""
     read_end, write_end = os.pipe()
     processes = [subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size, "-nolisten",
@@ -73,7 +73,8 @@ def xvfb(size=(1024, 768), window_manager=False):
                 if processes[1].poll() is not None or time.monotonic() > deadline:
                     fail("openbox did not start")
                 time.sleep(0.2)
-        yield types.SimpleNamespace(display=display, process=processes[0])
+        yield types.SimpleNamespace(display=display, process=processes[0],
+                                    window_manager=processes[1] if window_manager else None)
     finally:
         for process in reversed(processes):
             process.terminate()

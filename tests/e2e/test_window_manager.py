@@ -1,9 +1,10 @@
 """The intro under a real window manager (openbox): Alt+Enter and maximising both make the window
 cover the screen with the picture centred and scaled by a whole factor, and Alt+Enter brings back
-640x480 (or the size of --scale); --fullscreen starts in full screen, unless a --window
+640x480 (or the size of --scale), also when the window manager answers a second late; --fullscreen starts in full screen, unless a --window
 follows it; a key held while the focus goes to another window and back is not reported held
 afterwards, and the whole picture is drawn again; the close button keeps the window through the
 fade and the intro exits 0."""
+import signal
 import subprocess
 import time
 
@@ -50,6 +51,21 @@ def check_alt_enter(display, window, what, windowed=SIZE, scale=1):
     check_picture(display, window, what + ", Alt+Enter", SCREEN, 2)
     keys(display, "key", "alt+Return")
     check_picture(display, window, what + ", Alt+Enter again", windowed, scale)
+
+
+def check_late_window_manager(x, window):
+    """Alt+Enter while the window manager is stopped for a second: SDL stops waiting for it long
+    before, and the real resize lands later; the picture must follow it."""
+    wmctrl(x.display, window, "-a")
+    x.window_manager.send_signal(signal.SIGSTOP)
+    try:
+        keys(x.display, "key", "alt+Return")
+        time.sleep(1.0)
+    finally:
+        x.window_manager.send_signal(signal.SIGCONT)
+    check_picture(x.display, window, "Alt+Enter, window manager late", SCREEN, 2)
+    keys(x.display, "key", "alt+Return")
+    check_picture(x.display, window, "Alt+Enter again after the late one")
 
 
 def check_maximise(display, window):
@@ -113,6 +129,7 @@ def main():
             window = find_window(x.display, intro)
             wait_whole_picture(x.display, window, "start")
             check_alt_enter(x.display, window, "640x480")
+            check_late_window_manager(x, window)
             check_maximise(x.display, window)
             check_focus_change(x.display, window, intro)
             check_close_button(x.display, window, intro)
