@@ -313,6 +313,15 @@ def one_order_module(path):
     return path
 
 
+def rendered_rgb(path):
+    """A render_frames .bin page (0xAARRGGBB words, little-endian) as rgb24 bytes."""
+    with open(path, "rb") as f:
+        words = f.read()
+    rgb = bytearray(len(words) // 4 * 3)
+    rgb[0::3], rgb[1::3], rgb[2::3] = words[2::4], words[1::4], words[0::4]
+    return bytes(rgb)
+
+
 def read_header():
     """The shipped picture's pixel words, top row first. Its own layout: a 108-byte header,
     512x96 pixels of 32 bits in bit fields (alpha on top), bottom-up."""

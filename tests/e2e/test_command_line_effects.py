@@ -14,8 +14,8 @@ import tempfile
 import time
 
 from session import (HEADER, SIZE, client_size, fail, find_window, gain_curve, intro_copy,
-                     module_left, peak, run, run_tool, start, stop, tool, wait_exit, window_bytes,
-                     xvfb)
+                     module_left, peak, rendered_rgb, run, run_tool, start, stop, tool, wait_exit,
+                     window_bytes, xvfb)
 
 SEEDS = (0, 7, 4294967295)
 RENDERED = 8  # frames rendered per seed: --rate 1 shows at most these within the checks
@@ -30,14 +30,8 @@ def rendered_frames(seed):
                       "--frames", ",".join(str(n) for n in range(1, RENDERED + 1)))
         if result.returncode != 0:
             fail("render_frames --seed %d failed: %s" % (seed, result.stderr))
-        frames = []
-        for n in range(1, RENDERED + 1):
-            with open(os.path.join(out, "frame_%05d.bin" % n), "rb") as f:
-                words = f.read()
-            rgb = bytearray(len(words) // 4 * 3)
-            rgb[0::3], rgb[1::3], rgb[2::3] = words[2::4], words[1::4], words[0::4]
-            frames.append(bytes(rgb))
-        return frames
+        return [rendered_rgb(os.path.join(out, "frame_%05d.bin" % n))
+                for n in range(1, RENDERED + 1)]
     finally:
         shutil.rmtree(out)
 
