@@ -1,12 +1,20 @@
 """The options that shape a capture, at their edges (test_capture_formats covers rate 50 and 60,
 seed 1 and --seconds 0): --rate 1 and 1000 give pictures exactly 1/rate s apart from 0 with the
 sound as long as they are; --seed 0 and 2^32-1 give the first pictures of render_frames with
-that seed, exactly (lossless)."""
+that seed, exactly (lossless); --seconds 86400, the longest, sets out to capture a day's frames
+before the fade (as its progress on a terminal counts them) and Ctrl+C ends it with status 130
+and no file."""
 import os
+import pty
+import re
+import select
+import signal
 import subprocess
 import tempfile
+import time
 
-from session import HEADER, MODULE, SIZE, capture, fail, probe, rendered_rgb, tool
+from session import (HEADER, INTRO, MODULE, SIZE, capture, fail, probe, rendered_rgb, tool,
+                     wait_exit)
 
 FADE_FRAMES = 256
 PICTURE_BYTES = SIZE[0] * SIZE[1] * 3
@@ -45,12 +53,45 @@ def check_seed(work, seed):
             fail("--seed %d: picture %d differs from render_frames' frame" % (seed, number))
 
 
+def check_longest_seconds(work):
+    path = os.path.join(work, "day.mkv")
+    leader, follower = pty.openpty()
+    process = subprocess.Popen([INTRO, "--capture", path, "--module", MODULE, "--header", HEADER,
+                                "--seconds", "86400"], stdout=subprocess.DEVNULL,
+                               stderr=follower, text=True)
+    os.close(follower)
+    progress, total = b"", None
+    deadline = time.monotonic() + 60.0
+    try:
+        while total is None and time.monotonic() < deadline and process.poll() is None:
+            if not select.select([leader], [], [], 1.0)[0]:
+                continue
+            try:
+                progress += os.read(leader, 4096)
+            except OSError:  # the terminal's other end closed: the capture ended
+                break
+            found = re.search(rb"capture: \d+/(\d+) frames", progress)
+            total = found and int(found.group(1))
+        process.send_signal(signal.SIGINT)
+        status, _, _ = wait_exit(process)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+        os.close(leader)
+    if total != 86400 * 60 + FADE_FRAMES or status != 130 or os.path.exists(path) or \
+            os.path.exists(path + ".part"):
+        fail("--seconds 86400: %s frames in all, status %s, progress %r" %
+             (total, status, progress[-200:]))
+
+
 def main():
     with tempfile.TemporaryDirectory(prefix="capture_edges_") as work:
         check_rate(work, 1, "0")
         check_rate(work, 1000, "0.01")
         for seed in (0, 4294967295):
             check_seed(work, seed)
+        check_longest_seconds(work)
     print("ok")
 
 
