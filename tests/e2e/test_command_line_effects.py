@@ -74,9 +74,10 @@ def check_rate_1000(display, program):
         took = time.monotonic() - asked
     finally:
         stop(intro)
-    # 256 frames take 0.256 s at 1000 a second; at the display's 60 Hz 4.3 s. A slow machine (or
-    # a sanitizer) draws fewer than 1000 a second, never more.
-    if status != 0 or not 0.25 <= took <= 3.0:
+    # 256 frames take 0.256 s at 1000 a second; at the display's 60 Hz 4.27 s. A slow machine (or
+    # a sanitizer: about 1.1 s under ASan here, with its exit-time leak check) draws fewer than
+    # 1000 a second, never more.
+    if status != 0 or not 0.25 <= took <= 3.8:
         fail("--rate 1000: status %d, the fade took %.2f s: %s" % (status, took, err))
     print("--rate 1000: fade in %.2f s" % took)
 
