@@ -8,7 +8,7 @@ NOCAPTURE_BUILD ?= build-nocapture
 # tests, the window's and the capture's end-to-end runs. Not the runs that need tools this build
 # does not make (render_frames, music_probe, bmp_dump) or that run one thread only (audio, command
 # line, data files, install).
-TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|command_line|data_files|install)
+TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|capture_option_edges|command_line|data_files|install)
 
 .PHONY: run test setup setup-run build build-intro build-asan build-tsan build-nocapture package \
 	uninstall bench fuzz clean

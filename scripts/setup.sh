@@ -4,7 +4,7 @@
 # need.
 set -euo pipefail
 run_packages=(
-  build-essential cmake pkg-config libsdl2-dev libopenmpt-dev libkissfft-dev
+  build-essential cmake pkg-config libsdl2-dev libxss1 libopenmpt-dev libkissfft-dev
 )
 # The capture's module needs FFmpeg's development files to build (the intro itself loads FFmpeg
 # only when capturing); `make run` builds it only when they happen to be installed.

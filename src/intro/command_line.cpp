@@ -46,12 +46,12 @@ constexpr OptionRow kOptions[] = {
     {"window", 'w', nullptr, "start in a window (the default)"},
     {"scale", OPT_SCALE, "N", "a window N times 640x480, each pixel N by N (1 to 8)"},
     {"display", OPT_DISPLAY, "N", "open on monitor N, counted from 0"},
-    {"rate", OPT_RATE, "HZ", "draw HZ frames per second instead of the display's refresh"},
+    {"rate", OPT_RATE, "HZ", "draw HZ frames a second, not one a refresh (1 to 1000)"},
     {"volume", OPT_VOLUME, "PERCENT", "music volume, 0 to 100 (default 100)"},
     {"seed", OPT_SEED, "N", "seed of the starfield instead of the clock"},
     {"once", OPT_ONCE, nullptr, "fade out and end after one pass of the music"},
     {"capture", OPT_CAPTURE, "FILE", "write a video file (.mkv, .mp4, .webm), no window"},
-    {"seconds", OPT_SECONDS, "S", "capture S seconds before the fade (default: the music)"},
+    {"seconds", OPT_SECONDS, "S", "capture S seconds before the fade, not the music"},
     {"lossless", OPT_LOSSLESS, nullptr, "capture in FFV1 and FLAC, .mkv only"},
     {"force", 'y', nullptr, "let the capture replace an existing FILE"},
 };
@@ -66,7 +66,8 @@ std::string usage_text() {
   std::string text =
       "Usage: " INTRO_COMMAND
       " [OPTION]... [FILE.xm]\n"
-      "Plays a music module and draws the intro's effects until Alt+F4 or the close button.\n"
+      "Plays a music module and draws the intro's effects until Alt+F4 or the close\n"
+      "button.\n"
       "\n";
   for (const OptionRow& row : kOptions) {
     if (!INTRO_HAS_CAPTURE && capture_option(row.key)) continue;
@@ -79,23 +80,31 @@ std::string usage_text() {
   }
   text +=
       "\n"
-      "Without FILE the files module.xm and header.bmp are looked for in the working directory,\n"
-      "then in the installed data directory. Exit status: 0 after the fade, 1 when a named file\n"
-      "or the window cannot be opened, 2 for a bad command line.\n";
+      "Without FILE the files module.xm and header.bmp are looked for in the working\n"
+      "directory, then in the installed data directory. Exit status: 0 after the fade,\n"
+      "1 when a named file or the window cannot be opened, 2 for a bad command line.\n";
   if (INTRO_HAS_CAPTURE)
     text +=
         "\n"
-        "A capture draws every frame at --rate (default 60) with the seed --seed (default 1):\n"
-        "one pass of the music (60 s without) or --seconds, then the 256-frame fade. It writes\n"
-        "a new file beside FILE, renamed to FILE when complete; an existing FILE is replaced\n"
-        "only with --force. Status 1 on failure, 128+N after signal N (130 Ctrl+C, 143 SIGTERM,\n"
-        "129 a closed terminal), with nothing left behind and an existing FILE untouched.\n";
+        "A capture draws every frame at --rate (default 60) with the seed --seed\n"
+        "(default 1): one pass of the music (60 s without) or --seconds, then the\n"
+        "256-frame fade. It writes a new file beside FILE, renamed to FILE when\n"
+        "complete; an existing FILE is replaced only with --force. Status 1 on failure,\n"
+        "128+N after signal N (130 Ctrl+C, 143 SIGTERM, 129 a closed terminal), with\n"
+        "nothing left behind and an existing FILE untouched.\n";
   return text;
 }
 
-// The whole text as a whole number in [low, high].
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The whole text as a plain decimal whole number (digits only: no sign, space or base prefix)
+// in [low, high].
 bool parse_number(const char* text, long long low, long long high, long long& number) {
   if (text == nullptr || *text == '\0') return false;
+  for (const char* c = text; *c != '\0'; ++c)
+    if (!is_digit(*c)) return false;
   errno = 0;
   char* end = nullptr;
   const long long value = std::strtoll(text, &end, 10);
@@ -104,8 +113,17 @@ bool parse_number(const char* text, long long low, long long high, long long& nu
   return true;
 }
 
-// Seconds, fractions allowed, in [0, one day].
+// Plain decimal seconds, digits with at most one point between them, in [0, one day].
 bool parse_seconds(const char* text, double& seconds) {
+  const char* c = text;
+  while (is_digit(*c)) ++c;
+  if (c == text) return false;
+  if (*c == '.') {
+    const char* fraction = ++c;
+    while (is_digit(*c)) ++c;
+    if (c == fraction) return false;
+  }
+  if (*c != '\0') return false;
   char* end = nullptr;
   const double value = std::strtod(text, &end);
   if (end == text || *end != '\0' || !(value >= 0.0 && value <= 86400.0)) return false;
@@ -141,7 +159,9 @@ bool apply_option(int key, const char* value, IntroOptions& options, std::string
     return false;
   }
   if (value != nullptr && *value == '\0') {
-    message = bad_line("--" + std::string(name) + ": the file name is empty");
+    const bool file = key == 'm' || key == OPT_HEADER || key == OPT_CAPTURE;
+    message = bad_line("--" + std::string(name) +
+                       (file ? ": the file name is empty" : ": the value is empty"));
     return false;
   }
   switch (key) {
@@ -202,6 +222,19 @@ bool apply_option(int key, const char* value, IntroOptions& options, std::string
   }
 }
 
+// The options whose names begin with an unknown long option's word, comma-separated; empty
+// unless more than one does (getopt refuses such an abbreviation as it would an unknown one).
+std::string candidates(const std::string& word) {
+  const std::string start = word.substr(2);
+  std::string names;
+  int count = 0;
+  for (const OptionRow& row : kOptions) {
+    if (std::string(row.name).compare(0, start.size(), start) != 0) continue;
+    names += (count++ ? ", --" : "--") + std::string(row.name);
+  }
+  return count > 1 ? names : "";
+}
+
 // The word getopt could not use, as the user wrote it.
 std::string offending_option(int argc, char** argv) {
   const int index = optind - 1;
@@ -239,8 +272,13 @@ CommandLineStatus parse_command_line(int argc, char** argv, IntroOptions& option
       const std::string word = offending_option(argc, argv);
       // getopt names a known long option given a value in optopt, an unknown one with 0.
       const bool known = word.size() > 2 && word[1] == '-' && optopt != 0;
-      message = bad_line(known ? "option '" + word + "' takes no value"
-                               : "unknown option '" + word + "'");
+      const std::string possible = word.size() > 2 && word[1] == '-' ? candidates(word) : "";
+      if (known)
+        message = bad_line("option '" + word + "' takes no value");
+      else if (!possible.empty())
+        message = bad_line("option '" + word + "' is ambiguous: " + possible);
+      else
+        message = bad_line("unknown option '" + word + "'");
       return COMMAND_LINE_BAD;
     }
     if (key == ':') {

@@ -76,8 +76,8 @@ void set_up_window_and_music(const IntroOptions& options) {
   set_music_master_volume(static_cast<float>(options.volume) / 100.0f);
 }
 
-// One pass is over: of the music as long as it plays, else of the scroll text, which starts over
-// at the right edge.
+// One pass is over: of the music whenever a module loaded (heard or not), else of the scroll
+// text, which starts over at the right edge.
 bool one_pass_over(int32_t scroll_before) {
   const double length = music_length_seconds();
   if (length > 0.0) return music_heard_seconds() >= length;
@@ -95,6 +95,8 @@ int run_intro(const IntroOptions& options) {
     std::fprintf(stderr, INTRO_COMMAND ": cannot open the window: %s\n", display_error());
     return 1;
   }
+  if (!music_output_problem().empty())
+    std::fprintf(stderr, INTRO_COMMAND ": no sound: %s\n", music_output_problem().c_str());
   int32_t scroll_before = ScrollPosition;
   while (run_frame()) {
     if (options.once && one_pass_over(scroll_before)) request_close();

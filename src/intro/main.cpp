@@ -1,5 +1,7 @@
 // The intro: opens its window, plays its music and draws its effects until asked to close.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "intro/command_line.h"
@@ -12,7 +14,11 @@ int main(int argc, char** argv) {
   std::string message;
   switch (parse_command_line(argc, argv, options, message)) {
     case COMMAND_LINE_DONE:
-      std::fputs(message.c_str(), stdout);
+      // Output that did not arrive (a full disk, a closed pipe) is a failure, as for any tool.
+      if (std::fputs(message.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, INTRO_COMMAND ": write error: %s\n", std::strerror(errno));
+        return 1;
+      }
       return 0;
     case COMMAND_LINE_BAD:
       std::fprintf(stderr, "%s\n", message.c_str());

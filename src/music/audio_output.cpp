@@ -65,10 +65,13 @@ void fill_device_buffer(void* userdata, Uint8* bytes, int length) {
 
 }  // namespace
 
-AudioOutput* open_audio_output(ModulePlayer* player) {
+AudioOutput* open_audio_output(ModulePlayer* player, std::string& why) {
   if (player == nullptr) return nullptr;
   silence_alsa();
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    why = SDL_GetError();
+    return nullptr;
+  }
   auto* output = new AudioOutput;
   output->player = player;
   SDL_AudioSpec wanted{};
@@ -83,6 +86,7 @@ AudioOutput* open_audio_output(ModulePlayer* player) {
   // always sees 44100 Hz stereo float.
   output->device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
   if (output->device == 0) {
+    why = SDL_GetError();
     delete output;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return nullptr;

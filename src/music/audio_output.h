@@ -1,6 +1,7 @@
 #pragma once
 // The default output device through SDL2 audio, fed by a ModulePlayer on SDL's audio thread.
 #include <cstdint>
+#include <string>
 
 #include "music/module_player.h"
 
@@ -9,8 +10,9 @@ constexpr int OUTPUT_BLOCK_FRAMES = 1024;  // small, so the bars stay close to t
 struct AudioOutput;
 
 // Opens the default device at 44100 Hz stereo float (SDL converts to what the device wants) and
-// starts playing. Null when there is no usable device. The player must outlive the output.
-AudioOutput* open_audio_output(ModulePlayer* player);
+// starts playing. Null when there is no usable device, with SDL's reason in why. The player must
+// outlive the output.
+AudioOutput* open_audio_output(ModulePlayer* player, std::string& why);
 
 // Stops the callback and closes the device; the player may be destroyed afterwards.
 void close_audio_output(AudioOutput* output);

@@ -1,6 +1,7 @@
 #include "music/music.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -28,6 +29,8 @@ struct Playback {
   float frames[SPECTRUM_FRAMES * 2] = {};  // drawing thread's copy of the heard frames
   bool offline = false;                    // decoded on demand, heard_end set by the caller
   int64_t heard_end = 0;
+  std::string output_problem;  // why no device plays the loaded module; empty when one does
+  std::chrono::steady_clock::time_point started;  // of the module that no device plays
 
   // At process end: the device goes first, so no callback runs on a destroyed module and the
   // sound stops at whatever (faded) volume it had, without a click from a half-written block.
@@ -140,10 +143,11 @@ void start_music() {
   playback.player = take_module_player(MusicFileName);
   if (playback.player == nullptr) return;
   start_player_volume(playback.player, master_volume);
-  playback.output = open_audio_output(playback.player);
+  playback.output = open_audio_output(playback.player, playback.output_problem);
   if (playback.output == nullptr) {
-    destroy_module_player(playback.player);
-    playback.player = nullptr;
+    // Kept for its length: one pass of the music still takes as long, heard or not.
+    if (playback.output_problem.empty()) playback.output_problem = "no reason given";
+    playback.started = std::chrono::steady_clock::now();
     return;
   }
   playback.analyser = create_spectrum_analyser();
@@ -160,6 +164,7 @@ void reset_music() {
   playback.analyser = nullptr;
   playback.offline = false;
   playback.heard_end = 0;
+  playback.output_problem.clear();
   MusicChannel = 0;
   MusicFileName.clear();
   master_volume = 1.0f;
@@ -175,12 +180,18 @@ void set_music_master_volume(float volume) {
 }
 
 double music_length_seconds() {
-  return playing(MusicChannel) ? module_duration_seconds(playback.player) : 0.0;
+  return playback.player != nullptr ? module_duration_seconds(playback.player) : 0.0;
 }
 
 double music_heard_seconds() {
-  if (!playing(MusicChannel)) return 0.0;
-  return static_cast<double>(heard_frame()) / PLAYER_RATE;
+  if (playing(MusicChannel)) return static_cast<double>(heard_frame()) / PLAYER_RATE;
+  if (playback.player == nullptr) return 0.0;
+  const std::chrono::duration<double> since = std::chrono::steady_clock::now() - playback.started;
+  return since.count();
+}
+
+const std::string& music_output_problem() {
+  return playback.output_problem;
 }
 
 float music_volume() {

@@ -18,6 +18,7 @@ bool load_music(std::string* why);
 // the music starts.
 void finish_loading_music();
 // Opens the output, loads MusicFileName, starts it looping; stores the handle in MusicChannel.
+// Without a device the handle stays 0 and music_output_problem says why.
 void start_music();
 // Stops and frees the music, live or offline, and any preload, sets the master volume back to
 // full and forgets the file name: for test fixtures that start music again in one process. The
@@ -27,9 +28,13 @@ void reset_music();
 void set_music_volume(float volume);
 // A gain 0..1 under every volume set, for the user's own level; before start_music.
 void set_music_master_volume(float volume);
-// One pass of the playing module in seconds, and how much of it has been heard; 0 without music.
+// One pass of the loaded module in seconds, and how much of it has been heard; 0 without a
+// module. A module that no device plays counts as heard from start_music on, by the clock.
 double music_length_seconds();
 double music_heard_seconds();
+// Why start_music found no device for the module it loaded (SDL's reason); empty when one plays
+// it or there was no module.
+const std::string& music_output_problem();
 // The gain the playing music is set to; 0 when nothing plays.
 float music_volume();
 // Left peak in bits 0-15, right in bits 16-31, each 0..32768; 0 for handle 0.

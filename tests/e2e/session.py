@@ -83,7 +83,7 @@ def xvfb(size=(1024, 768), window_manager=False):
     """A private X server, and its display and process; -displayfd picks a free display number,
     and -noreset keeps it from restarting (and refusing connections) when its last client leaves.
     With window_manager, openbox runs on it as a light desktop's window manager: it decorates,
-    focuses and maximises windows and grants full screen."""
+    focuses and maximises windows and grants full screen; its process is window_manager."""
     read_end, write_end = os.pipe()
     processes = [subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size, "-nolisten",
@@ -103,7 +103,8 @@ def xvfb(size=(1024, 768), window_manager=False):
                 if processes[1].poll() is not None or time.monotonic() > deadline:
                     fail("openbox did not start")
                 time.sleep(0.2)
-        yield types.SimpleNamespace(display=display, process=processes[0])
+        yield types.SimpleNamespace(display=display, process=processes[0],
+                                    window_manager=processes[1] if window_manager else None)
     finally:
         for process in reversed(processes):
             process.terminate()
@@ -126,6 +127,14 @@ def wait_exit(process, timeout=60.0):
         process.communicate()
         fail("the intro did not exit within %.0f s" % timeout)
     return process.returncode, out, err
+
+
+def check_one_line_and_status_1(intro, what, line=None):
+    """The intro ended with status 1 and one line on stderr (exactly `line` when given)."""
+    status, out, err = wait_exit(intro)
+    if status != 1 or out or len(err.strip().splitlines()) != 1 or not err.endswith("\n") or \
+            (line and err != line + "\n"):
+        fail("%s: status %d, stdout %r, stderr %r" % (what, status, out, err))
 
 
 def wait_faded_exit(process, since, what):
@@ -187,16 +196,22 @@ def hold_alt_f4(display, window, process=None):
     keys(display, "keyup", "F4", "alt")
 
 
-def window_pixels(display, window, width, height):
-    """The window's client area as rows of 0xRRGGBB values, without the mouse pointer."""
+def window_bytes(display, window, width, height):
+    """The window's client area as rgb24 bytes, row by row, without the mouse pointer."""
     grab = subprocess.run(["ffmpeg", "-v", "error", "-f", "x11grab", "-draw_mouse", "0",
                            "-window_id", str(window), "-video_size", "%dx%d" % (width, height),
                            "-i", display, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24",
                            "-"], capture_output=True, timeout=60)
     if grab.returncode != 0 or len(grab.stdout) != width * height * 3:
         fail("cannot read the window's picture: " + grab.stderr.decode(errors="replace"))
+    return grab.stdout
+
+
+def window_pixels(display, window, width, height):
+    """The window's client area as rows of 0xRRGGBB values, without the mouse pointer."""
+    data = window_bytes(display, window, width, height)
     row = width * 3
-    return [[int.from_bytes(grab.stdout[i:i + 3], "big") for i in range(y * row, y * row + row, 3)]
+    return [[int.from_bytes(data[i:i + 3], "big") for i in range(y * row, y * row + row, 3)]
             for y in range(height)]
 
 
@@ -244,19 +259,48 @@ def read_samples(path, skip=0):
     return samples
 
 
+def module_left(seconds):
+    """The shipped module's left channel as music_probe renders it, before any volume."""
+    scratch = tempfile.mkdtemp(prefix="intro_reference_")
+    wav = os.path.join(scratch, "reference.wav")
+    try:
+        result = tool("music_probe", MODULE, "--seconds", "%.3f" % seconds, "--fps", "1", "--wav",
+                      wav)
+        if result.returncode != 0:
+            fail("music_probe failed: " + result.stderr)
+        return read_samples(wav, skip=44)[0::2]
+    finally:
+        shutil.rmtree(scratch)
+
+
+def gain_curve(heard, reference):
+    """(frame, gain) where the reference is loud enough to read the gain from the ratio. The
+    heard sound may start with device silence written before playback began: the offset is
+    where both first sound."""
+    first_heard = next((i for i, v in enumerate(heard) if v != 0.0), None)
+    if first_heard is None:
+        fail("the intro wrote only silence")
+    offset = first_heard - next(i for i, v in enumerate(reference) if v != 0.0)
+    if offset < 0:
+        fail("the heard sound starts before the module does")
+    return [(i, heard[i] / reference[i - offset])
+            for i in range(first_heard, min(len(heard), len(reference) + offset))
+            if abs(reference[i - offset]) > 0.02]
+
+
 def peak(values):
     return max(map(abs, values), default=0.0)
 
 
 def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
-        audio="disk"):
+        audio="disk", **env):
     """Runs the intro, takes a screenshot after `seconds`, then (unless close is None) asks it to
     close with close(display, window, process) and waits for its end. Returns its status, out,
     err, the screen, the sound SDL's disk driver wrote (with audio="disk"; None lets SDL choose)
-    and the seconds from the window to the end."""
+    and the seconds from the window to the end. `env` adds to the intro's environment."""
     scratch = tempfile.mkdtemp(prefix="intro_run_")
     sound = os.path.join(scratch, "sound.raw")
-    env = {"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}
+    env = dict({"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}, **env)
     process = start(display, args, cwd, program, **env)
     try:
         window = find_window(display, process)
@@ -274,6 +318,38 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
     finally:
         stop(process)
         shutil.rmtree(scratch)
+
+
+def intro_copy(module=None):
+    """A directory holding a copy of the intro and header.bmp, and module.xm with the bytes
+    `module` if given: outside the build tree the intro would not find the source tree's module,
+    so without one it runs silent. The copy is COMMAND in it."""
+    directory = tempfile.mkdtemp(prefix="intro_copy_")
+    shutil.copy(HEADER, directory)
+    shutil.copy(INTRO, directory)
+    if module is not None:
+        with open(os.path.join(directory, "module.xm"), "wb") as f:
+            f.write(module)
+    return directory
+
+
+def one_order_module(path):
+    """Writes the shipped module cut to its first order (7.68 s) to path; returns path."""
+    with open(MODULE, "rb") as f:
+        module = bytearray(f.read())
+    module[64:66] = (1).to_bytes(2, "little")  # song length: one order
+    with open(path, "wb") as f:
+        f.write(module)
+    return path
+
+
+def rendered_rgb(path):
+    """A render_frames .bin page (0xAARRGGBB words, little-endian) as rgb24 bytes."""
+    with open(path, "rb") as f:
+        words = f.read()
+    rgb = bytearray(len(words) // 4 * 3)
+    rgb[0::3], rgb[1::3], rgb[2::3] = words[2::4], words[1::4], words[0::4]
+    return bytes(rgb)
 
 
 def read_header():

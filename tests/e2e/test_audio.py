@@ -1,7 +1,9 @@
 """The intro's sound end to end, through SDL's disk audio driver: it plays the shipped module
 while running, lowers it step by step in the 256-frame fade and exits 0; with no module or a
-broken one it runs silent and still fades and exits 0; with the machine's own output it prints
-nothing.
+broken one it runs silent and still fades and exits 0. Without a sound device (a driver that
+cannot start, a device that cannot open) it says so in one line, "no sound: " and SDL's reason,
+draws as before, and --once still ends after the module's length. With the machine's own output
+it prints nothing but that line.
 
 The disk driver writes exactly the frames the engine hands to the device (32-bit float stereo
 at 44100 Hz). The same module rendered offline by music_probe is what those frames are before
@@ -10,25 +12,15 @@ import os
 import shutil
 import tempfile
 
-from session import (COMMAND, FAST, HEADER, INTRO, MODULE, fail, hold_alt_f4, peak, read_samples,
-                     run, sigterm, tool, xvfb)
+from session import (COMMAND, FAST, MODULE, fail, gain_curve, hold_alt_f4, intro_copy,
+                     module_left, one_order_module, peak, run, shows_header, sigterm, xvfb)
 
 RATE = 44100
+SHORT_SECONDS = 7.68  # one pass of the module cut to one order; the scroll text's takes 112 s
 
 
-def gain_curve(heard, reference):
-    """(frame, gain) where the reference is loud enough to read the gain from the ratio. The
-    heard sound may start with device silence written before playback began: the offset is
-    where both first sound."""
-    first_heard = next((i for i, v in enumerate(heard) if v != 0.0), None)
-    if first_heard is None:
-        fail("the intro wrote only silence")
-    offset = first_heard - next(i for i, v in enumerate(reference) if v != 0.0)
-    if offset < 0:
-        fail("the heard sound starts before the module does")
-    return [(i, heard[i] / reference[i - offset])
-            for i in range(first_heard, min(len(heard), len(reference) + offset))
-            if abs(reference[i - offset]) > 0.02]
+def no_sound_line(err):
+    return err.startswith(COMMAND + ": no sound: ") and err.count("\n") == 1 and err.endswith("\n")
 
 
 def check_shipped_module(display):
@@ -37,14 +29,7 @@ def check_shipped_module(display):
     if result.status != 0 or len(left) < 5 * RATE:
         fail("status %d, %.1f s of sound" % (result.status, len(left) / RATE))
 
-    scratch = tempfile.mkdtemp(prefix="intro_audio_")
-    wav = os.path.join(scratch, "reference.wav")
-    probe = tool("music_probe", MODULE, "--seconds", "%.3f" % (len(left) / RATE + 1.0), "--fps",
-                 "1", "--wav", wav)
-    if probe.returncode != 0:
-        fail("music_probe failed: " + probe.stderr)
-    curve = gain_curve(left, read_samples(wav, skip=44)[0::2])
-    shutil.rmtree(scratch)
+    curve = gain_curve(left, module_left(len(left) / RATE + 1.0))
     if len(curve) < RATE:
         fail("too little sound to follow the gain")
 
@@ -69,31 +54,46 @@ def check_shipped_module(display):
 
 
 def check_silent_runs(display):
-    """A copy of the intro outside the build tree, which would find the source tree's module."""
     with open(MODULE, "rb") as f:
         broken = f.read()[:200] + bytes(range(256)) * 4
     for what, module, close in (("no module.xm", None, sigterm),
                                 ("a broken module.xm", broken, hold_alt_f4)):
-        workdir = tempfile.mkdtemp(prefix="intro_nomusic_")
-        shutil.copy(HEADER, workdir)
-        shutil.copy(INTRO, workdir)
-        if module is not None:
-            with open(os.path.join(workdir, "module.xm"), "wb") as f:
-                f.write(module)
+        workdir = intro_copy(module)
         result = run(display, FAST, workdir, os.path.join(workdir, COMMAND), 1.5, close)
         shutil.rmtree(workdir)
         if result.status != 0 or peak(result.sound) != 0.0:
             fail("with %s: status %d, peak %.4f" % (what, result.status, peak(result.sound)))
 
 
+def check_no_device(display):
+    """A driver SDL does not have, then a device that cannot open (the disk driver's file in a
+    directory that does not exist); the second under --once, at the display's rate."""
+    result = run(display, FAST, seconds=1.5, audio="no_such_driver")
+    if result.status != 0 or not no_sound_line(result.err) or "no_such_driver" not in result.err \
+            or not shows_header(result.screen):
+        fail("without a sound driver: status %d, stderr %r" % (result.status, result.err))
+    scratch = tempfile.mkdtemp(prefix="intro_nodevice_")
+    short = one_order_module(os.path.join(scratch, "short.xm"))
+    result = run(display, ["--once", short], seconds=1.0, close=None,
+                 SDL_DISKAUDIOFILE="/nonexistent/intro/sound.raw")
+    shutil.rmtree(scratch)
+    if result.status != 0 or not no_sound_line(result.err) or not shows_header(result.screen):
+        fail("without a sound device: status %d, stderr %r" % (result.status, result.err))
+    # The module's pass, then the 256-frame fade; far less than the scroll text's pass.
+    if not SHORT_SECONDS + 3.5 < result.took < SHORT_SECONDS + 25.0:
+        fail("--once without a sound device ended after %.1f s" % result.took)
+    print("--once without a sound device: %.1f s" % result.took)
+
+
 def main():
     with xvfb() as x:
         check_shipped_module(x.display)
         check_silent_runs(x.display)
+        check_no_device(x.display)
         # With whatever output the machine has (on a build machine usually none, where the sound
-        # libraries would complain on their own), the intro prints nothing and exits 0.
+        # libraries would complain on their own), the intro prints at most why it has no sound.
         result = run(x.display, FAST, seconds=1.5, close=hold_alt_f4, audio=None)
-        if result.status != 0 or result.out or result.err:
+        if result.status != 0 or result.out or (result.err and not no_sound_line(result.err)):
             fail("with the default audio output: status %d, printed %r" %
                  (result.status, (result.out + result.err)[:500]))
     print("ok")

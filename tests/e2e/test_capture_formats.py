@@ -11,7 +11,7 @@ import struct
 import subprocess
 import tempfile
 
-from session import HEADER, MODULE, SIZE, capture, decode, fail, probe, tool
+from session import HEADER, MODULE, SIZE, capture, decode, fail, probe, rendered_rgb, tool
 
 RATE, SOUND_RATE, FADE_FRAMES = 60, 44100, 256
 SECONDS = 2
@@ -52,11 +52,7 @@ def check_pictures(path, work):
     if render.returncode != 0:
         fail("render_frames failed: " + render.stderr)
     for number in CHECKED:
-        with open(os.path.join(work, "frame_%05d.bin" % number), "rb") as f:
-            words = f.read()
-        expected = bytearray(PICTURE_BYTES)
-        for channel, byte in ((0, 2), (1, 1), (2, 0)):  # red, green, blue of 0xAARRGGBB words
-            expected[channel::3] = words[byte::4]
+        expected = rendered_rgb(os.path.join(work, "frame_%05d.bin" % number))
         if pictures[(number - 1) * PICTURE_BYTES:number * PICTURE_BYTES] != expected:
             fail("picture %d differs from render_frames' frame %d" % (number, number))
 

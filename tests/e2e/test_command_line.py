@@ -1,5 +1,7 @@
-"""The command line without a window: help and version on standard output with status 0; a bad
-option or value, one line on standard error naming it with a hint to --help and status 2; a named
+"""The command line without a window: help and version on standard output with status 0, every
+help line within 80 columns, and status 1 when that output cannot be written; a bad option or
+value (out of range, not plain decimal, empty, an ambiguous abbreviation), one line on standard
+error naming it with a hint to --help and status 2; a named
 file that cannot be loaded (missing, a directory, a FIFO, empty, not a module or picture), one
 line `COMMAND: FILE: why` and status 1. Every message starts with the command's own name, as GNU
 tools' do. None of these opens a window or waits on the file. A build without the capture
@@ -32,8 +34,8 @@ def one_line(*parts):
 def main():
     nothing = "".__eq__
     expect(["--help"], 0,
-           lambda out: out.startswith("Usage: %s [OPTION]" % COMMAND) and "--rate HZ" in out,
-           nothing)
+           lambda out: out.startswith("Usage: %s [OPTION]" % COMMAND) and "--rate HZ" in out and
+           max(map(len, out.splitlines())) <= 80, nothing)
     expect(["-V"], 0, lambda out: out.startswith(COMMAND + " ") and out.count("\n") == 1, nothing)
     if os.environ.get("INTRO_HAS_CAPTURE", "1") == "1":
         expect(["--help"], 0, lambda out: "--capture FILE" in out and "-y, --force" in out,
@@ -43,9 +45,22 @@ def main():
                nothing)
         for words in (["--capture", "out.mkv"], ["-y"], ["--seconds", "1"]):
             expect(words, 2, nothing, one_line("this build has no capture"))
-    for bad, named in ((["--bogus"], "--bogus"), (["--scale", "0"], "--scale"),
-                       (["--volume=101"], "--volume"), (["--rate"], "--rate"),
-                       (["a.xm", "b.xm"], "b.xm")):
+    for args in (["--help"], ["--version"]):
+        with open("/dev/full", "w") as full:
+            result = subprocess.run([INTRO, *args], stdout=full, stderr=subprocess.PIPE,
+                                    text=True, timeout=30, env=environment(None))
+        if result.returncode != 1 or not one_line(COMMAND + ": write error")(result.stderr):
+            fail("%s %s > /dev/full: status %d, stderr %r" % (COMMAND, args[0], result.returncode,
+                                                               result.stderr))
+    bad_words = [(["--bogus"], "--bogus"), (["--scale", "0"], "--scale"),
+                 (["--volume=101"], "--volume"), (["--rate"], "--rate"),
+                 (["a.xm", "b.xm"], "b.xm"), (["--scale", "+2"], "--scale"),
+                 (["--rate="], "--rate: the value is empty"),
+                 (["--s", "2"], "'--s' is ambiguous: --scale, --seed, --seconds")]
+    if os.environ.get("INTRO_HAS_CAPTURE", "1") == "1":
+        bad_words += [(["--capture", "a.mkv", "--seconds", "0x10"], "--seconds"),
+                      (["--seconds", ""], "--seconds: the value is empty")]
+    for bad, named in bad_words:
         expect(bad, 2, nothing, one_line(COMMAND + ": ", named, "--help"))
 
     tmp = tempfile.mkdtemp(prefix="intro_cli_")

@@ -8,7 +8,8 @@ import shutil
 import struct
 import tempfile
 
-from session import FAST, MODULE, close_colour, fail, peak, run, shows_header, xvfb
+from session import (FAST, MODULE, close_colour, fail, one_order_module, peak, run, shows_header,
+                     xvfb)
 
 SCRATCH = tempfile.mkdtemp(prefix="intro_data_")
 GREEN, MAGENTA = 0x00C000, 0xFF00FF
@@ -43,10 +44,7 @@ def main():
     green = write_file("green.bmp", struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 54 + len(pixels), 0,
                                                 0, 54, 40, 512, 96, 1, 24, 0, len(pixels), 0, 0,
                                                 0, 0) + pixels)
-    with open(MODULE, "rb") as f:
-        short = bytearray(f.read())
-    short[64:66] = (1).to_bytes(2, "little")  # song length: one order
-    short = write_file("short.xm", short)
+    short = one_order_module(os.path.join(SCRATCH, "short.xm"))
 
     with xvfb() as x:
         def check(what, args, directory, sees, loud, **run_args):

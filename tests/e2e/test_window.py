@@ -7,8 +7,8 @@ intro exits 1 with one line saying why."""
 import signal
 import time
 
-from session import (COMMAND, check_moving, client_size, fail, find_window, keys, start, stop,
-                     wait_exit, wait_faded_exit, wait_whole_picture, xvfb)
+from session import (COMMAND, check_moving, check_one_line_and_status_1, client_size, fail,
+                     find_window, keys, start, stop, wait_faded_exit, wait_whole_picture, xvfb)
 
 
 def check_window_and_keys(display):
@@ -51,13 +51,6 @@ def check_sigterm(display):
         print("SIGTERM: exit 0 after %.2f s" % wait_faded_exit(intro, asked, "SIGTERM"))
     finally:
         stop(intro)
-
-
-def check_one_line_and_status_1(intro, what, line=None):
-    status, out, err = wait_exit(intro)
-    if status != 1 or out or len(err.strip().splitlines()) != 1 or not err.endswith("\n") or \
-            (line and err != line + "\n"):
-        fail("%s: status %d, stdout %r, stderr %r" % (what, status, out, err))
 
 
 def main():

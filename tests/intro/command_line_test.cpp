@@ -63,10 +63,21 @@ TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
     {{"--volume", "-1"}, "--volume"},
     {{"--seed", "4294967296"}, "--seed"},
     {{"--module", ""}, "--module"},
+    // Plain decimal only: no sign, base prefix, exponent, spaces or bare point.
+    {{"--scale", "+2"}, "--scale"},
+    {{"--seed", " 5"}, "--seed"},
+    {{"--rate", "1e3"}, "--rate"},
+    {{"--display", "0x1"}, "--display"},
 #if INTRO_HAS_CAPTURE
     {{"--capture", "a.mkv", "--seconds", "-1"}, "--seconds"},
     {{"--capture", "a.mkv", "--seconds", "1s"}, "--seconds"},
     {{"--capture", "a.mkv", "--seconds", "nan"}, "--seconds"},
+    {{"--capture", "a.mkv", "--seconds", "0x10"}, "--seconds"},
+    {{"--capture", "a.mkv", "--seconds", "+1"}, "--seconds"},
+    {{"--capture", "a.mkv", "--seconds", "1e2"}, "--seconds"},
+    {{"--capture", "a.mkv", "--seconds", ".5"}, "--seconds"},
+    {{"--capture", "a.mkv", "--seconds", "5."}, "--seconds"},
+    {{"--capture", "a.mkv", "--seconds", "5 "}, "--seconds"},
     {{"--seconds", "3"}, "--capture"},
     {{"--lossless"}, "--capture"},
     {{"--force"}, "--capture"},
@@ -99,5 +110,43 @@ TEST(CommandLine, WithoutTheCaptureItsOptionsAreRefused) {
     EXPECT_EQ(help.find(option), std::string::npos) << option;
 }
 #endif
+
+// An empty value is named as such; a file option's as an empty file name.
+TEST(CommandLine, EmptyValuesAndAmbiguousAbbreviationsSaySo) {
+  const struct {
+    std::initializer_list<const char*> words;
+    const char* says;
+  } cases[] = {
+    {{"--scale", ""}, "--scale: the value is empty"},
+    {{"--seed", ""}, "--seed: the value is empty"},
+    {{"--header", ""}, "--header: the file name is empty"},
+    {{"--s", "2"}, "option '--s' is ambiguous: --scale, --seed, --seconds"},
+    {{"--se=2"}, "option '--se' is ambiguous: --seed, --seconds"},
+    {{"--sq"}, "unknown option '--sq'"},
+#if INTRO_HAS_CAPTURE
+    {{"--seconds="}, "--seconds: the value is empty"},
+    {{"--capture="}, "--capture: the file name is empty"},
+#endif
+  };
+  for (const auto& c : cases) {
+    const Parsed p = parse(c.words);
+    EXPECT_EQ(p.status, COMMAND_LINE_BAD) << c.says;
+    EXPECT_NE(p.message.find(c.says), std::string::npos) << p.message;
+  }
+  // A unique abbreviation still stands for its option.
+  EXPECT_EQ(parse({"--sc", "3"}).options.scale, 3);
+#if INTRO_HAS_CAPTURE
+  EXPECT_EQ(parse({"--capture", "a.mkv", "--sec", "007.25"}).options.capture_seconds, 7.25);
+#endif
+}
+
+TEST(CommandLine, EveryHelpLineFitsEightyColumns) {
+  const Parsed p = parse({"--help"});
+  ASSERT_EQ(p.status, COMMAND_LINE_DONE);
+  size_t start = 0;
+  for (size_t end; (end = p.message.find('\n', start)) != std::string::npos; start = end + 1)
+    EXPECT_LE(end - start, 80u) << p.message.substr(start, end - start);
+  EXPECT_EQ(start, p.message.size());  // ends with a newline
+}
 
 }  // namespace

@@ -28,4 +28,16 @@ TEST(PictureTarget, AnAreaSmallerThanThePictureKeepsScaleOne) {
   expect_rect(picture_target(640, 480, 320, 240), -160, -120, 640, 480);
 }
 
+TEST(PictureTarget, TheScaleShrinksUntilTheWindowFitsTheArea) {
+  const int rows[][4] = {
+      // scale asked, area width, area height, scale that fits
+      {8, 5120, 3840, 8}, {8, 5119, 3840, 7}, {3, 1920, 1080, 2},  // height limits
+      {3, 1280, 2000, 2},                                          // width limits
+      {2, 1024, 768, 1},  {2, 320, 240, 1},   {1, 1920, 1080, 1},  // never below 1
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(scale_that_fits(row[0], 640, 480, row[1], row[2]), row[3])
+        << row[0] << " in " << row[1] << "x" << row[2];
+}
+
 }  // namespace

@@ -9,7 +9,9 @@
 namespace {
 
 void ask_window_size(PictureOutput& out) {
-  SDL_GetWindowSize(out.window, &out.area_w, &out.area_h);
+  SDL_GetWindowSize(out.window, &out.sdl_w, &out.sdl_h);
+  out.area_w = out.sdl_w;
+  out.area_h = out.sdl_h;
   const X11Window x11 = x11_window_of(out.window);
   const X11Functions* x = x11_functions();
   if (x11.display == nullptr || x == nullptr) return;
@@ -97,7 +99,19 @@ bool receive_into_surface(PictureOutput& out, const uint8_t* page, int pitch, in
   return true;
 }
 
+// SDL's idea of the size changed since the real one was asked, without an event that said so:
+// the real one is asked again, and the whole picture repainted.
+bool size_changed_unseen(PictureOutput& out) {
+  int w = 0, h = 0;
+  SDL_GetWindowSize(out.window, &w, &h);
+  if (w == out.sdl_w && h == out.sdl_h) return false;
+  ask_window_size(out);
+  out.stale = true;
+  return true;
+}
+
 void show_texture(PictureOutput& out, bool repaint) {
+  if (size_changed_unseen(out)) repaint = true;
   if (out.texture_locked) {
     SDL_UnlockTexture(out.texture);  // an OpenGL renderer uploads the lines here
     out.texture_locked = false;
@@ -119,6 +133,7 @@ void show_texture(PictureOutput& out, bool repaint) {
 }
 
 void show_surface(PictureOutput& out, bool repaint) {
+  if (size_changed_unseen(out)) repaint = true;
   const bool received = out.first_row >= 0;
   if (!received && !repaint) return;
   SDL_Surface* surface = SDL_GetWindowSurface(out.window);
@@ -177,13 +192,21 @@ void show_picture(PictureOutput& out, bool repaint) {
     show_surface(out, repaint);
 }
 
-void picture_output_resized(PictureOutput& out) {
+bool picture_output_resized(PictureOutput& out) {
+  const int area_w = out.area_w, area_h = out.area_h;
   ask_window_size(out);
+  if (out.area_w == area_w && out.area_h == area_h) return false;
   out.stale = true;
+  return true;
 }
 
 SDL_Rect picture_target(int picture_w, int picture_h, int area_w, int area_h) {
   const int scale = std::max(1, std::min(area_w / picture_w, area_h / picture_h));
   return {(area_w - picture_w * scale) / 2, (area_h - picture_h * scale) / 2, picture_w * scale,
           picture_h * scale};
+}
+
+int scale_that_fits(int scale, int picture_w, int picture_h, int area_w, int area_h) {
+  while (scale > 1 && (picture_w * scale > area_w || picture_h * scale > area_h)) --scale;
+  return std::max(scale, 1);
 }

@@ -21,7 +21,10 @@ struct PictureOutput {
   int first_row = -1;           // window-surface rows written and not yet shown
   int last_row = -1;
   int area_w = 0;  // the window's real size: SDL's idea of it may lag behind or run ahead, as
-  int area_h = 0;  // when full screen is asked for without a window manager to grant it
+  int area_h = 0;  // when full screen is asked for without a window manager to grant it, or
+                   // when the window manager grants it after SDL stopped waiting
+  int sdl_w = 0;   // SDL's idea of the size when the real one was last asked
+  int sdl_h = 0;
 };
 
 // After the window exists. False with SDL's error set when no route can be opened.
@@ -38,9 +41,13 @@ bool receive_lines(PictureOutput& out, const uint8_t* page, int pitch, int first
 // whole factor that fits, so pixels stay square.
 void show_picture(PictureOutput& out, bool repaint);
 
-// The window may have changed size: its real size is asked again, and the whole picture must be
-// received again.
-void picture_output_resized(PictureOutput& out);
+// The window may have changed size (resized, exposed): its real size is asked again. True when
+// it changed, and then the whole picture must be received again.
+bool picture_output_resized(PictureOutput& out);
 
 // Where a picture of picture_w x picture_h goes in an area of area_w x area_h.
 SDL_Rect picture_target(int picture_w, int picture_h, int area_w, int area_h);
+
+// The largest scale up to `scale` at which a window of picture_w x picture_h times it fits in an
+// area of area_w x area_h; 1 at the least.
+int scale_that_fits(int scale, int picture_w, int picture_h, int area_w, int area_h);

@@ -15,7 +15,8 @@
 // again: a finished frame still reaches the window within about 10 ms.
 constexpr int WINDOW_LOCK_WAIT_MS = 10;
 
-// Written by start before the window thread runs; read-only while it runs.
+// Written by start before the window thread runs, the window's size also by the window thread
+// before the window opens (fitted to the monitor); read-only from then on.
 struct WindowSettings {
   std::string title;
   int width = 0;  // the pages' size

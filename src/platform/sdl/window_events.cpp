@@ -66,6 +66,9 @@ void handle_window_event(Window& w, const SDL_WindowEvent& event) {
       w.needs_present = true;
       break;
     case SDL_WINDOWEVENT_EXPOSED:
+      // A window manager that grants full screen after SDL stopped waiting resizes the window
+      // without an SDL size event: the newly exposed area is the only sign.
+      if (picture_output_resized(w.output)) mark_all_lines_dirty();
       w.needs_present = true;
       break;
     default:

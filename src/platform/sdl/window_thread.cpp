@@ -2,15 +2,16 @@
 // sends something or the ceiling passes, and each time shows the visible page's changed lines and
 // answers the events.
 #include <pthread.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/presenter_lock.h"
 #include "platform/sdl/window.h"
 #include "platform/sdl/window_events.h"
+#include "platform/sdl/x11_errors.h"
 #include "platform/sdl/x11_functions.h"
 #include "platform/window_start.h"
 
@@ -25,20 +26,6 @@ int display_refresh_rate(SDL_Window* window) {
   const int display = SDL_GetWindowDisplayIndex(window);
   if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) return 0;
   return mode.refresh_rate;
-}
-
-// Losing the display's connection makes the X library end the process from the window thread,
-// while the drawing thread and the exit handlers still run: a crash. End at once instead, with a
-// line that says why.
-int on_display_connection_lost(void*) {
-  static const char kMessage[] = INTRO_COMMAND ": lost the connection to the display\n";
-  (void)!write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
-  _exit(1);
-}
-
-void end_cleanly_when_the_display_goes() {
-  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return;
-  if (const X11Functions* x = x11_functions()) x->set_io_error_handler(on_display_connection_lost);
 }
 
 Uint32 window_flags() {
@@ -70,6 +57,26 @@ int window_position() {
   return SDL_WINDOWPOS_CENTERED_DISPLAY(display);
 }
 
+// A window larger than the monitor's usable area would have its title bar or bottom off the
+// screen: the largest scale that fits instead, with one line saying so. Done before the window
+// exists, while the drawing thread waits for it.
+void fit_scale_to_monitor() {
+  const int scale = window_start().scale;
+  int display = window_start().display;
+  if (display < 0 || display >= SDL_GetNumVideoDisplays()) display = 0;
+  SDL_Rect usable;
+  if (scale <= 1 || SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+  const int fits =
+      scale_that_fits(scale, window_settings.width, window_settings.height, usable.w, usable.h);
+  if (fits == scale) return;
+  window_settings.window_width = window_settings.width * fits;
+  window_settings.window_height = window_settings.height * fits;
+  std::fprintf(stderr,
+               INTRO_COMMAND
+               ": scale %d does not fit the monitor's usable %dx%d, scale %d instead\n",
+               scale, usable.w, usable.h, fits);
+}
+
 bool open_window(Window& w) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a close request must not end anything
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
@@ -83,7 +90,8 @@ bool open_window(Window& w) {
     set_window_error("no display");
     return false;
   }
-  end_cleanly_when_the_display_goes();
+  answer_x_errors_ourselves();
+  fit_scale_to_monitor();
   w.fullscreen = window_settings.flags & SCREEN_FULLSCREEN;
   const int position = window_position();
   w.window =
@@ -93,6 +101,7 @@ bool open_window(Window& w) {
     set_window_error("no window");
     return false;
   }
+  watch_window_for_x_errors(x11_window_of(w.window).window);
   set_icon(w.window);
   if (!open_picture_output(w.output, w.window, window_settings.pixel_format, window_settings.width,
                            window_settings.height)) {
@@ -114,6 +123,7 @@ void close_window(Window& w) {
   // SDL's video stays initialised until the process ends: quitting it unloads the GL and D-Bus
   // libraries while they still hold memory, and a later start on a new thread would find SDL's
   // signal handlers gone.
+  watch_window_for_x_errors(0);  // from here on its id going away is the intro's own doing
   if (w.window != nullptr) SDL_DestroyWindow(w.window);
 }
 

@@ -20,15 +20,31 @@ const X11Functions* load_x11_functions() {
                         look_up(x11, "XEventsQueued", table.events_queued) &&
                         look_up(x11, "XQueryExtension", table.query_extension) &&
                         look_up(x11, "XSetIOErrorHandler", table.set_io_error_handler) &&
+                        look_up(x11, "XSetErrorHandler", table.set_error_handler) &&
+                        look_up(x11, "XGetErrorText", table.get_error_text) &&
                         look_up(x11, "XGetGeometry", table.get_geometry) &&
-                        look_up(x11, "XGetScreenSaver", table.get_screen_saver) &&
-                        look_up(x11, "XSetScreenSaver", table.set_screen_saver) &&
                         look_up(x11, "XFlush", table.flush);
   dlclose(x11);  // only drops this reference: SDL's keeps the library, and the pointers, valid
   return complete ? &table : nullptr;
 }
 
+const XssFunctions* load_xss_functions() {
+  // SDL may have loaded it already; either way this reference is kept, with the pointers.
+  void* xss = dlopen("libXss.so.1", RTLD_NOW);
+  if (xss == nullptr) return nullptr;
+  static XssFunctions table;
+  const bool complete = look_up(xss, "XScreenSaverQueryExtension", table.query_extension) &&
+                        look_up(xss, "XScreenSaverQueryVersion", table.query_version) &&
+                        look_up(xss, "XScreenSaverSuspend", table.suspend);
+  return complete ? &table : nullptr;
+}
+
 }  // namespace
+
+const XssFunctions* xss_functions() {
+  static const XssFunctions* const table = load_xss_functions();
+  return table;
+}
 
 const X11Functions* x11_functions() {
   static const X11Functions* const table = load_x11_functions();
