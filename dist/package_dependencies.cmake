@@ -1,6 +1,6 @@
 # Read by cpack (CPACK_PROJECT_CONFIG_FILE): the package's Depends are what the program needs,
 # computed by dpkg-shlibdeps; what only the capture's module needs (FFmpeg's libraries) becomes
-# Recommends, so that the intro installs and runs without them. INTRO_PACKAGE_PROGRAM and
+# Recommends, after the package's own, so that the intro installs and runs without them. INTRO_PACKAGE_PROGRAM and
 # INTRO_PACKAGE_MODULE name the two files.
 
 # dpkg-shlibdeps's "package (>= version)" list for one file; it wants a debian/control to read.
@@ -35,6 +35,10 @@ if(CPACK_GENERATOR STREQUAL "DEB" AND INTRO_PACKAGE_MODULE)
     endif()
   endforeach()
   list(JOIN depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+  # After what the package recommends of its own accord (the Wayland title bar's plugin).
+  if(CPACK_DEBIAN_PACKAGE_RECOMMENDS)
+    list(PREPEND recommends "${CPACK_DEBIAN_PACKAGE_RECOMMENDS}")
+  endif()
   list(JOIN recommends ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 endif()
