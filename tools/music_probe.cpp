@@ -17,7 +17,7 @@
 #include "music/analysis.h"
 #include "music/frame_ring.h"
 #include "music/module_player.h"
-#include "support/data_file.h"
+#include "platform/data_file.h"
 
 namespace {
 

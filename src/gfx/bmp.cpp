@@ -10,7 +10,7 @@
 #include "gfx/error.h"
 #include "gfx/screen.h"
 #include "gfx/write_rules.h"
-#include "support/data_file.h"
+#include "platform/data_file.h"
 
 namespace {
 

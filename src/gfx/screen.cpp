@@ -1,7 +1,5 @@
 #include "gfx/screen.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +10,7 @@
 #include "gfx/fast_paths.h"
 #include "gfx/write_rules.h"
 #include "platform/page_memory.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -39,9 +38,8 @@ bool valid_depth(int depth) {
 
 // The executable's file name without directory and extension, as the window title.
 std::string program_title() {
-  char path[128] = {};
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  std::string name = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string("intro");
+  std::string name = executable_path();
+  if (name.empty()) name = "intro";
   const size_t slash = name.find_last_of('/');
   if (slash != std::string::npos) name = name.substr(slash + 1);
   const size_t dot = name.find_last_of('.');

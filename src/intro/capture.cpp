@@ -15,6 +15,7 @@
 #include "intro/sequencer.h"
 #include "music/music.h"
 #include "platform/output_file.h"
+#include "platform/process.h"
 #include "platform/stop_signals.h"
 
 #ifndef INTRO_CAPTURE_PACKAGES

@@ -1,16 +1,9 @@
 #include "intro/data_files.h"
 
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <memory>
-
 #include "gfx/bmp.h"
 #include "gfx/bmp_decode.h"
-#include "support/data_file.h"
+#include "platform/data_file.h"
+#include "platform/process.h"
 
 #ifndef INTRO_DATA_FROM_BIN
 #define INTRO_DATA_FROM_BIN "../share/intro"
@@ -31,33 +24,10 @@ std::string parent_directory(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string real_path(const char* path) {
-  std::unique_ptr<char, decltype(&free)> resolved(realpath(path, nullptr), &free);
-  return resolved ? std::string(resolved.get()) : std::string();
-}
-
-bool something_there(const std::string& path) {
-  struct stat info;
-  if (stat(path.c_str(), &info) == 0) return true;
-  // Unreadable or a loop: there, but unusable; the loaders then say why.
-  return errno != ENOENT && errno != ENOTDIR;
-}
-
-}  // namespace
-
-std::string executable_path() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return "";
-  return std::string(path, static_cast<size_t>(length));
-}
-
-namespace {
-
 bool in_build_tree(const std::string& bin) {
 #ifdef INTRO_BUILD_DIR
   const std::string build = real_path(INTRO_BUILD_DIR);
-  return !build.empty() && real_path(bin.c_str()) == build;
+  return !build.empty() && real_path(bin) == build;
 #else
   (void)bin;
   return false;
@@ -88,7 +58,7 @@ std::vector<std::string> capture_module_paths(const std::string& executable) {
 std::string find_data_file(const std::string& name, const std::vector<std::string>& directories) {
   for (const std::string& directory : directories) {
     const std::string path = directory.empty() ? name : directory + "/" + name;
-    if (something_there(path)) return path;
+    if (something_at(path)) return path;
   }
   return name;
 }

@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-// The running executable's path ("" when the system does not tell).
-std::string executable_path();
-
 // The directories to look in, in order, for the given executable; "" is the working directory.
 std::vector<std::string> data_directories(const std::string& executable);
 

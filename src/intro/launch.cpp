@@ -12,6 +12,7 @@
 #include "intro/sequencer.h"
 #include "music/music.h"
 #include "platform/display_driver.h"
+#include "platform/process.h"
 #include "platform/timing.h"
 #include "platform/window_start.h"
 

@@ -1,13 +1,13 @@
 #include "music/audio_output.h"
 
 #include <SDL.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
 #include <mutex>
 
 #include "music/audible_position.h"
+#include "platform/sound_system.h"
 
 namespace {
 
@@ -15,24 +15,6 @@ int64_t now_ns() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-// ALSA reports a missing sound card on standard error by itself, and the intro logs nothing.
-void ignore_alsa_error(const char*, int, const char*, int, const char*, ...) {}
-
-// Turns ALSA's own error printing off before SDL looks for a device. SDL loads the same
-// library by name later, so the handler set here is the one it meets; the library stays loaded
-// for the rest of the process.
-void silence_alsa() {
-  static bool silenced = false;
-  if (silenced) return;
-  silenced = true;
-  void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-  if (alsa == nullptr) return;
-  using ErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
-  using SetErrorHandler = int (*)(ErrorHandler);
-  auto set_handler = reinterpret_cast<SetErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler"));
-  if (set_handler != nullptr) set_handler(ignore_alsa_error);
 }
 
 }  // namespace
@@ -67,7 +49,8 @@ void fill_device_buffer(void* userdata, Uint8* bytes, int length) {
 
 AudioOutput* open_audio_output(ModulePlayer* player, std::string& why) {
   if (player == nullptr) return nullptr;
-  silence_alsa();
+  quiet_sound_library();
+  SDL_SetMainReady();  // the program has its own main, not SDL's
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     why = SDL_GetError();
     return nullptr;

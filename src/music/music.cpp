@@ -13,7 +13,7 @@
 #include "music/audio_output.h"
 #include "music/frame_ring.h"
 #include "music/module_player.h"
-#include "support/data_file.h"
+#include "platform/data_file.h"
 
 std::string MusicFileName;
 uint32_t MusicChannel = 0;

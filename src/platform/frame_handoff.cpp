@@ -1,24 +1,11 @@
 #include "platform/frame_handoff.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cstdint>
-
-namespace {
-void wake_window_thread(const FrameHandoff& handoff) {
-  const uint64_t one = 1;
-  (void)!write(handoff.wake_fd, &one, sizeof one);
-}
-}  // namespace
-
 bool handoff_open(FrameHandoff& handoff, std::chrono::milliseconds turn_limit) {
   handoff_close(handoff);
-  const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (fd < 0) return false;
+  WakeSignal wake;
+  if (!open_wake_signal(wake)) return false;
   std::lock_guard<std::mutex> lock(handoff.mutex);
-  handoff.wake_fd = fd;
+  handoff.wake = wake;
   handoff.turn_limit = turn_limit;
   handoff.running = true;
   handoff.started = handoff.ended = false;
@@ -28,8 +15,7 @@ bool handoff_open(FrameHandoff& handoff, std::chrono::milliseconds turn_limit) {
 
 void handoff_close(FrameHandoff& handoff) {
   std::lock_guard<std::mutex> lock(handoff.mutex);
-  if (handoff.wake_fd >= 0) close(handoff.wake_fd);
-  handoff.wake_fd = -1;
+  close_wake_signal(handoff.wake);
   handoff.running = false;
   handoff.frame_ready = handoff.turn_pending = false;
 }
@@ -43,15 +29,10 @@ void handoff_report_start(FrameHandoff& handoff, bool opened) {
 }
 
 int handoff_wait(FrameHandoff& handoff, int input_fd, int timeout_ms) {
-  pollfd watched[2] = {{handoff.wake_fd, POLLIN, 0}, {input_fd, POLLIN, 0}};
-  const int ready = poll(watched, input_fd >= 0 ? 2 : 1, timeout_ms);
+  const int woken = wait_for_wake(handoff.wake, input_fd, timeout_ms);
   int wake = 0;
-  if (ready == 0) wake |= WAKE_CEILING;
-  if (ready > 0 && input_fd >= 0 && watched[1].revents != 0) wake |= WAKE_INPUT;
-  if (ready > 0 && watched[0].revents != 0) {
-    uint64_t count = 0;
-    (void)!read(handoff.wake_fd, &count, sizeof count);
-  }
+  if (woken & WOKEN_TIMEOUT) wake |= WAKE_CEILING;
+  if (woken & WOKEN_INPUT) wake |= WAKE_INPUT;
   std::lock_guard<std::mutex> lock(handoff.mutex);
   if (!handoff.running) wake |= WAKE_STOP;
   if (handoff.frame_ready) wake |= WAKE_FRAME;
@@ -82,7 +63,7 @@ void handoff_frame_finished(FrameHandoff& handoff) {
     handoff.frame_ready = true;
     handoff.turn_pending = true;
   }
-  wake_window_thread(handoff);
+  raise_wake_signal(handoff.wake);
 }
 
 bool handoff_await_turn(FrameHandoff& handoff) {
@@ -101,5 +82,5 @@ void handoff_stop(FrameHandoff& handoff) {
     handoff.turn_pending = false;
   }
   handoff.window_side_moved.notify_all();
-  wake_window_thread(handoff);
+  raise_wake_signal(handoff.wake);
 }

@@ -7,10 +7,12 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "platform/wake_signal.h"
+
 struct FrameHandoff {
   std::mutex mutex;
   std::condition_variable window_side_moved;  // start reported, or a frame fetched
-  int wake_fd = -1;  // eventfd the window thread sleeps on: written for a frame and for stop
+  WakeSignal wake;  // what the window thread sleeps on: raised for a frame and for stop
   std::chrono::milliseconds turn_limit{0};
   bool running = false;
   bool started = false;       // the window thread reported a window

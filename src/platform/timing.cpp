@@ -1,9 +1,9 @@
 #include "platform/timing.h"
 
 #include <chrono>
-#include <thread>
 
 #include "platform/keyboard.h"
+#include "platform/this_thread.h"
 
 double timer_seconds() {
   using Seconds = std::chrono::duration<double>;
@@ -26,12 +26,6 @@ void sleep_in_slices(int ms, void (*pause_ms)(int ms), int (*take_hit)()) {
   if (ms > 0) pause_ms(ms);
 }
 
-namespace {
-void pause_thread(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-}  // namespace
-
 void sleep_ms(int ms) {
-  sleep_in_slices(ms, pause_thread, take_key_hit);
+  sleep_in_slices(ms, pause_this_thread, take_key_hit);
 }

@@ -1,12 +1,12 @@
 #include "gfx/bmp.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 #include "gfx/bmp_writer.h"
 #include "gfx/error.h"
@@ -240,8 +240,9 @@ TEST_F(BmpLoad, HostileHeadersAreRejectedWithoutTouchingTheImage) {
 }
 
 TEST_F(BmpLoad, FilesByNameAndTheirErrors) {
-  const std::string path =
-      std::filesystem::temp_directory_path() / ("bmp_test_" + std::to_string(getpid()) + ".bmp");
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("bmp_test_" + std::to_string(std::random_device()()) + ".bmp"))
+                               .string();
   ASSERT_TRUE(write_file(path, encode_bmp(rgb24(30, 20))));
   EXPECT_EQ(load_bmp(path.c_str(), image, nullptr), 0);
   EXPECT_EQ(image_pixel(image, 29, 0), 0xFF000000u | raw_rgb(29, 19));

@@ -1,6 +1,6 @@
 #include "platform/sdl/display_input.h"
 
-#include "platform/sdl/x11_functions.h"
+#include "platform/x11/x11_functions.h"
 
 DisplayInput watch_display_input(SDL_Window* window) {
   DisplayInput input;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "platform/sdl/x11_functions.h"
+#include "platform/x11/x11_functions.h"
 
 namespace {
 

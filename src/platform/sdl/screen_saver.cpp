@@ -2,7 +2,7 @@
 
 #include <SDL2/SDL.h>
 
-#include "platform/sdl/x11_functions.h"
+#include "platform/x11/x11_functions.h"
 
 namespace {
 

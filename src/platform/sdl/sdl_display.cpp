@@ -10,6 +10,7 @@
 #include "platform/presenter_lock.h"
 #include "platform/retrace_pacer.h"
 #include "platform/sdl/window.h"
+#include "platform/this_thread.h"
 #include "platform/window_start.h"
 
 WindowSettings window_settings;
@@ -105,7 +106,7 @@ void sdl_await_retrace() {
   const int64_t now =
       std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
   const int64_t deadline = next_retrace_ns(pacer, now);
-  std::this_thread::sleep_until(Clock::time_point(std::chrono::nanoseconds(deadline)));
+  pause_this_thread_until(deadline);
   retrace_passed = true;
 }
 }  // namespace

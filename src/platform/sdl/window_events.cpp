@@ -1,20 +1,18 @@
 #include "platform/sdl/window_events.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "platform/keyboard.h"
 #include "platform/presenter_lock.h"
 #include "platform/sdl/scan_codes.h"
 #include "platform/sdl/sdl_key_events.h"
+#include "platform/this_thread.h"
 
 namespace {
 
 void update_activity(Window& w) {
   w.active = w.focused && !w.minimised;
-  if (window_settings.flags & SCREEN_WINDOW_THREAD_BOOST) raise_priority(w.active);
+  if (window_settings.flags & SCREEN_WINDOW_THREAD_BOOST) raise_this_thread(w.active);
   // Keys may have changed unseen while another window had the focus.
   std::memset(window_settings.view->key_state, 0, 128);
   mark_all_lines_dirty();
@@ -86,11 +84,6 @@ void handle_key_press(Window& w, const SDL_KeyboardEvent& key) {
 }
 
 }  // namespace
-
-void raise_priority(bool raised) {
-  // Where the system refuses (no privilege), the thread keeps its normal priority.
-  (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), raised ? -5 : 0);
-}
 
 void mark_all_lines_dirty() {
   std::memset(window_settings.view->dirty_lines, 1, static_cast<size_t>(window_settings.height));

@@ -9,5 +9,3 @@ void refresh_key_state();
 void mark_all_lines_dirty();
 // Outside the presenter lock, when an event asked for it: between the window and full screen.
 void toggle_fullscreen(Window& w);
-// The calling thread above normal priority, or back to normal.
-void raise_priority(bool raised);

@@ -1,8 +1,6 @@
 // The window thread: opens the window, then sleeps until a frame is finished, the window system
 // sends something or the ceiling passes, and each time shows the visible page's changed lines and
 // answers the events.
-#include <pthread.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,9 +9,10 @@
 #include "platform/presenter_lock.h"
 #include "platform/sdl/window.h"
 #include "platform/sdl/window_events.h"
-#include "platform/sdl/x11_errors.h"
-#include "platform/sdl/x11_functions.h"
+#include "platform/this_thread.h"
 #include "platform/window_start.h"
+#include "platform/x11/x11_errors.h"
+#include "platform/x11/x11_functions.h"
 
 namespace {
 
@@ -80,12 +79,12 @@ void fit_scale_to_monitor() {
 bool open_window(Window& w) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a close request must not end anything
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) == nullptr) {
-    // Only drivers that put a window on a desktop: without a display SDL would otherwise settle
-    // for an invisible off-screen surface. Wayland only when named, as its client library
-    // complains on stderr when it finds no compositor.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") ? "x11,wayland" : "x11");
-  }
+  // A scaled desktop would otherwise stretch the picture, blurred.
+  SDL_SetHint(SDL_HINT_WINDOWS_DPI_AWARENESS, "permonitorv2");
+  const char* drivers = desktop_video_drivers();
+  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) == nullptr && drivers != nullptr)
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers);
+  SDL_SetMainReady();  // the program has its own main, not SDL's
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     set_window_error("no display");
     return false;
@@ -170,10 +169,10 @@ void run_cycles(Window& w) {
 }  // namespace
 
 void window_thread_main() {
-  pthread_setname_np(pthread_self(), "window");  // for profilers and the running measurement
+  name_this_thread("window");  // for profilers and the running measurement
   Window w;
   const bool opened = open_window(w);
-  if (opened && (window_settings.flags & SCREEN_WINDOW_THREAD_BOOST)) raise_priority(true);
+  if (opened && (window_settings.flags & SCREEN_WINDOW_THREAD_BOOST)) raise_this_thread(true);
   handoff_report_start(window_handoff(), opened);
   if (opened) run_cycles(w);
   close_window(w);

@@ -1,4 +1,4 @@
-#include "platform/sdl/x11_errors.h"
+#include "platform/x11/x11_errors.h"
 
 #include <SDL2/SDL.h>
 #include <X11/Xlib.h>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/sdl/x11_functions.h"
+#include "platform/x11/x11_functions.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "support/data_file.h"
+#include "platform/data_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,15 +13,11 @@ void set_why(std::string* why, const std::string& reason) {
   if (why != nullptr) *why = reason;
 }
 
-std::string too_large(uint64_t max_bytes) {
-  return "is larger than " + std::to_string(max_bytes >> 20) + " MiB";
-}
-
 // Empty when the file may be read, else the reason it may not.
 std::string refusal(const struct stat& info, uint64_t max_bytes) {
   if (S_ISDIR(info.st_mode)) return "is a directory";
   if (!S_ISREG(info.st_mode)) return "is not a regular file";
-  if (static_cast<uint64_t>(info.st_size) > max_bytes) return too_large(max_bytes);
+  if (static_cast<uint64_t>(info.st_size) > max_bytes) return data_file_too_large(max_bytes);
   return "";
 }
 
@@ -74,33 +70,4 @@ std::FILE* open_data_file(const char* name, uint64_t max_bytes, std::string* why
     close(fd);
   }
   return file;
-}
-
-bool read_data_file(const char* name, uint64_t max_bytes, std::vector<char>& bytes,
-                    std::string* why) {
-  bytes.clear();
-  const int fd = open_regular(name, max_bytes, why);
-  if (fd < 0) return false;
-  // The file may grow after the look: read at most one byte past the limit to notice.
-  char chunk[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      set_why(why, std::strerror(errno));
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    bytes.insert(bytes.end(), chunk, chunk + got);
-    if (bytes.size() > max_bytes) {
-      set_why(why, too_large(max_bytes));
-      ok = false;
-      break;
-    }
-  }
-  close(fd);
-  if (!ok) bytes.clear();
-  return ok;
 }

@@ -1,8 +1,10 @@
-#include "platform/sdl/x11_functions.h"
+#include "platform/x11/x11_functions.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <dlfcn.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -56,4 +58,11 @@ X11Window x11_window_of(SDL_Window* window) {
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return {};
   return {info.info.x11.display, info.info.x11.window};
+}
+
+const char* desktop_video_drivers() {
+  // Only drivers that put a window on a desktop: without a display SDL would otherwise settle for
+  // an invisible off-screen surface. Wayland only when named, as its client library complains on
+  // stderr when it finds no compositor.
+  return std::getenv("WAYLAND_DISPLAY") ? "x11,wayland" : "x11";
 }

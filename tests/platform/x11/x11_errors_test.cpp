@@ -1,4 +1,4 @@
-#include "platform/sdl/x11_errors.h"
+#include "platform/x11/x11_errors.h"
 
 #include <gtest/gtest.h>
 

@@ -41,3 +41,6 @@ struct X11Window {
   unsigned long window = 0;
 };
 X11Window x11_window_of(SDL_Window* window);
+
+// The video drivers SDL may try when the user named none; null: SDL's own choice.
+const char* desktop_video_drivers();

@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""Fails when a file under src/ outside src/platform/ includes an operating system's header, and
+names each such line: the system is reached through src/platform/ only, so a port touches that
+folder alone. Also fails when src/platform/'s portable files (those outside its system folders)
+include one.
+
+    tools/check_os_headers.py [SRC_DIR]
+"""
+import os
+import re
+import sys
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*<([^>]+)>', re.MULTILINE)
+# POSIX, Linux, X and Windows headers; the C and C++ standard headers are not among them.
+SYSTEM = re.compile(r'^(unistd|fcntl|poll|dlfcn|pthread|signal|csignal|termios|spawn|syslog|'
+                    r'windows|winbase|winuser|shellapi|shlobj|io|direct|process|mmsystem|'
+                    r'timeapi|versionhelpers|emscripten)\.h$|^(sys|linux|X11|netinet|arpa|'
+                    r'emscripten)/')
+SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c")
+# The folders of src/platform/ that may call the system (and SDL's, which call only SDL).
+SYSTEM_FOLDERS = ("posix", "win32", "web", "x11")
+
+
+def may_include_system(relative):
+    parts = relative.split(os.sep)
+    return len(parts) >= 3 and parts[0] == "platform" and parts[1] in SYSTEM_FOLDERS
+
+
+def offending_lines(src):
+    found = []
+    for folder, _, files in os.walk(src):
+        for name in sorted(files):
+            if not name.endswith(SUFFIXES):
+                continue
+            path = os.path.join(folder, name)
+            relative = os.path.relpath(path, src)
+            if may_include_system(relative):
+                continue
+            with open(path, encoding="utf-8") as source:
+                text = source.read()
+            for match in INCLUDE.finditer(text):
+                if SYSTEM.search(match.group(1)):
+                    line = text.count("\n", 0, match.start()) + 1
+                    found.append("%s:%d: <%s>" % (relative, line, match.group(1)))
+    return found
+
+
+def main():
+    src = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "src")
+    found = offending_lines(src)
+    for line in found:
+        print("system header outside the platform's system folders: " + line)
+    if not found:
+        print("no system header outside src/platform/{%s}/" % ",".join(SYSTEM_FOLDERS))
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
