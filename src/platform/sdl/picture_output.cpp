@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/sdl/renderer_choice.h"
-#include "platform/sdl/x11_functions.h"
+#include "platform/x11/x11_functions.h"
 
 namespace {
 
@@ -25,11 +25,12 @@ void ask_window_size(PictureOutput& out) {
   }
 }
 
+// The page's lines first to last into `to`, whose row 0 takes line `first`.
 void copy_lines(uint8_t* to, int to_pitch, const uint8_t* page, int pitch, int first, int last,
                 int row_bytes) {
   for (int y = first; y <= last; ++y) {
-    std::memcpy(to + static_cast<ptrdiff_t>(y) * to_pitch, page + static_cast<ptrdiff_t>(y) * pitch,
-                static_cast<size_t>(row_bytes));
+    std::memcpy(to + static_cast<ptrdiff_t>(y - first) * to_pitch,
+                page + static_cast<ptrdiff_t>(y) * pitch, static_cast<size_t>(row_bytes));
   }
 }
 
@@ -64,9 +65,10 @@ bool receive_into_texture(PictureOutput& out, const uint8_t* page, int pitch, in
   const SDL_Rect rows = {0, first, out.width, last - first + 1};
   void* pixels = nullptr;
   int to_pitch = 0;
+  // SDL hands out the locked rows only (Direct3D maps a texture of just those): nothing before
+  // or after them is ours to write.
   if (SDL_LockTexture(out.texture, &rows, &pixels, &to_pitch) != 0) return false;
-  copy_lines(static_cast<uint8_t*>(pixels) - static_cast<ptrdiff_t>(first) * to_pitch, to_pitch,
-             page, pitch, first, last, out.row_bytes);
+  copy_lines(static_cast<uint8_t*>(pixels), to_pitch, page, pitch, first, last, out.row_bytes);
   out.texture_locked = true;
   return true;
 }
@@ -93,7 +95,8 @@ bool receive_into_surface(PictureOutput& out, const uint8_t* page, int pitch, in
     }
     to = out.picture;
   }
-  copy_lines(static_cast<uint8_t*>(to->pixels), to->pitch, page, pitch, first, last, out.row_bytes);
+  copy_lines(static_cast<uint8_t*>(to->pixels) + static_cast<ptrdiff_t>(first) * to->pitch,
+             to->pitch, page, pitch, first, last, out.row_bytes);
   out.first_row = out.first_row < 0 ? first : std::min(out.first_row, first);
   out.last_row = std::max(out.last_row, last);
   return true;
