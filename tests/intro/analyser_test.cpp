@@ -2,6 +2,7 @@
 // read through SDL's disk audio driver, pixel for pixel.
 #include "intro/analyser.h"
 
+#include <SDL2/SDL_stdinc.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -74,9 +75,13 @@ TEST_F(Analyser, BarHeightsFromPeaksAndMagnitudes) {
 // the queries stay the same for most of those 200 ms: the picture can be checked against them.
 // The module starts with pads fading in; a few seconds in, the bars are tens of rows high.
 TEST_F(Analyser, BarsFollowTheLevelAndSpectrumOfThePlayingMusic) {
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
-  setenv("SDL_DISKAUDIODELAY", "200", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "disk", 1);
+#ifdef _WIN32
+  SDL_setenv("SDL_DISKAUDIOFILE", "NUL", 1);
+#else
+  SDL_setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+#endif
+  SDL_setenv("SDL_DISKAUDIODELAY", "200", 1);
   MusicFileName = "../../data/module.xm";
   start_music();
   ASSERT_NE(MusicChannel, 0u);

@@ -1,5 +1,6 @@
 #include "intro/sequencer.h"
 
+#include <SDL2/SDL_stdinc.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -15,7 +16,7 @@ namespace {
 class Sequencer : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
     reset_intro();  // a module another test started would keep playing at its volume
     force_display_driver("Null");
     MusicFileName = "../../data/module.xm";

@@ -1,4 +1,5 @@
 // The thin layer with no music: every call harmless, nothing printed, nothing written.
+#include <SDL2/SDL_stdinc.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -32,7 +33,7 @@ TEST_F(MusicLayer, AMissingFileLeavesHandleZeroAndStaysQuiet) {
 
 // Why a named file is no module is checked on the program itself, which prints it.
 TEST_F(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {
-  setenv("SDL_AUDIODRIVER", "dummy", 1);  // were the preload used, it would start playing
+  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);  // were the preload used, it would start playing
   MusicFileName = "../../data/module.xm";
   begin_loading_music();
   MusicFileName = "no_such_module.xm";
@@ -48,10 +49,10 @@ TEST_F(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {
 
 // Without a device the module stays loaded for its length, silent, and the reason is SDL's.
 TEST_F(MusicLayer, NoDeviceKeepsTheLengthAndSaysWhy) {
-  setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
   MusicFileName = "../../data/module.xm";
   start_music();
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
   EXPECT_EQ(MusicChannel, 0u);
   EXPECT_NE(music_output_problem().find("no_such_driver"), std::string::npos)
       << music_output_problem();

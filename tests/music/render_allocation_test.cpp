@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -20,11 +21,20 @@ namespace {
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
 
+// Every block, aligned or not, is carved out of a larger malloc'd one whose address sits just
+// before it, so every form of delete frees the same way (not every C library has aligned_alloc).
 void* counted_allocation(std::size_t size, std::size_t alignment) {
   if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
-  if (size == 0) size = 1;
-  if (alignment <= alignof(std::max_align_t)) return std::malloc(size);
-  return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+  if (size > SIZE_MAX / 2 || alignment > SIZE_MAX / 4) return nullptr;
+  void* raw = std::malloc(size + alignment + sizeof(void*));
+  if (raw == nullptr) return nullptr;
+  const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
+  void** block = reinterpret_cast<void**>((first + alignment - 1) / alignment * alignment);
+  block[-1] = raw;
+  return block;
+}
+void release(void* block) {
+  if (block != nullptr) std::free(static_cast<void**>(block)[-1]);
 }
 void* counted_or_throw(std::size_t size, std::size_t alignment) {
   if (void* p = counted_allocation(size, alignment)) return p;
@@ -47,12 +57,12 @@ SINGLE_AND_ARRAY(void*, new, (size_t n, const nothrow_t&) noexcept,
 SINGLE_AND_ARRAY(void*, new, (size_t n, align_val_t a), { return counted_or_throw(n, aligned(a)); })
 SINGLE_AND_ARRAY(void*, new, (size_t n, align_val_t a, const nothrow_t&) noexcept,
                  { return counted_allocation(n, aligned(a)); })
-SINGLE_AND_ARRAY(void, delete, (void* p) noexcept, { std::free(p); })
-SINGLE_AND_ARRAY(void, delete, (void* p, size_t) noexcept, { std::free(p); })
-SINGLE_AND_ARRAY(void, delete, (void* p, const nothrow_t&) noexcept, { std::free(p); })
-SINGLE_AND_ARRAY(void, delete, (void* p, align_val_t) noexcept, { std::free(p); })
-SINGLE_AND_ARRAY(void, delete, (void* p, size_t, align_val_t) noexcept, { std::free(p); })
-SINGLE_AND_ARRAY(void, delete, (void* p, align_val_t, const nothrow_t&) noexcept, { std::free(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p) noexcept, { release(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, size_t) noexcept, { release(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, const nothrow_t&) noexcept, { release(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, align_val_t) noexcept, { release(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, size_t, align_val_t) noexcept, { release(p); })
+SINGLE_AND_ARRAY(void, delete, (void* p, align_val_t, const nothrow_t&) noexcept, { release(p); })
 
 TEST(RenderAllocation, RenderingTenSecondsAllocatesNothing) {
   std::ifstream file("../../data/module.xm", std::ios::binary);
