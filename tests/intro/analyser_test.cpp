@@ -77,10 +77,11 @@ TEST_F(Analyser, BarHeightsFromPeaksAndMagnitudes) {
 TEST_F(Analyser, BarsFollowTheLevelAndSpectrumOfThePlayingMusic) {
   SDL_setenv("SDL_AUDIODRIVER", "disk", 1);
 #ifdef _WIN32
-  SDL_setenv("SDL_DISKAUDIOFILE", "NUL", 1);
-#else
-  SDL_setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+  // SDL 2.26's disk driver reads the file's name from a buffer that its next SDL_getenv, of the
+  // delay, overwrites on Windows: it would write a file named "200" here.
+  GTEST_SKIP() << "SDL's disk audio driver loses its file name on Windows";
 #endif
+  SDL_setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
   SDL_setenv("SDL_DISKAUDIODELAY", "200", 1);
   MusicFileName = "../../data/module.xm";
   start_music();
