@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Runs a Windows program of the cross build under Wine, as CMake's cross-compiling emulator:
 
     wine_run.py [--prefix DIR] PROGRAM [ARGUMENT...]
