@@ -3,6 +3,7 @@ window manager when asked), the intro run on it and what it showed and played, a
 files read back through ffmpeg."""
 import array
 import contextlib
+import glob
 import json
 import os
 import re
@@ -350,13 +351,19 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
         shutil.rmtree(scratch)
 
 
+def program_libraries():
+    """The DLLs beside a Windows build's intro, which a copy of it needs (none on Linux)."""
+    return glob.glob(os.path.join(os.path.dirname(INTRO), "*.dll")) if EXE else []
+
+
 def intro_copy(module=None):
     """A directory holding a copy of the intro and header.bmp, and module.xm with the bytes
     `module` if given: outside the build tree the intro would not find the source tree's module,
     so without one it runs silent. The copy is COMMAND in it."""
     directory = tempfile.mkdtemp(prefix="intro_copy_")
     shutil.copy(HEADER, directory)
-    shutil.copy(INTRO, directory)
+    for path in [INTRO] + program_libraries():
+        shutil.copy(path, directory)
     if module is not None:
         with open(os.path.join(directory, "module.xm"), "wb") as f:
             f.write(module)
@@ -399,8 +406,8 @@ def rendered_frames(seed):
         shutil.rmtree(out)
 
 
-def check_seed_at_rate_1(display, seed, program):
-    """Screenshots over a few seconds: each is one of the seed's frames (or the loading text
+def check_seed_at_rate_1(display, seed, program, watch=3.5):
+    """Screenshots over `watch` seconds: each is one of the seed's frames (or the loading text
     before the first), at least two of them, and no later than one a second allows."""
     frames = rendered_frames(seed)
     intro = start(display, ["--seed", str(seed), "--rate", "1"], os.path.dirname(program),
@@ -409,7 +416,7 @@ def check_seed_at_rate_1(display, seed, program):
         window = find_window(display, intro)
         shown = time.monotonic()
         seen = set()
-        while time.monotonic() - shown < 3.5:
+        while time.monotonic() - shown < watch:
             picture = window_bytes(display, window, *SIZE)
             if picture in frames:
                 seen.add(frames.index(picture) + 1)

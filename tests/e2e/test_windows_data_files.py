@@ -5,20 +5,23 @@ picture. A program that looked in its working directory, or that went through th
 (which cannot spell the folder's name outside a Russian locale), would show the magenta block
 that stands for a missing picture: the same copy without header.bmp checks that the test tells
 the two apart. Each run ends with the window manager's close request and status 0."""
-import glob
 import os
 import shutil
 import tempfile
 
-from session import (FAST, HEADER, INTRO, MODULE, colour_share, fail, run, shows_header, wm_close,
-                     xvfb)
+from session import (FAST, HEADER, INTRO, MODULE, colour_share, fail, program_libraries, run,
+                     shows_header, wm_close, xvfb)
 
 MAGENTA = 0xFF00FF
 
 
+def shows_magenta(screen):
+    return colour_share(screen, MAGENTA) > 0.5
+
+
 def copy(folder, with_header):
     os.makedirs(folder)
-    for path in [INTRO, MODULE] + glob.glob(os.path.join(os.path.dirname(INTRO), "*.dll")):
+    for path in [INTRO, MODULE] + program_libraries():
         shutil.copy(path, folder)
     if with_header:
         shutil.copy(HEADER, folder)
@@ -30,9 +33,8 @@ def main():
     elsewhere = os.path.join(scratch, "elsewhere")
     os.mkdir(elsewhere)
     with xvfb(window_manager=True) as x:
-        for name, with_header, sees in (
-                ("Интро демо", True, shows_header),
-                ("Интро без картинки", False, lambda screen: colour_share(screen, MAGENTA) > 0.5)):
+        for name, with_header, sees in (("Интро демо", True, shows_header),
+                                        ("Интро без картинки", False, shows_magenta)):
             program = copy(os.path.join(scratch, name), with_header)
             result = run(x.display, FAST, cwd=elsewhere, program=program, close=wm_close)
             if result.status != 0 or not sees(result.screen):
