@@ -13,6 +13,7 @@ test_packages=(
   clang libclang-rt-14-dev clang-format libgtest-dev libbenchmark-dev libpixman-1-dev
   xvfb xdotool x11-utils x11-xserver-utils openbox wmctrl python3 ffmpeg desktop-file-utils appstream man-db lintian
   manpages  # the package test installs the intro beside Debian's manual pages
+  wine wine64  # the Windows build's tests run its programs under Wine
 )
 packages=("${run_packages[@]}")
 [ "${1:-all}" = run ] || packages+=("${test_packages[@]}")

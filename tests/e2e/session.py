@@ -3,9 +3,11 @@ window manager when asked), the intro run on it and what it showed and played, a
 files read back through ffmpeg."""
 import array
 import contextlib
+import glob
 import json
 import os
 import re
+import shlex
 import shutil
 import signal
 import struct
@@ -29,6 +31,10 @@ SHORTEST_FADE = 4.0
 THREAD_SANITIZER = os.environ.get("INTRO_SANITIZER") == "thread"
 # Where the fade is not under test, a high frame rate makes it short.
 FAST = ["--rate", "240"]
+# The Windows build's programs run through an emulator (tools/wine_run.py): every program of the
+# build is started through it, and it is told the display to use.
+EMULATOR = shlex.split(os.environ.get("INTRO_EMULATOR", ""))
+EXE = os.path.splitext(INTRO)[1]  # ".exe" in the Windows build
 
 
 def fail(message):
@@ -60,15 +66,22 @@ def make_package(directory):
     return os.path.join(directory, debs[0])
 
 
+def command(program, *args):
+    """The command line that runs one of the build's programs, through the emulator if any."""
+    return [*EMULATOR, program, *args]
+
+
 def tool(name, *args, timeout=600, **options):
     """Runs one of the build's tools to its end."""
-    return subprocess.run([os.path.join(BUILD, name), *args], capture_output=True, text=True,
-                          timeout=timeout, **options)
+    return subprocess.run(command(os.path.join(BUILD, name + EXE), *args), capture_output=True,
+                          text=True, timeout=timeout, **options)
 
 
 def environment(display, **extra):
     """The environment with DISPLAY, SDL's dummy audio and `extra`; a None value removes one."""
     env = dict(os.environ, SDL_AUDIODRIVER="dummy", WAYLAND_DISPLAY=None, DISPLAY=display)
+    if EMULATOR:
+        env["INTRO_WINE_DISPLAY"] = display
     env.update(extra)
     return {name: value for name, value in env.items() if value is not None}
 
@@ -113,7 +126,7 @@ def xvfb(size=(1024, 768), window_manager=False):
 
 def start(display, args=(), cwd=DATA, program=INTRO, **env):
     """The intro on display (None: without one), with SDL's dummy audio unless env says else."""
-    return subprocess.Popen([program, *args], cwd=cwd, env=environment(display, **env),
+    return subprocess.Popen(command(program, *args), cwd=cwd, env=environment(display, **env),
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
 
@@ -151,6 +164,16 @@ def wait_faded_exit(process, since, what):
 
 def stop(process):
     if process.poll() is None:
+        if EMULATOR:
+            # The emulator passes SIGTERM on and ends only after the program, so its window is
+            # gone before the next one is looked for; killed outright, it would leave the
+            # program to die a moment later.
+            process.send_signal(signal.SIGTERM)
+            try:
+                process.communicate(timeout=30)
+                return
+            except subprocess.TimeoutExpired:
+                pass
         process.send_signal(signal.SIGKILL)
         process.communicate()
 
@@ -194,6 +217,14 @@ def hold_alt_f4(display, window, process=None):
     keys(display, "keydown", "alt", "F4")
     time.sleep(0.3)
     keys(display, "keyup", "F4", "alt")
+
+
+def wm_close(display, window, process=None):
+    """The window manager's close request (the close button's), as wmctrl sends it. Unlike
+    xdotool's windowclose, which destroys the X window, it reaches a program under Wine."""
+    result = run_tool(display, "wmctrl", "-i", "-c", str(window))
+    if result.returncode != 0:
+        fail("wmctrl -c failed: " + result.stderr)
 
 
 def window_bytes(display, window, width, height):
@@ -320,13 +351,19 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
         shutil.rmtree(scratch)
 
 
+def program_libraries():
+    """The DLLs beside a Windows build's intro, which a copy of it needs (none on Linux)."""
+    return glob.glob(os.path.join(os.path.dirname(INTRO), "*.dll")) if EXE else []
+
+
 def intro_copy(module=None):
     """A directory holding a copy of the intro and header.bmp, and module.xm with the bytes
     `module` if given: outside the build tree the intro would not find the source tree's module,
     so without one it runs silent. The copy is COMMAND in it."""
     directory = tempfile.mkdtemp(prefix="intro_copy_")
     shutil.copy(HEADER, directory)
-    shutil.copy(INTRO, directory)
+    for path in [INTRO] + program_libraries():
+        shutil.copy(path, directory)
     if module is not None:
         with open(os.path.join(directory, "module.xm"), "wb") as f:
             f.write(module)
@@ -352,6 +389,50 @@ def rendered_rgb(path):
     return bytes(rgb)
 
 
+RENDERED = 8  # frames rendered per seed: --rate 1 shows at most these within the checks
+
+
+def rendered_frames(seed):
+    """render_frames --seed seed's first frames as rgb24 bytes, as the window shows them."""
+    out = tempfile.mkdtemp(prefix="intro_seed_")
+    try:
+        result = tool("render_frames", "--seed", str(seed), "--header", HEADER, "--out", out,
+                      "--frames", ",".join(str(n) for n in range(1, RENDERED + 1)))
+        if result.returncode != 0:
+            fail("render_frames --seed %d failed: %s" % (seed, result.stderr))
+        return [rendered_rgb(os.path.join(out, "frame_%05d.bin" % n))
+                for n in range(1, RENDERED + 1)]
+    finally:
+        shutil.rmtree(out)
+
+
+def check_seed_at_rate_1(display, seed, program, watch=3.5):
+    """Screenshots over `watch` seconds: each is one of the seed's frames (or the loading text
+    before the first), at least two of them, and no later than one a second allows."""
+    frames = rendered_frames(seed)
+    intro = start(display, ["--seed", str(seed), "--rate", "1"], os.path.dirname(program),
+                  program)
+    try:
+        window = find_window(display, intro)
+        shown = time.monotonic()
+        seen = set()
+        while time.monotonic() - shown < watch:
+            picture = window_bytes(display, window, *SIZE)
+            if picture in frames:
+                seen.add(frames.index(picture) + 1)
+            elif seen:
+                fail("--seed %d: the window shows no frame of render_frames --seed %d" %
+                     (seed, seed))
+            time.sleep(0.2)
+        last = max(seen, default=0)
+        if len(seen) < 2 or last > time.monotonic() - shown + 2:
+            fail("--seed %d --rate 1: frames %s seen in %.1f s" %
+                 (seed, sorted(seen), time.monotonic() - shown))
+        print("--seed %d --rate 1: frames %s" % (seed, sorted(seen)))
+    finally:
+        stop(intro)
+
+
 def read_header():
     """The shipped picture's pixel words, top row first. Its own layout: a 108-byte header,
     512x96 pixels of 32 bits in bit fields (alpha on top), bottom-up."""
@@ -367,6 +448,12 @@ def read_header():
 def close_colour(a, b):
     """Equal but for the blend's rounding."""
     return all(abs(((a >> s) & 0xFF) - ((b >> s) & 0xFF)) <= 2 for s in (0, 8, 16))
+
+
+def colour_share(screen, colour):
+    """Share of pixels of that colour in the middle of the header's band."""
+    band = [p for row in screen[40:136] for p in row[80:560]]
+    return sum(1 for p in band if close_colour(p, colour)) / float(len(band))
 
 
 def shows_header(screen, top=40):

@@ -10,57 +10,14 @@ are checked in the window, audio and data files tests.)"""
 import os
 import shutil
 import signal
-import tempfile
 import time
 
-from session import (COMMAND, HEADER, SIZE, client_size, fail, find_window, gain_curve, intro_copy,
-                     module_left, peak, rendered_rgb, run, run_tool, start, stop, tool, wait_exit,
-                     window_bytes, xvfb)
+from session import (COMMAND, SIZE, check_seed_at_rate_1, client_size, fail, find_window,
+                     gain_curve, intro_copy, module_left, peak, run, run_tool, start, stop,
+                     wait_exit, xvfb)
 
 SEEDS = (0, 7, 4294967295)
-RENDERED = 8  # frames rendered per seed: --rate 1 shows at most these within the checks
 SOUND_RATE = 44100
-
-
-def rendered_frames(seed):
-    """render_frames --seed seed's first frames as rgb24 bytes, as the window shows them."""
-    out = tempfile.mkdtemp(prefix="intro_seed_")
-    try:
-        result = tool("render_frames", "--seed", str(seed), "--header", HEADER, "--out", out,
-                      "--frames", ",".join(str(n) for n in range(1, RENDERED + 1)))
-        if result.returncode != 0:
-            fail("render_frames --seed %d failed: %s" % (seed, result.stderr))
-        return [rendered_rgb(os.path.join(out, "frame_%05d.bin" % n))
-                for n in range(1, RENDERED + 1)]
-    finally:
-        shutil.rmtree(out)
-
-
-def check_seed_at_rate_1(display, seed, program):
-    """Screenshots over a few seconds: each is one of the seed's frames (or the loading text
-    before the first), at least two of them, and no later than one a second allows."""
-    frames = rendered_frames(seed)
-    intro = start(display, ["--seed", str(seed), "--rate", "1"], os.path.dirname(program),
-                  program)
-    try:
-        window = find_window(display, intro)
-        shown = time.monotonic()
-        seen = set()
-        while time.monotonic() - shown < 3.5:
-            picture = window_bytes(display, window, *SIZE)
-            if picture in frames:
-                seen.add(frames.index(picture) + 1)
-            elif seen:
-                fail("--seed %d: the window shows no frame of render_frames --seed %d" %
-                     (seed, seed))
-            time.sleep(0.2)
-        last = max(seen, default=0)
-        if len(seen) < 2 or last > time.monotonic() - shown + 2:
-            fail("--seed %d --rate 1: frames %s seen in %.1f s" %
-                 (seed, sorted(seen), time.monotonic() - shown))
-        print("--seed %d --rate 1: frames %s" % (seed, sorted(seen)))
-    finally:
-        stop(intro)
 
 
 def check_rate_1000(display, program):

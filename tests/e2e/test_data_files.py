@@ -8,7 +8,7 @@ import shutil
 import struct
 import tempfile
 
-from session import (FAST, MODULE, close_colour, fail, one_order_module, peak, run, shows_header,
+from session import (FAST, MODULE, colour_share, fail, one_order_module, peak, run, shows_header,
                      xvfb)
 
 SCRATCH = tempfile.mkdtemp(prefix="intro_data_")
@@ -32,12 +32,6 @@ def write_file(name, data):
     return path
 
 
-def share(screen, colour):
-    """Share of pixels of that colour in the middle of the header's band."""
-    band = [p for row in screen[40:136] for p in row[80:560]]
-    return sum(1 for p in band if close_colour(p, colour)) / float(len(band))
-
-
 def main():
     # A 512x96 bitmap of one colour, 24 bits per pixel, bottom-up.
     pixels = bytes([GREEN & 0xFF, (GREEN >> 8) & 0xFF, GREEN >> 16]) * 512 * 96
@@ -53,19 +47,20 @@ def main():
             if result.status != 0 or not sees(result.screen) or \
                     not (sound > 0.01 if loud else sound == 0.0):
                 fail("%s: status %d, sound peak %.4f, magenta share %.2f: %s" %
-                     (what, result.status, sound, share(result.screen, MAGENTA), result.err))
+                     (what, result.status, sound, colour_share(result.screen, MAGENTA), result.err))
             return result
 
         check("from an empty directory", [], fresh_directory(), shows_header, True)
         check("named files", ["--module", MODULE, "--header", green],
-              fresh_directory("dir", "fifo"), lambda screen: share(screen, GREEN) > 0.5, True)
+              fresh_directory("dir", "fifo"), lambda screen: colour_share(screen, GREEN) > 0.5,
+              True)
         # The master volume holds from the first sound on: nothing leaks before it applies.
         check("--volume 0", ["--volume", "0"], fresh_directory(), lambda screen: True, False,
               seconds=1.0)
         for module, header in (("fifo", "dir"), ("dir", "empty"), ("empty", "fifo")):
             check("module.xm a %s, header.bmp a %s" % (module, header), [],
-                  fresh_directory(module, header), lambda screen: share(screen, MAGENTA) > 0.5,
-                  False)
+                  fresh_directory(module, header),
+                  lambda screen: colour_share(screen, MAGENTA) > 0.5, False)
         # One pass of a module cut to its first pattern, then the fade, without a close request.
         result = check("--once", ["--once", short], fresh_directory(), lambda screen: True, True,
                        seconds=1.0, close=None)
