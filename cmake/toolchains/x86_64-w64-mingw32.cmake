@@ -18,13 +18,16 @@ set(CMAKE_RANLIB ${INTRO_MINGW_TRIPLE}-gcc-ranlib-posix CACHE FILEPATH "")
 # and the variables forwarded below, find it too.
 set(INTRO_DEPS_PREFIX "$ENV{INTRO_DEPS_PREFIX}" CACHE PATH "Prefix of the Windows libraries (scripts/cross_deps.sh win64)")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES INTRO_DEPS_PREFIX)
-if(INTRO_DEPS_PREFIX)
-  set(CMAKE_FIND_ROOT_PATH ${INTRO_DEPS_PREFIX})
-  # pkg-config reads the prefix's .pc files only, never the build machine's.
-  set(ENV{PKG_CONFIG_LIBDIR} ${INTRO_DEPS_PREFIX}/lib/pkgconfig:${INTRO_DEPS_PREFIX}/share/pkgconfig)
-  set(ENV{PKG_CONFIG_PATH} "")
-  set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
+# Without a root path CMake would search the build machine's own folders and find its Linux
+# libraries, so the prefix is required.
+if(NOT INTRO_DEPS_PREFIX)
+  message(FATAL_ERROR "Set INTRO_DEPS_PREFIX to the prefix that scripts/cross_deps.sh win64 prints")
 endif()
+set(CMAKE_FIND_ROOT_PATH ${INTRO_DEPS_PREFIX})
+# pkg-config reads the prefix's .pc files only, never the build machine's.
+set(ENV{PKG_CONFIG_LIBDIR} ${INTRO_DEPS_PREFIX}/lib/pkgconfig:${INTRO_DEPS_PREFIX}/share/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
