@@ -25,11 +25,13 @@ sources=(
   googletest=1.12.1-0.2
 )
 
-# What a target decides: how CMake projects and autotools projects are configured for it, and
+# What a target decides: how CMake projects and autotools projects are configured for it, a
+# command that wraps configuring and building (none here; an SDK's own wrapper elsewhere), and
 # which installed packages make up its compiler (their versions go into the cache key). A new
 # target is a new case setting the same variables.
 case "$target" in
   win64)
+    wrapper=()
     toolchain=$root/cmake/toolchains/x86_64-w64-mingw32.cmake
     cmake_target_args=(--toolchain "$toolchain")
     host_triple=x86_64-w64-mingw32
@@ -114,7 +116,7 @@ unpack() {
 cmake_build() {
   local name=$1
   shift
-  step "configuring $name" cmake -S "$work/src/$name" -B "$work/build/$name" -G Ninja "${cmake_target_args[@]}" \
+  step "configuring $name" "${wrapper[@]}" cmake -S "$work/src/$name" -B "$work/build/$name" -G Ninja "${cmake_target_args[@]}" \
     -DINTRO_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DCMAKE_INSTALL_BINDIR=bin -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_INSTALL_INCLUDEDIR=include \
     -DBUILD_SHARED_LIBS=OFF "$@"
@@ -143,13 +145,13 @@ unpack libopenmpt
 mkdir -p "$work/build/libopenmpt"
 # shellcheck disable=SC2016
 step "configuring libopenmpt" bash -c 'cd "$1" && shift && "$@"' _ "$work/build/libopenmpt" \
-  env "${configure_env[@]}" CFLAGS=-O2 CXXFLAGS=-O2 PKG_CONFIG_LIBDIR="$work/no-pkgconfig" PKG_CONFIG_PATH= \
+  "${wrapper[@]}" env "${configure_env[@]}" CFLAGS=-O2 CXXFLAGS=-O2 PKG_CONFIG_LIBDIR="$work/no-pkgconfig" PKG_CONFIG_PATH= \
   "$work/src/libopenmpt/configure" "${configure_args[@]}" --prefix="$prefix" --libdir="$prefix/lib" \
   --enable-static --disable-shared --disable-openmpt123 --disable-examples --disable-tests \
   --disable-doxygen-doc --without-zlib --without-mpg123 --without-ogg --without-vorbis \
   --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp \
   --without-sdl2 --without-sndfile --without-flac
-step "building libopenmpt" make -C "$work/build/libopenmpt" -j "$jobs"
+step "building libopenmpt" "${wrapper[@]}" make -C "$work/build/libopenmpt" -j "$jobs"
 step "installing libopenmpt" make -C "$work/build/libopenmpt" install DESTDIR="$stage"
 # The libtool archive names the build folder's paths; nothing here uses it.
 rm -f "$stage$prefix"/lib/*.la
