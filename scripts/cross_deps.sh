@@ -153,8 +153,9 @@ step "configuring libopenmpt" bash -c 'cd "$1" && shift && "$@"' _ "$work/build/
   --without-sdl2 --without-sndfile --without-flac
 step "building libopenmpt" "${wrapper[@]}" make -C "$work/build/libopenmpt" -j "$jobs"
 step "installing libopenmpt" make -C "$work/build/libopenmpt" install DESTDIR="$stage"
-# The libtool archive names the build folder's paths; nothing here uses it.
-rm -f "$stage$prefix"/lib/*.la
+# The libtool archive names the build folder's paths and nothing here uses it; the README and
+# example sources installed as documentation are not needed either.
+rm -rf "$stage$prefix"/lib/*.la "$stage$prefix/share/doc/libopenmpt"
 licence libopenmpt "$work/src/libopenmpt/LICENSE" "$work/src/libopenmpt/debian/copyright"
 
 unpack kissfft
@@ -180,7 +181,7 @@ case "$target" in
       (/^Files:[^\n]*winpthreads/ && !/tests_pthread/) || /^License: (expat|BSD-3-clause|public-domain)\n/' \
       "$mingw_copyright" >"$stage$prefix/share/licenses/winpthreads/copyright"
     licence gcc-runtime "$gcc_copyright" /usr/share/common-licenses/GPL-3
-    sed -n '/^GCC RUNTIME LIBRARY EXCEPTION$/,/license of GCC\.$/p' "$gcc_copyright" \
+    sed -n '/^GCC RUNTIME LIBRARY EXCEPTION$/,/^requirements of the license of GCC\.$/p' "$gcc_copyright" \
       >"$stage$prefix/share/licenses/gcc-runtime/RUNTIME-LIBRARY-EXCEPTION"
     ;;
 esac

@@ -19,7 +19,7 @@ test_packages=(
 # and what scripts/cross_deps.sh needs to fetch Debian's sources of the libraries and build them.
 windows_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-  wine wine64 dpkg-dev zip
+  wine wine64 dpkg-dev zip ninja-build
 )
 packages=("${run_packages[@]}")
 [ "${1:-all}" = run ] || packages+=("${test_packages[@]}" "${windows_packages[@]}")
