@@ -25,6 +25,7 @@ char error_text[512] = "";
 std::thread* window_thread = nullptr;
 RetracePacer pacer;
 bool retrace_passed = false;  // await_retrace returned; the next release finishes a frame
+const uint32_t* page_at_release = nullptr;  // the visible page when the lock was last released
 
 void join_window_thread() {
   window_thread->join();
@@ -66,6 +67,7 @@ int sdl_start(const char* title, int width, int height, int depth, int refresh_r
   window_settings.view = view;
   *view->refresh_rate = 0;
   retrace_passed = false;
+  page_at_release = *view->visible_page;
   if (!handoff_open(window_handoff(), kTurnLimit)) {
     std::snprintf(error_text, sizeof error_text, "no wake-up descriptor for the window thread");
     return 1;
@@ -94,9 +96,16 @@ void sdl_take_lock() {
 }
 
 void sdl_release_lock() {
+  const DisplayView* view = window_settings.view;
+  const uint32_t* visible = view != nullptr ? *view->visible_page : nullptr;
+  const bool flipped = visible != page_at_release;
+  page_at_release = visible;
   release_presenter_lock();
-  // The first release after a retrace follows the frame's page copy: fetch it now.
-  if (!retrace_passed) return;
+  // The first release after a retrace that leaves the same page visible follows the frame's page
+  // copy: fetch it now. A release that made another page visible waits for the next one: the
+  // first frame flips to a page still empty and copies the frame onto it right after, and
+  // handing the turn over in between would show that empty page (a black flash).
+  if (!retrace_passed || flipped) return;
   retrace_passed = false;
   handoff_frame_finished(window_handoff());
 }
