@@ -45,6 +45,10 @@ int web_start(const char* title, int width, int height, int depth, int refresh_r
     return 1;
   }
   if (!settle_window_settings(title, width, height, depth, flags, view)) return 1;
+  // The canvas takes the page as it is and the browser scales it: WebGL, which a browser without
+  // a graphics processor may not offer, would buy nothing for one 640x480 picture a frame.
+  if (SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr)
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   window = new Window;
   if (!open_window(*window)) {
     drop_window();
