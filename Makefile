@@ -5,6 +5,7 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 NOCAPTURE_BUILD ?= build-nocapture
 WIN_BUILD ?= build-win
+WEB_BUILD ?= build-web
 # The cross build's helpers that run on this machine (the icon maker).
 HOST_BUILD ?= build-host
 # Under ThreadSanitizer (with tests/tsan.supp for the libraries it cannot see into): the unit
@@ -13,14 +14,17 @@ HOST_BUILD ?= build-host
 # line, data files, install).
 TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|capture_option_edges|command_line|data_files|install)
 
-.PHONY: run test setup setup-run build build-intro build-asan build-tsan build-nocapture windows \
-	package uninstall bench fuzz clean
+.PHONY: run test setup setup-run setup-web build build-intro build-asan build-tsan build-nocapture \
+	windows web package uninstall bench fuzz clean
 
 setup:
 	@scripts/setup.sh all
 
 setup-run:
 	@scripts/setup.sh run
+
+setup-web:
+	@scripts/setup.sh web
 
 # Only the intro: no tests or benchmarks configured, no test packages installed. The intro loads
 # FFmpeg only for a capture, but building the capture's module needs FFmpeg's development files:
@@ -67,6 +71,21 @@ windows: setup
 	  -DINTRO_BENCH=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(HOST_BUILD)/make_icon >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
+# The web page: build-web/ with index.html, cubescroll.js, .wasm and .data (the module and the
+# header), a static folder any web server serves. Built with Debian's emscripten; the libraries
+# come from Debian's source packages, built once into the same cache as the Windows build's.
+# emcc runs its JavaScript half on node, which finds Debian's modules only through NODE_PATH.
+web: export NODE_PATH = /usr/share/nodejs
+web: setup-web
+	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF \
+	  -DINTRO_CAPTURE=OFF >/dev/null
+	cmake --build $(HOST_BUILD) -j $(JOBS) --target make_icon
+	prefix=$$(scripts/cross_deps.sh web | tail -n 1) && \
+	  cmake -S . -B $(WEB_BUILD) --toolchain cmake/toolchains/emscripten.cmake \
+	  -DINTRO_DEPS_PREFIX="$$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(HOST_BUILD)/make_icon >/dev/null
+	cmake --build $(WEB_BUILD) -j $(JOBS) --target intro render_frames
+
 # The intro finds its data beside itself, so it runs from anywhere. The command is named in
 # CMakeLists.txt (INTRO_COMMAND).
 run: build-intro
@@ -94,4 +113,5 @@ bench: build
 	scripts/run_bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(NOCAPTURE_BUILD) $(WIN_BUILD) $(HOST_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(NOCAPTURE_BUILD) $(WIN_BUILD) $(HOST_BUILD) \
+	  $(WEB_BUILD)

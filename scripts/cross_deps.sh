@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libraries the intro links (SDL2, libopenmpt, kissfft) and its test framework
 # (GoogleTest) for another platform, from Debian's own source packages, as static libraries in a
-# prefix of their own: `cross_deps.sh win64`. The prefix lives in a cache outside the build tree,
+# prefix of their own: `cross_deps.sh win64` (mingw-w64) or `cross_deps.sh web` (emscripten). The prefix lives in a cache outside the build tree,
 # named after the target and a hash of the pinned versions, this script, the toolchain file and
 # the compiler's packages, so a second run finds it at once. Its path is the last line on stdout:
 #   PREFIX=$(scripts/cross_deps.sh win64 | tail -1)
@@ -10,7 +10,7 @@
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 win64" >&2
+  echo "usage: $0 win64|web" >&2
   exit 2
 }
 [ $# -eq 1 ] || usage
@@ -38,8 +38,31 @@ case "$target" in
     configure_env=("CC=$host_triple-gcc-posix" "CXX=$host_triple-g++-posix" "AR=$host_triple-gcc-ar-posix"
       "RANLIB=$host_triple-gcc-ranlib-posix" "STRIP=$host_triple-strip")
     configure_args=("--host=$host_triple")
+    # Plain -O2 like Debian's own build, nothing that would change float results.
+    configure_flags=-O2
+    sdl_args=()
+    gtest_args=()
     compiler_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
       binutils-mingw-w64-x86-64)
+    key_files=("$toolchain")
+    ;;
+  web)
+    # emcc runs its JavaScript half on node, which finds Debian's acorn only through NODE_PATH.
+    # emscripten's own cache (its prebuilt system libraries) stays the package's default one.
+    export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+    wrapper=()
+    toolchain=$root/cmake/toolchains/emscripten.cmake
+    cmake_target_args=(--toolchain "$toolchain")
+    configure_env=(CC=emcc CXX=em++ AR=emar RANLIB=emranlib NM=emnm STRIP=true)
+    # config.sub knows no emscripten triple; a wasm32 Linux one configures a plain POSIX build.
+    configure_args=(--host=wasm32-unknown-linux)
+    # Exceptions on: emscripten's default turns a throw into an abort, and libopenmpt reports a
+    # module it cannot read by throwing. USE_SDL=0 keeps emscripten's SDL 1 headers off the path.
+    configure_flags="-O2 -fexceptions -sUSE_SDL=0"
+    # No threads in the browser build: SDL's and GoogleTest's own thread use is left out.
+    sdl_args=(-DSDL_PTHREADS=OFF -DSDL_THREADS=OFF)
+    gtest_args=(-Dgtest_disable_pthreads=ON)
+    compiler_packages=(emscripten clang-14 lld-14 llvm-14 binaryen nodejs)
     key_files=("$toolchain")
     ;;
   *) usage ;;
@@ -136,16 +159,15 @@ say "building $target libraries into $prefix (log: $log)"
 unpack libsdl2
 # Static only; the default Windows drivers stay (DirectSound, WASAPI and winmm audio, the windows
 # video driver, the Direct3D 9/11 and OpenGL renderers).
-cmake_build libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
+cmake_build libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF "${sdl_args[@]}"
 licence SDL2 "$work/src/libsdl2/LICENSE.txt" "$work/src/libsdl2/debian/copyright"
 
 unpack libopenmpt
 # Only the library: no optional codecs or audio outputs, no player, examples, tests or docs.
-# Plain -O2 like Debian's own build, nothing that would change float results.
 mkdir -p "$work/build/libopenmpt"
 # shellcheck disable=SC2016
 step "configuring libopenmpt" bash -c 'cd "$1" && shift && "$@"' _ "$work/build/libopenmpt" \
-  "${wrapper[@]}" env "${configure_env[@]}" CFLAGS=-O2 CXXFLAGS=-O2 PKG_CONFIG_LIBDIR="$work/no-pkgconfig" PKG_CONFIG_PATH= \
+  "${wrapper[@]}" env "${configure_env[@]}" CFLAGS="$configure_flags" CXXFLAGS="$configure_flags" PKG_CONFIG_LIBDIR="$work/no-pkgconfig" PKG_CONFIG_PATH= \
   "$work/src/libopenmpt/configure" "${configure_args[@]}" --prefix="$prefix" --libdir="$prefix/lib" \
   --enable-static --disable-shared --disable-openmpt123 --disable-examples --disable-tests \
   --disable-doxygen-doc --without-zlib --without-mpg123 --without-ogg --without-vorbis \
@@ -165,7 +187,7 @@ cmake_build kissfft -DKISSFFT_DATATYPE=float -DKISSFFT_STATIC=ON -DKISSFFT_TEST=
 licence kissfft "$work/src/kissfft/COPYING" "$work/src/kissfft/LICENSES" "$work/src/kissfft/debian/copyright"
 
 unpack googletest
-cmake_build googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
+cmake_build googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON "${gtest_args[@]}"
 
 # The runtime that -static links into the executable: mingw-w64's CRT and winpthreads (Debian's
 # copyright file of the mingw-w64 headers and libraries, whole, and its winpthreads paragraphs with

@@ -2,6 +2,7 @@
 # Installs the Debian packages that are missing: `setup.sh run` only what building and running the
 # intro needs, `setup.sh` (or `setup.sh all`) also everything the tests, tools and package checks
 # need, the Windows cross-build included, and makes sure apt can fetch Debian's source packages.
+# `setup.sh web` adds the web build's compiler and browser to `all`; `all` does not install them.
 set -euo pipefail
 run_packages=(
   build-essential cmake pkg-config libsdl2-dev libxss1 libopenmpt-dev libkissfft-dev
@@ -21,8 +22,21 @@ windows_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 dpkg-dev zip ninja-build
 )
+# The web build: Debian's emscripten (it runs on node, which it depends on), and the headless
+# browser its page is checked in.
+web_packages=(
+  emscripten nodejs chromium
+)
 packages=("${run_packages[@]}")
-[ "${1:-all}" = run ] || packages+=("${test_packages[@]}" "${windows_packages[@]}")
+case "${1:-all}" in
+  run) ;;
+  all) packages+=("${test_packages[@]}" "${windows_packages[@]}") ;;
+  web) packages+=("${test_packages[@]}" "${windows_packages[@]}" "${web_packages[@]}") ;;
+  *)
+    echo "usage: $0 [run|all|web]" >&2
+    exit 2
+    ;;
+esac
 # One dpkg-query for all of them: a call per package made the no-op run slow.
 # dpkg-query fails when any of them is unknown to dpkg; the ones it knows are still listed.
 installed=" $( (dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || true) |

@@ -2,7 +2,7 @@
 """Fails when a file under src/ outside src/platform/ includes an operating system's header, and
 names each such line: the system is reached through src/platform/ only, so a port touches that
 folder alone. Also fails when src/platform/'s portable files (those outside its system folders)
-include one.
+include one, and when emscripten's headers appear anywhere but the browser's folder (web/).
 
     tools/check_os_headers.py [SRC_DIR]
 """
@@ -19,11 +19,19 @@ SYSTEM = re.compile(r'^(unistd|fcntl|poll|dlfcn|pthread|signal|csignal|termios|s
 SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c")
 # The folders of src/platform/ that may call the system (and SDL's, which call only SDL).
 SYSTEM_FOLDERS = ("posix", "win32", "web", "x11")
+BROWSER_ONLY = re.compile(r'^emscripten(\.h$|/)')
 
 
-def may_include_system(relative):
+def system_folder(relative):
     parts = relative.split(os.sep)
-    return len(parts) >= 3 and parts[0] == "platform" and parts[1] in SYSTEM_FOLDERS
+    in_one = len(parts) >= 3 and parts[0] == "platform" and parts[1] in SYSTEM_FOLDERS
+    return parts[1] if in_one else None
+
+
+def allowed(header, folder):
+    if BROWSER_ONLY.search(header):
+        return folder == "web"
+    return folder is not None or not SYSTEM.search(header)
 
 
 def offending_lines(src):
@@ -34,12 +42,11 @@ def offending_lines(src):
                 continue
             path = os.path.join(folder, name)
             relative = os.path.relpath(path, src)
-            if may_include_system(relative):
-                continue
+            system = system_folder(relative)
             with open(path, encoding="utf-8") as source:
                 text = source.read()
             for match in INCLUDE.finditer(text):
-                if SYSTEM.search(match.group(1)):
+                if not allowed(match.group(1), system):
                     line = text.count("\n", 0, match.start()) + 1
                     found.append("%s:%d: <%s>" % (relative, line, match.group(1)))
     return found

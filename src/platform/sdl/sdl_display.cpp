@@ -13,15 +13,12 @@
 #include "platform/this_thread.h"
 #include "platform/window_start.h"
 
-WindowSettings window_settings;
-
 namespace {
 using Clock = std::chrono::steady_clock;
 
 // The longest the drawing thread lets the window thread go first to fetch a finished frame.
 constexpr auto kTurnLimit = std::chrono::milliseconds(2);
 
-char error_text[512] = "";
 std::thread* window_thread = nullptr;
 RetracePacer pacer;
 bool retrace_passed = false;  // await_retrace returned; the next release finishes a frame
@@ -34,42 +31,18 @@ void join_window_thread() {
   handoff_close(window_handoff());
 }
 
-Uint32 page_format(int depth) {
-  if (depth == 24 || depth == 32) return SDL_PIXELFORMAT_ARGB8888;
-  if (depth == 15 || depth == 16) return SDL_PIXELFORMAT_RGB565;
-  return SDL_PIXELFORMAT_UNKNOWN;
-}
-
 int sdl_start(const char* title, int width, int height, int depth, int refresh_rate, int flags,
               const DisplayView* view) {
-  error_text[0] = 0;
+  set_display_error("");
   if (window_thread != nullptr) {
-    std::snprintf(error_text, sizeof error_text, "the window is already open");
+    set_display_error("the window is already open");
     return 1;
   }
-  if (view == nullptr || width <= 0 || height <= 0) {
-    std::snprintf(error_text, sizeof error_text, "no screen to show");
-    return 1;
-  }
-  window_settings.pixel_format = page_format(depth);
-  if (window_settings.pixel_format == SDL_PIXELFORMAT_UNKNOWN) {
-    std::snprintf(error_text, sizeof error_text, "pages of %d bits per pixel cannot be shown",
-                  depth);
-    return 1;
-  }
-  if (window_start().title != nullptr) title = window_start().title;
-  window_settings.title = title != nullptr ? title : "";
-  window_settings.width = width;
-  window_settings.height = height;
-  window_settings.window_width = width * window_start().scale;
-  window_settings.window_height = height * window_start().scale;
-  window_settings.flags = flags < 0 ? 0 : flags;
-  window_settings.view = view;
-  *view->refresh_rate = 0;
+  if (!settle_window_settings(title, width, height, depth, flags, view)) return 1;
   retrace_passed = false;
   page_at_release = *view->visible_page;
   if (!handoff_open(window_handoff(), kTurnLimit)) {
-    std::snprintf(error_text, sizeof error_text, "no wake-up descriptor for the window thread");
+    set_display_error("no wake-up descriptor for the window thread");
     return 1;
   }
   window_thread = new std::thread(window_thread_main);
@@ -125,13 +98,5 @@ FrameHandoff& window_handoff() {
   return *handoff;
 }
 
-void set_window_error(const char* step) {
-  std::snprintf(error_text, sizeof error_text, "%s: %s", step, SDL_GetError());
-}
-
 const DisplayDriver SdlDisplayDriver = {"SDL",         sdl_start,        sdl_stop,
                                         sdl_take_lock, sdl_release_lock, sdl_await_retrace};
-
-const char* display_error() {
-  return error_text;
-}

@@ -51,5 +51,23 @@ FrameHandoff& window_handoff();
 // The window thread's body.
 void window_thread_main();
 
+// Checks start's arguments and records them in window_settings; false (with the reason recorded)
+// for a screen that cannot be shown.
+bool settle_window_settings(const char* title, int width, int height, int depth, int flags,
+                            const DisplayView* view);
+
+// On the thread that serves the window, which then owns SDL's video. False with the reason
+// recorded when there is no window; close_window undoes what open_window got done either way.
+bool open_window(Window& w);
+void close_window(Window& w);
+
+// One pass of serving the window, after SDL_PumpEvents. Under the presenter lock: takes the
+// visible page's changed lines, the held keys and the queued events.
+void serve_window(Window& w);
+// Then outside the lock: a requested full-screen change, and the picture shown.
+void present_window(Window& w);
+
+// Records the reason display_error gives.
+void set_display_error(const char* text);
 // Records the failed step with SDL's own reason, e.g. "no display: No available video device".
 void set_window_error(const char* step);

@@ -1,0 +1,101 @@
+// The "SDL" back end in the browser, which gives the page one thread: the window (SDL's canvas)
+// is opened and served on the drawing thread itself. After each finished frame that thread runs
+// the window's cycle the window thread runs elsewhere; the wait for the retrace hands control back
+// to the browser until its next animation frame (or, at a requested rate, the frame's deadline).
+#include <SDL2/SDL.h>
+#include <emscripten.h>
+
+#include <chrono>
+
+#include "platform/display_driver.h"
+#include "platform/presenter_lock.h"
+#include "platform/retrace_pacer.h"
+#include "platform/sdl/window.h"
+#include "platform/this_thread.h"
+
+// The browser's own pacing, in step with the display; without it (a worker, node) a 60 Hz timer.
+// clang-format off
+EM_ASYNC_JS(void, await_animation_frame, (), {
+  await new Promise(function(resolve) {
+    if (typeof requestAnimationFrame == "function") requestAnimationFrame(function() { resolve(); });
+    else setTimeout(resolve, 1000 / 60);
+  });
+});
+// clang-format on
+
+namespace {
+
+Window* window = nullptr;
+RetracePacer pacer;
+bool rate_requested = false;
+bool retrace_passed = false;  // await_retrace returned; the next release finishes a frame
+
+void drop_window() {
+  close_window(*window);
+  delete window;
+  window = nullptr;
+  retrace_passed = false;
+}
+
+int web_start(const char* title, int width, int height, int depth, int refresh_rate, int flags,
+              const DisplayView* view) {
+  set_display_error("");
+  if (window != nullptr) {
+    set_display_error("the window is already open");
+    return 1;
+  }
+  if (!settle_window_settings(title, width, height, depth, flags, view)) return 1;
+  // The canvas takes the page as it is and the browser scales it: WebGL, which a browser without
+  // a graphics processor may not offer, would buy nothing for one 640x480 picture a frame.
+  if (SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr)
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  window = new Window;
+  if (!open_window(*window)) {
+    drop_window();
+    return 1;
+  }
+  // A requested rate paces the frames instead of the display's refresh.
+  rate_requested = refresh_rate > 0;
+  pacer = RetracePacer{refresh_period_ns(refresh_rate > 0 ? refresh_rate : *view->refresh_rate), 0,
+                       false};
+  return 0;
+}
+
+void web_stop() {
+  if (window != nullptr) drop_window();
+}
+
+void web_take_lock() {
+  take_presenter_lock();
+}
+
+void web_release_lock() {
+  release_presenter_lock();
+  // The first release after a retrace follows the frame's page copy: show it now.
+  if (!retrace_passed || window == nullptr) return;
+  retrace_passed = false;
+  SDL_PumpEvents();
+  take_presenter_lock();
+  serve_window(*window);
+  release_presenter_lock();
+  present_window(*window);
+}
+
+void web_await_retrace() {
+  if (window == nullptr) return;
+  if (!rate_requested) {
+    await_animation_frame();
+    retrace_passed = true;
+    return;
+  }
+  const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  pause_this_thread_until(next_retrace_ns(pacer, now));
+  retrace_passed = true;
+}
+
+}  // namespace
+
+const DisplayDriver SdlDisplayDriver = {"SDL",         web_start,        web_stop,
+                                        web_take_lock, web_release_lock, web_await_retrace};
