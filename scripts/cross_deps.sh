@@ -50,6 +50,10 @@ case "$target" in
     # emcc runs its JavaScript half on node, which finds Debian's acorn only through NODE_PATH.
     # emscripten's own cache (its prebuilt system libraries) stays the package's default one.
     export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+    # Each emcc call starts Python: Debian's own, not whatever python3 a version manager puts
+    # first on the PATH (a shim there costs over half a second a call, and configuring SDL makes
+    # hundreds).
+    export EMSDK_PYTHON=${EMSDK_PYTHON:-/usr/bin/python3}
     wrapper=()
     toolchain=$root/cmake/toolchains/emscripten.cmake
     cmake_target_args=(--toolchain "$toolchain")

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing: `setup.sh run` only what building and running the
 # intro needs, `setup.sh` (or `setup.sh all`) also everything the tests, tools and package checks
-# need, the Windows cross-build included, and makes sure apt can fetch Debian's source packages.
-# `setup.sh web` adds the web build's compiler and browser to `all`; `all` does not install them.
+# need, the Windows and web builds included, and makes sure apt can fetch Debian's source packages.
 set -euo pipefail
 run_packages=(
   build-essential cmake pkg-config libsdl2-dev libxss1 libopenmpt-dev libkissfft-dev
@@ -30,10 +29,9 @@ web_packages=(
 packages=("${run_packages[@]}")
 case "${1:-all}" in
   run) ;;
-  all) packages+=("${test_packages[@]}" "${windows_packages[@]}") ;;
-  web) packages+=("${test_packages[@]}" "${windows_packages[@]}" "${web_packages[@]}") ;;
+  all) packages+=("${test_packages[@]}" "${windows_packages[@]}" "${web_packages[@]}") ;;
   *)
-    echo "usage: $0 [run|all|web]" >&2
+    echo "usage: $0 [run|all]" >&2
     exit 2
     ;;
 esac
