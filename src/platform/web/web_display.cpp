@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "platform/display_driver.h"
+#include "platform/keyboard.h"
 #include "platform/presenter_lock.h"
 #include "platform/retrace_pacer.h"
 #include "platform/sdl/window.h"
@@ -20,6 +21,21 @@ EM_ASYNC_JS(void, await_animation_frame, (), {
     if (typeof requestAnimationFrame == "function") requestAnimationFrame(function() { resolve(); });
     else setTimeout(resolve, 1000 / 60);
   });
+});
+
+// The page's close request (Esc or its close button; the browser keeps Alt+F4 for itself), taken
+// once.
+EM_JS(int, take_page_close_request, (), {
+  const requested = Module["introCloseRequested"] ? 1 : 0;
+  Module["introCloseRequested"] = false;
+  return requested;
+});
+
+// What the page (and its tests and benchmark) read: frames put on the canvas, and when the first
+// was, in milliseconds since the navigation began.
+EM_JS(void, note_frame_shown, (), {
+  Module["introFramesShown"] = (Module["introFramesShown"] | 0) + 1;
+  if (Module["introFirstFrameMs"] === undefined) Module["introFirstFrameMs"] = performance.now();
 });
 // clang-format on
 
@@ -76,9 +92,11 @@ void web_release_lock() {
   retrace_passed = false;
   SDL_PumpEvents();
   take_presenter_lock();
+  if (take_page_close_request()) push_key(CLOSE_KEY_CODE);
   serve_window(*window);
   release_presenter_lock();
   present_window(*window);
+  note_frame_shown();
 }
 
 void web_await_retrace() {
