@@ -1,125 +1,203 @@
-"""The web page in Debian's headless Chromium: served by a local HTTP server, it starts without a
-page error and its canvas shows a picture that is not black. Chromium is driven through its
-DevTools protocol on a pipe (no network port, no browser download); its profile is a fresh
-folder that is removed afterwards."""
-import fcntl
-import functools
-import http.server
-import json
+"""The web page in Debian's headless Chromium: it starts without a page error and shows the intro
+(the header whole, in its own colours); it draws a seed's frames exactly as render_frames does;
+it runs at the display's 60 frames a second with its sound playing; Esc fades it out over 256
+frames to a black canvas with the sound closed; a bad URL parameter is refused as the command
+line refuses it."""
 import os
-import shutil
-import subprocess
 import tempfile
-import threading
 import time
 
-from session import BUILD, fail, skip
+from browser import CHROMIUM, chromium
+from session import (BUILD, MODULE, SIZE, fail, one_order_module, rendered_frames, shows_header,
+                     skip)
 
-CHROMIUM = shutil.which("chromium")
-# What the canvas holds: its size and how many of its pixels are not black.
-CANVAS_STATS = """(() => {
-  const canvas = document.getElementById("canvas");
-  const context = canvas.getContext("2d");
-  if (!context) return {error: "the canvas has no 2D context"};
-  const pixels = context.getImageData(0, 0, canvas.width, canvas.height).data;
-  let lit = 0;
-  for (let i = 0; i < pixels.length; i += 4)
-    if (pixels[i] | pixels[i + 1] | pixels[i + 2]) lit++;
-  return {width: canvas.width, height: canvas.height, lit: lit, exited: window.introExitStatus};
+# The sound SDL plays through: its audio context and the node that feeds it.
+SOUND_STATE = """(() => {
+  const sdl = Module.SDL2;
+  if (!sdl || !sdl.audioContext) return "closed";
+  return sdl.audioContext.state + (sdl.audio && sdl.audio.scriptProcessorNode ? " playing" : "");
 })()"""
+# What SDL hands the browser to play, measured as it goes: blocks played and their loudest sample
+# since the last look. Wraps the handler SDL gives its script processor node.
+SOUND_TAP = """(() => {
+  window.introSound = {blocks: 0, peak: 0};
+  const create = AudioContext.prototype.createScriptProcessor;
+  const property = Object.getOwnPropertyDescriptor(ScriptProcessorNode.prototype, "onaudioprocess");
+  AudioContext.prototype.createScriptProcessor = function(...args) {
+    const node = create.apply(this, args);
+    let handler = null;
+    Object.defineProperty(node, "onaudioprocess", {
+      get: () => handler,
+      set: (h) => {
+        handler = h;
+        property.set.call(node, h && function(event) {
+          h.call(this, event);
+          const out = event.outputBuffer;
+          for (let c = 0; c < out.numberOfChannels; c++)
+            for (const sample of out.getChannelData(c))
+              introSound.peak = Math.max(introSound.peak, Math.abs(sample));
+          introSound.blocks++;
+        });
+      },
+    });
+    return node;
+  };
+})();"""
+# Blocks played and their peak since the last look.
+SOUND_HEARD = """(() => {
+  const heard = {blocks: introSound.blocks, peak: introSound.peak};
+  introSound.blocks = 0;
+  introSound.peak = 0;
+  return heard;
+})()"""
+# Frames shown over three seconds of the page's own clock.
+FRAME_RATE = """new Promise((resolve) => {
+  const frames = Module.introFramesShown, start = performance.now();
+  setTimeout(() => resolve({frames: Module.introFramesShown - frames,
+                            ms: performance.now() - start}), 3000);
+})"""
+# A browser without Web Audio: the intro plays nothing, so its bars stay as render_frames draws
+# them without a module.
+NO_WEB_AUDIO = "delete window.AudioContext; delete window.webkitAudioContext;"
 
 
-class DevTools:
-    """Chromium's DevTools protocol over --remote-debugging-pipe: JSON messages ended by NUL, the
-    browser reading fd 3 and writing fd 4."""
-
-    def __init__(self, process, to_browser, from_browser):
-        self.process, self.to_browser, self.from_browser = process, to_browser, from_browser
-        self.next_id, self.buffer, self.events = 0, b"", []
-
-    def send(self, method, session=None, **params):
-        self.next_id += 1
-        message = {"id": self.next_id, "method": method, "params": params}
-        if session:
-            message["sessionId"] = session
-        os.write(self.to_browser, json.dumps(message).encode() + b"\0")
-        while True:
-            reply = self.receive()
-            if reply.get("id") == self.next_id:
-                if "error" in reply:
-                    fail("%s: %s" % (method, reply["error"]))
-                return reply.get("result", {})
-            self.events.append(reply)
-
-    def receive(self):
-        while b"\0" not in self.buffer:
-            chunk = os.read(self.from_browser, 65536)
-            if not chunk:
-                fail("Chromium closed its DevTools pipe (status %s)" % self.process.poll())
-            self.buffer += chunk
-        message, self.buffer = self.buffer.split(b"\0", 1)
-        return json.loads(message)
+def rows_of(rgb):
+    """RGB bytes as rows of 0xRRGGBB words."""
+    width = SIZE[0]
+    words = [rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2] for i in range(0, len(rgb), 3)]
+    return [words[y * width:(y + 1) * width] for y in range(len(words) // width)]
 
 
-def pipe_ends_at_3_and_4(reading, writing):
-    """In the child: the browser's ends of the pipes as fds 3 and 4, by way of free numbers
-    above them, since either may already be 3 or 4."""
-    reading, writing = fcntl.fcntl(reading, fcntl.F_DUPFD, 10), fcntl.fcntl(writing, fcntl.F_DUPFD, 10)
-    os.dup2(reading, 3)
-    os.dup2(writing, 4)
+def no_exceptions(page, what):
+    thrown = page.exceptions()
+    if thrown:
+        fail("%s: the page threw: %s" % (what, thrown[0]))
+
+
+def check_starts_and_closes(browser):
+    page = browser.open(before_load=SOUND_TAP)
+    if not page.wait_for("Module.introFramesShown > 10", 60):
+        fail("no frames within a minute: %s" % page.evaluate("document.body.innerText"))
+    width, height, rgb, _, _ = page.canvas()
+    if (width, height) != SIZE:
+        fail("the canvas is %dx%d, not 640x480" % (width, height))
+    if not any(rgb):
+        fail("the canvas is black")
+    if not shows_header(rows_of(rgb)):
+        fail("the header is not shown in its own colours")
+    if page.wait_for("(%s) === 'running playing'" % SOUND_STATE, 10) is None:
+        fail("the sound does not play: %s" % page.evaluate(SOUND_STATE))
+    page.evaluate(SOUND_HEARD)
+    time.sleep(1)
+    heard = page.evaluate(SOUND_HEARD)
+    if heard["blocks"] == 0 or heard["peak"] < 0.02:
+        fail("the music is not heard: %s" % heard)
+    rate = page.evaluate(FRAME_RATE, await_promise=True)
+    fps = rate["frames"] * 1000.0 / rate["ms"]
+    if not 54 <= fps <= 66:
+        fail("%.1f frames a second, not 60" % fps)
+    print("started with sound, %.1f frames a second" % fps)
+
+    before = page.evaluate("Module.introFramesShown")
+    page.press("Escape", "Escape", 27)
+    if page.wait_for("window.introExitStatus !== undefined", 30) is None:
+        fail("Esc: the page did not end within 30 s")
+    _, _, rgb, after, status = page.canvas()
+    # The request is taken at the next frame; the fade's 256 frames follow it.
+    if status != 0 or not 256 <= after - before <= 259:
+        fail("Esc: status %s after %d frames, not 0 after the 256-frame fade" %
+             (status, after - before))
+    if any(rgb):
+        fail("after the fade the canvas is not black")
+    page.evaluate(SOUND_HEARD)
+    time.sleep(0.5)
+    heard = page.evaluate(SOUND_HEARD)
+    if page.evaluate(SOUND_STATE) != "closed" or heard["blocks"]:
+        fail("after the fade the sound is still open: %s, %s" % (page.evaluate(SOUND_STATE), heard))
+    no_exceptions(page, "start and Esc")
+    page.close()
+    print("Esc: faded over %d frames, black canvas, sound closed" % (after - before))
+
+
+def check_seed_frames(browser, seed=7):
+    """?seed=N&rate=1 shows render_frames --seed N's frames in order, one a second, after the
+    loading text; sampled every 0.2 s, so a wrong picture shown for a moment is seen too."""
+    frames = rendered_frames(seed)
+    page = browser.open("?seed=%d&rate=1" % seed, before_load=NO_WEB_AUDIO)
+    if not page.wait_for("Module.introFramesShown > 0", 60):
+        fail("?seed=%d&rate=1: no frame within a minute" % seed)
+    seen, deadline = [], time.monotonic() + 3.5
+    while time.monotonic() < deadline:
+        rgb = page.canvas()[2]
+        if rgb in frames and frames.index(rgb) + 1 >= max(seen, default=0):
+            seen.append(frames.index(rgb) + 1)
+        elif seen:  # before the first frame, the loading text
+            fail("?seed=%d&rate=1: after frames %s the canvas shows no later frame of "
+                 "render_frames --seed %d" % (seed, sorted(set(seen)), seed))
+        time.sleep(0.2)
+    if len(set(seen)) < 2:
+        fail("?seed=%d&rate=1: frames %s in 3.5 s" % (seed, sorted(set(seen))))
+    no_exceptions(page, "?seed=%d" % seed)
+    page.close()
+    print("?seed=%d&rate=1: frames %s, equal to render_frames'" % (seed, sorted(set(seen))))
+
+
+def check_parameters(browser):
+    """?volume=0 plays silence (a parameter that is no option is ignored); ?volume=101 is refused
+    with the command line's message and status."""
+    page = browser.open("?utm_source=x&volume=0", before_load=SOUND_TAP)
+    if page.wait_for("(%s) === 'running playing'" % SOUND_STATE, 60) is None:
+        fail("?volume=0: the sound does not start: %s" % page.evaluate(SOUND_STATE))
+    time.sleep(1)
+    heard = page.evaluate(SOUND_HEARD)
+    if heard["blocks"] == 0 or heard["peak"] != 0:
+        fail("?volume=0: %d blocks played, peak %s, not silence" % (heard["blocks"], heard["peak"]))
+    no_exceptions(page, "?volume=0")
+    page.close()
+    page = browser.open("?volume=101")
+    status = page.wait_for("window.introExitStatus", 60)
+    text = page.evaluate("document.getElementById('message').textContent")
+    if status != 2 or "--volume" not in text:
+        fail("?volume=101: status %s, message %r; expected 2 and the command line's reason" %
+             (status, text))
+    page.close()
+    print("?volume=0: silence; ?volume=101: status 2, %r" % text.strip().splitlines()[0])
+
+
+def check_once(browser):
+    """?once with the module cut to its first order (7.68 s): the music's one pass, the fade, and
+    the page ends by itself."""
+    with open(os.path.join(BUILD, "cubescroll.data"), "rb") as f:
+        data = f.read()
+    with open(MODULE, "rb") as f:
+        module = f.read()
+    at = data.find(module)
+    if at < 0:
+        fail("cubescroll.data does not hold data/module.xm")
+    with tempfile.TemporaryDirectory() as scratch:
+        with open(one_order_module(os.path.join(scratch, "module.xm")), "rb") as f:
+            short = data[:at] + f.read() + data[at + len(module):]
+    page = browser.open("?once", replace=("cubescroll.data", short))
+    started = page.wait_for("Module.introFramesShown > 0 && performance.now()", 60)
+    ended = page.wait_for("window.introExitStatus !== undefined && performance.now()", 60)
+    status = page.evaluate("window.introExitStatus")
+    if not started or not ended or status != 0 or not 7.68 + 4.0 <= (ended - started) / 1000 <= 30:
+        fail("?once: status %s, ended %s ms after the first frame; expected 0 after the music's "
+             "7.68 s and the fade" % (status, ended and started and ended - started))
+    no_exceptions(page, "?once")
+    page.close()
+    print("?once: ended by itself %.1f s after the first frame" % ((ended - started) / 1000))
 
 
 def main():
     if CHROMIUM is None:
         skip("chromium is not installed (scripts/setup.sh web installs it)")
-    page = os.path.join(BUILD, "index.html")
-    if not os.path.exists(page):
-        fail("%s was not built" % page)
-    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=BUILD)
-    handler.log_message = lambda *args: None
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    profile = tempfile.mkdtemp(prefix="intro_chromium_")
-    to_browser_r, to_browser_w = os.pipe()
-    from_browser_r, from_browser_w = os.pipe()
-    process = subprocess.Popen(
-        [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
-         "--disable-component-update", "--disable-sync", "--no-first-run",
-         "--user-data-dir=" + profile, "--remote-debugging-pipe", "about:blank"],
-        pass_fds=(3, 4), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-        preexec_fn=functools.partial(pipe_ends_at_3_and_4, to_browser_r, from_browser_w))
-    os.close(to_browser_r)
-    os.close(from_browser_w)
-    try:
-        browser = DevTools(process, to_browser_w, from_browser_r)
-        target = browser.send("Target.createTarget", url="about:blank")["targetId"]
-        session = browser.send("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
-        browser.send("Runtime.enable", session)
-        browser.send("Page.enable", session)
-        browser.send("Page.navigate", session,
-                     url="http://127.0.0.1:%d/index.html" % server.server_address[1])
-        stats, deadline = None, time.monotonic() + 60
-        while time.monotonic() < deadline:
-            time.sleep(0.5)
-            stats = browser.send("Runtime.evaluate", session, expression=CANVAS_STATS,
-                                 returnByValue=True)["result"].get("value")
-            if stats and stats.get("lit", 0) > 0:
-                break
-        errors = [e for e in browser.events if e.get("method") == "Runtime.exceptionThrown"]
-        if errors:
-            fail("the page threw: %s" % errors[0]["params"]["exceptionDetails"])
-        if not stats or "error" in stats:
-            fail("no canvas to read: %s" % stats)
-        if (stats["width"], stats["height"]) != (640, 480):
-            fail("the canvas is %dx%d, not 640x480" % (stats["width"], stats["height"]))
-        if stats["lit"] == 0:
-            fail("the canvas stayed black for a minute")
-        print("the canvas shows %d lit pixels of 640x480" % stats["lit"])
-    finally:
-        process.kill()
-        process.wait()
-        server.shutdown()
-        shutil.rmtree(profile, ignore_errors=True)
+    with chromium(BUILD) as browser:
+        check_starts_and_closes(browser)
+        check_seed_frames(browser)
+        check_parameters(browser)
+        check_once(browser)
 
 
-main()
+if __name__ == "__main__":
+    main()
