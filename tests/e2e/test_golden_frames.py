@@ -3,14 +3,16 @@
 Any change to what the intro draws changes a hash here. When a change is intended, render the
 frames again and replace the hashes in golden_frames.txt (the failure message prints them).
 The frames are checked with every level of pixel kernels this processor runs; the levels it
-lacks are named as skipped. Also: the fade after a close request ends on black and rendering
+lacks are named as skipped. A build for another platform, given the Linux build as a reference
+(INTRO_REFERENCE_BUILD), also draws other seeds' frames, with and without the music, byte for
+byte as that build does. Also: the fade after a close request ends on black and rendering
 stops; bad arguments get status 2 and a usage message."""
 import hashlib
 import os
 import sys
 import tempfile
 
-from session import HEADER, tool
+from session import HEADER, MODULE, checked, tool
 
 with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden_frames.txt")) as f:
     GOLDEN = dict(line.split() for line in f if line.strip() and not line.startswith("#"))
@@ -79,6 +81,29 @@ with tempfile.TemporaryDirectory() as out:
                 failures.append(f"fade frame {number} is {'not ' if black else 'already '}black")
         if os.path.exists(os.path.join(out, "frame_00400.bin")):
             failures.append("rendering went on after the fade ended")
+
+REFERENCE = os.environ.get("INTRO_REFERENCE_BUILD")
+if REFERENCE:
+    reference = os.path.join(REFERENCE, "render_frames")
+    frames = ["1", "59", "333", "600"]
+    for seed, music in (("3", []), ("4294967295", []), ("12345", ["--module", MODULE])):
+        with tempfile.TemporaryDirectory() as ours, tempfile.TemporaryDirectory() as theirs:
+            args = ["--seed", seed, "--frames", ",".join(frames), "--header", HEADER, *music]
+            result = tool("render_frames", *args, "--out", ours, "--kernels", "scalar")
+            checked(reference, *args, "--out", theirs, "--kernels", "scalar")
+            for frame in frames:
+                name = "frame_%05d.bin" % int(frame)
+                with open(os.path.join(theirs, name), "rb") as f:
+                    expected = f.read()
+                path = os.path.join(ours, name)
+                if result.returncode != 0 or not os.path.exists(path):
+                    failures.append(f"seed {seed}: {name} not rendered: {result.stderr}")
+                    break
+                with open(path, "rb") as f:
+                    if f.read() != expected:
+                        failures.append(f"seed {seed} {' '.join(music)}: {name} differs from "
+                                        f"{reference}'s")
+    print("seeds 3, 4294967295 and 12345 (with the music) equal to", reference)
 
 for bad in (["--frames", "1"], ["--seed", "x", "--frames", "1", "--out", "/tmp"],
             ["--seed", "1", "--frames", "0", "--out", "/tmp"], ["--bogus", "1"],

@@ -28,8 +28,12 @@ class DataFile : public ::testing::Test {
   std::string path(const char* name) const {
     return reinterpret_cast<const char*>(dir_.generic_u8string().c_str()) + std::string("/") + name;
   }
+  // The file system's own name for a UTF-8 one (u8path is deprecated, and an error in libc++).
+  static std::filesystem::path native(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+  }
   void write(const char* name, const std::string& bytes) const {
-    std::ofstream(std::filesystem::u8path(path(name)), std::ios::binary) << bytes;
+    std::ofstream(native(path(name)), std::ios::binary) << bytes;
   }
   struct Refusal {
     std::string name;

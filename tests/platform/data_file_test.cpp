@@ -44,7 +44,7 @@ TEST_F(DataFile, ReadsAFileLargerThanOneChunkUnderANonAsciiName) {
 // None of these may block or throw; each gives its reason.
 TEST_F(DataFile, RefusesWhatIsNoRegularFileOfASaneSize) {
   write("big", std::string(1u << 20 | 1, 'x'));
-  std::filesystem::create_directory(std::filesystem::u8path(path("dir")));
+  std::filesystem::create_directory(native(path("dir")));
   expect_refused({{path("big"), "is larger than 1 MiB"},
                   {path("dir"), "is a directory"},
                   {path("missing"), "No such file or directory"}});
