@@ -8,23 +8,23 @@ WIN_BUILD ?= build-win
 WEB_BUILD ?= build-web
 # The cross build's helpers that run on this machine (the icon maker).
 HOST_BUILD ?= build-host
+# The Windows and web builds' frames are compared with the Linux build's, where it has been built
+# (make test builds it first).
+REFERENCE_BUILD = $(if $(wildcard $(BUILD)/render_frames),$(CURDIR)/$(BUILD))
 # Under ThreadSanitizer (with tests/tsan.supp for the libraries it cannot see into): the unit
 # tests, the window's and the capture's end-to-end runs. Not the runs that need tools this build
 # does not make (render_frames, music_probe, bmp_dump) or that run one thread only (audio, command
 # line, data files, install).
 TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|capture_option_edges|command_line|data_files|install)
 
-.PHONY: run test setup setup-run setup-web build build-intro build-asan build-tsan build-nocapture \
-	windows web package uninstall bench fuzz clean
+.PHONY: run test setup setup-run build build-intro build-asan build-tsan build-nocapture \
+	windows web web-tests package uninstall bench fuzz clean
 
 setup:
 	@scripts/setup.sh all
 
 setup-run:
 	@scripts/setup.sh run
-
-setup-web:
-	@scripts/setup.sh web
 
 # Only the intro: no tests or benchmarks configured, no test packages installed. The intro loads
 # FFmpeg only for a capture, but building the capture's module needs FFmpeg's development files:
@@ -68,36 +68,47 @@ windows: setup
 	prefix=$$(scripts/cross_deps.sh win64 | tail -n 1) && \
 	  cmake -S . -B $(WIN_BUILD) --toolchain cmake/toolchains/x86_64-w64-mingw32.cmake \
 	  -DINTRO_DEPS_PREFIX="$$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
-	  -DINTRO_BENCH=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(HOST_BUILD)/make_icon >/dev/null
+	  -DINTRO_BENCH=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(HOST_BUILD)/make_icon \
+	  -DINTRO_REFERENCE_BUILD=$(REFERENCE_BUILD) >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
 # The web page: build-web/ with index.html, cubescroll.js, .wasm and .data (the module and the
 # header), a static folder any web server serves. Built with Debian's emscripten; the libraries
 # come from Debian's source packages, built once into the same cache as the Windows build's.
-# emcc runs its JavaScript half on node, which finds Debian's modules only through NODE_PATH.
+# emcc runs its JavaScript half on node, which finds Debian's modules only through NODE_PATH, and
+# itself on Debian's Python.
 web: export NODE_PATH = /usr/share/nodejs
-web: setup-web
+web: export EMSDK_PYTHON = /usr/bin/python3
+web: setup
 	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF \
 	  -DINTRO_CAPTURE=OFF >/dev/null
 	cmake --build $(HOST_BUILD) -j $(JOBS) --target make_icon
 	prefix=$$(scripts/cross_deps.sh web | tail -n 1) && \
 	  cmake -S . -B $(WEB_BUILD) --toolchain cmake/toolchains/emscripten.cmake \
 	  -DINTRO_DEPS_PREFIX="$$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
-	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(HOST_BUILD)/make_icon >/dev/null
+	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(HOST_BUILD)/make_icon \
+	  -DINTRO_REFERENCE_BUILD=$(REFERENCE_BUILD) >/dev/null
 	cmake --build $(WEB_BUILD) -j $(JOBS) --target intro render_frames
+
+# The web build's test programs, which node runs.
+web-tests: export NODE_PATH = /usr/share/nodejs
+web-tests: export EMSDK_PYTHON = /usr/bin/python3
+web-tests: web
+	cmake --build $(WEB_BUILD) -j $(JOBS)
 
 # The intro finds its data beside itself, so it runs from anywhere. The command is named in
 # CMakeLists.txt (INTRO_COMMAND).
 run: build-intro
 	./$(BUILD)/cubescroll
 
-test: build build-asan build-tsan build-nocapture windows
+test: build build-asan build-tsan build-nocapture windows web-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -E '$(TSAN_SKIP)'
 	cd $(NOCAPTURE_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^e2e_' && \
 	  ctest --output-on-failure -R '^e2e_test_command_line$$'
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(WEB_BUILD) && ctest --output-on-failure -j $(JOBS)
 	scripts/run_fuzz.sh
 
 # The Debian package cubescroll_VERSION_amd64.deb in the build tree.
