@@ -164,6 +164,32 @@ def check_parameters(browser):
     print("?volume=0: silence; ?volume=101: status 2, %r" % text.strip().splitlines()[0])
 
 
+def check_full_screen(browser):
+    """Alt+Enter shows the picture in full screen at the largest whole scale (2 on a 1920x1080
+    screen), the canvas keeping its 640x480 pixels and the frames going on; again, and it is back
+    at 640x480."""
+    page = browser.open()
+    browser.send("Emulation.setDeviceMetricsOverride", page.session, width=1920, height=1080,
+                 deviceScaleFactor=1, mobile=False, screenWidth=1920, screenHeight=1080)
+    if not page.wait_for("Module.introFramesShown > 10", 60):
+        fail("full screen: no frames within a minute")
+    state = """[document.fullscreenElement ? document.fullscreenElement.id : null,
+                canvas.style.width, canvas.style.height, canvas.width, canvas.height,
+                Module.introFramesShown]"""
+    for expected in (["screen", "1280px", "960px", 640, 480], [None, "640px", "480px", 640, 480]):
+        before = page.evaluate("Module.introFramesShown")
+        page.press("Enter", "Enter", 13, modifiers=1)  # 1: Alt
+        shown = page.wait_for("(%s).slice(0, 5).join() === %r && (%s)" %
+                              (state, ",".join("" if v is None else str(v) for v in expected), state),
+                              10)
+        if not shown or shown[5] <= before:
+            fail("Alt+Enter: %s, expected %s with the frames going on" %
+                 (page.evaluate(state), expected))
+    no_exceptions(page, "full screen")
+    page.close()
+    print("Alt+Enter: full screen at 1280x960 on 1920x1080, and back to 640x480")
+
+
 def check_once(browser):
     """?once with the module cut to its first order (7.68 s): the music's one pass, the fade, and
     the page ends by itself."""
@@ -196,6 +222,7 @@ def main():
         check_starts_and_closes(browser)
         check_seed_frames(browser)
         check_parameters(browser)
+        check_full_screen(browser)
         check_once(browser)
 
 
