@@ -1,8 +1,9 @@
 """The web page in Debian's headless Chromium: it starts without a page error and shows the intro
 (the header whole, in its own colours); it draws a seed's frames exactly as render_frames does;
 it runs at the display's 60 frames a second with its sound playing; Esc fades it out over 256
-frames to a black canvas with the sound closed; a bad URL parameter is refused as the command
-line refuses it."""
+frames to a black canvas with the sound closed; Alt+Enter shows it in full screen at a whole
+scale; the URL parameters act as the command line's options do, a bad one refused as there. Its
+folder carries the licences of what the page holds."""
 import os
 import tempfile
 import time
@@ -218,6 +219,11 @@ def check_once(browser):
 def main():
     if CHROMIUM is None:
         skip("chromium is not installed (scripts/setup.sh web installs it)")
+    missing = [name for name in ["LICENSE.txt"] + ["licences/%s" % library for library in
+                                                   ("SDL2", "libopenmpt", "kissfft", "emscripten")]
+               if not os.path.exists(os.path.join(BUILD, name))]
+    if missing:
+        fail("the page's folder lacks %s" % ", ".join(missing))
     with chromium(BUILD) as browser:
         check_starts_and_closes(browser)
         check_seed_frames(browser)
