@@ -18,7 +18,7 @@ REFERENCE_BUILD = $(if $(wildcard $(BUILD)/render_frames),$(CURDIR)/$(BUILD))
 TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|capture_option_edges|command_line|data_files|install)
 
 .PHONY: run test setup setup-run build build-intro build-asan build-tsan build-nocapture \
-	windows web web-tests package uninstall bench fuzz clean
+	host-tools windows web web-tests package uninstall bench fuzz clean
 
 setup:
 	@scripts/setup.sh all
@@ -58,13 +58,16 @@ build-nocapture: setup
 	cmake --build $(NOCAPTURE_BUILD) -j $(JOBS) --target intro support_tests platform_tests \
 	  gfx_tests music_tests intro_tests
 
-# Windows, cross-built with Debian's mingw-w64: build-win/intro.exe (static: it needs only Windows'
-# own DLLs), its tests, and build-win/intro-VERSION-win64.zip. The libraries come from Debian's
-# source packages, built once into a cache outside the tree (scripts/cross_deps.sh).
-windows: setup
+# The cross builds' helpers that run on this machine: the icon maker.
+host-tools: setup
 	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF \
 	  -DINTRO_CAPTURE=OFF >/dev/null
 	cmake --build $(HOST_BUILD) -j $(JOBS) --target make_icon
+
+# Windows, cross-built with Debian's mingw-w64: build-win/intro.exe (static: it needs only Windows'
+# own DLLs), its tests, and build-win/intro-VERSION-win64.zip. The libraries come from Debian's
+# source packages, built once into a cache outside the tree (scripts/cross_deps.sh).
+windows: host-tools
 	prefix=$$(scripts/cross_deps.sh win64 | tail -n 1) && \
 	  cmake -S . -B $(WIN_BUILD) --toolchain cmake/toolchains/x86_64-w64-mingw32.cmake \
 	  -DINTRO_DEPS_PREFIX="$$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
@@ -79,10 +82,7 @@ windows: setup
 # itself on Debian's Python.
 web: export NODE_PATH = /usr/share/nodejs
 web: export EMSDK_PYTHON = /usr/bin/python3
-web: setup
-	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF \
-	  -DINTRO_CAPTURE=OFF >/dev/null
-	cmake --build $(HOST_BUILD) -j $(JOBS) --target make_icon
+web: host-tools
 	prefix=$$(scripts/cross_deps.sh web | tail -n 1) && \
 	  cmake -S . -B $(WEB_BUILD) --toolchain cmake/toolchains/emscripten.cmake \
 	  -DINTRO_DEPS_PREFIX="$$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
