@@ -18,11 +18,6 @@ from browser import CHROMIUM, chromium  # noqa: E402
 GZIPPED_LIMIT = 1_500_000
 FIRST_FRAME_LIMIT_MS = 700
 FRAME_RATE_RANGE = (58.0, 62.0)
-FRAME_RATE = """new Promise((resolve) => {
-  const frames = Module.introFramesShown, start = performance.now();
-  setTimeout(() => resolve((Module.introFramesShown - frames) * 1000 / (performance.now() - start)),
-             5000);
-})"""
 
 
 def gzipped_sizes(folder):
@@ -59,7 +54,7 @@ def main():
             if page.wait_for("Module.introFirstFrameMs !== undefined", 60) is None:
                 sys.exit("web_page: no first frame within a minute")
             first.append(page.evaluate("Module.introFirstFrameMs"))
-            rates.append(page.evaluate(FRAME_RATE, await_promise=True))
+            rates.append(page.frame_rate(5))
             page.close()
     print("first frame after navigation: median %.0f ms, worst %.0f ms (target <= %d ms)" %
           (statistics.median(first), max(first), FIRST_FRAME_LIMIT_MS))

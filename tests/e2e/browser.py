@@ -64,6 +64,14 @@ class Page:
             time.sleep(interval)
         return None
 
+    def frame_rate(self, seconds):
+        """Frames the program showed a second, over `seconds` of the page's own clock."""
+        return self.evaluate("""new Promise((resolve) => {
+          const frames = Module.introFramesShown, start = performance.now();
+          setTimeout(() => resolve((Module.introFramesShown - frames) * 1000 /
+                                   (performance.now() - start)), %d);
+        })""" % (seconds * 1000), await_promise=True)
+
     def press(self, key, code, key_code, modifiers=0):
         for kind in ("keyDown", "keyUp"):
             self.browser.send("Input.dispatchKeyEvent", self.session, type=kind, key=key,
