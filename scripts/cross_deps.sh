@@ -162,8 +162,10 @@ say "building $target libraries into $prefix (log: $log)"
 
 unpack libsdl2
 # Static only; the default Windows drivers stay (DirectSound, WASAPI and winmm audio, the windows
-# video driver, the Direct3D 9/11 and OpenGL renderers).
-cmake_build libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF "${sdl_args[@]}"
+# video driver, the Direct3D 9/11 and OpenGL renderers). The intro uses only the video, events,
+# keyboard and audio: SDL's game-input, power, locale and URL code is left out.
+cmake_build libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF \
+  -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF -DSDL_POWER=OFF -DSDL_LOCALE=OFF -DSDL_MISC=OFF "${sdl_args[@]}"
 licence SDL2 "$work/src/libsdl2/LICENSE.txt" "$work/src/libsdl2/debian/copyright"
 
 unpack libopenmpt
