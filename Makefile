@@ -6,8 +6,6 @@ TSAN_BUILD ?= build-tsan
 NOCAPTURE_BUILD ?= build-nocapture
 WIN_BUILD ?= build-win
 WEB_BUILD ?= build-web
-# The cross build's helpers that run on this machine (the icon maker).
-HOST_BUILD ?= build-host
 # The Windows and web builds' frames are compared with the Linux build's, where it has been built
 # (make test builds it first).
 REFERENCE_BUILD = $(if $(wildcard $(BUILD)/render_frames),$(CURDIR)/$(BUILD))
@@ -17,11 +15,15 @@ REFERENCE_BUILD = $(if $(wildcard $(BUILD)/render_frames),$(CURDIR)/$(BUILD))
 # line, data files, install).
 TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|capture_option_edges|command_line|data_files|install)
 
+# `make test` times each phase (scripts/phase.sh) and ends with a table of them; run alone, a
+# target's steps are not timed.
+PHASE = scripts/phase.sh
+
 .PHONY: run test setup setup-run build build-intro build-asan build-tsan build-nocapture \
-	host-tools windows web web-tests package uninstall bench fuzz clean
+	host-tools windows web web-tests package uninstall bench fuzz clean phases-start
 
 setup:
-	@scripts/setup.sh all
+	@$(PHASE) setup scripts/setup.sh all
 
 setup-run:
 	@scripts/setup.sh run
@@ -36,44 +38,48 @@ build-intro: setup-run
 	  -DINTRO_CAPTURE=$(CAPTURE_BUILDABLE) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target intro
 
+CONFIGURE_BUILD = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+	-DINTRO_BENCH=ON -DINTRO_CAPTURE=ON >/dev/null
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DINTRO_BENCH=ON \
-	  -DINTRO_CAPTURE=ON >/dev/null
-	cmake --build $(BUILD) -j $(JOBS)
+	$(CONFIGURE_BUILD)
+	@$(PHASE) "build: normal" cmake --build $(BUILD) -j $(JOBS)
 
+# Optimised a little: an unoptimised build runs the tests several times slower and catches no more.
 build-asan: setup
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DINTRO_SANITIZE=ON >/dev/null
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG="-g -O1" \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DINTRO_SANITIZE=ON >/dev/null
+	@$(PHASE) "build: ASan+UBSan" cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 build-tsan: setup
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINTRO_SANITIZE_THREAD=ON >/dev/null
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target intro support_tests platform_tests gfx_tests \
-	  music_tests capture_tests intro_tests
+	@$(PHASE) "build: TSan" cmake --build $(TSAN_BUILD) -j $(JOBS) --target intro support_tests \
+	  platform_tests gfx_tests music_tests capture_tests intro_tests
 
-# Without the capture: nothing of FFmpeg is looked for, and the intro refuses --capture.
+# Without the capture: nothing of FFmpeg is looked for, and the intro refuses --capture. Only the
+# intro and its own tests differ from the normal build's, so only they are built and run here.
 build-nocapture: setup
 	cmake -S . -B $(NOCAPTURE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
 	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF >/dev/null
 	! grep -q '^FFMPEG_' $(NOCAPTURE_BUILD)/CMakeCache.txt
-	cmake --build $(NOCAPTURE_BUILD) -j $(JOBS) --target intro support_tests platform_tests \
-	  gfx_tests music_tests intro_tests
+	@$(PHASE) "build: without capture" cmake --build $(NOCAPTURE_BUILD) -j $(JOBS) --target intro \
+	  intro_tests
 
-# The cross builds' helpers that run on this machine: the icon maker.
+# The cross builds' helper that runs on this machine, the icon maker, from the normal build.
 host-tools: setup
-	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DINTRO_BENCH=OFF \
-	  -DINTRO_CAPTURE=OFF >/dev/null
-	cmake --build $(HOST_BUILD) -j $(JOBS) --target make_icon
+	$(CONFIGURE_BUILD)
+	cmake --build $(BUILD) -j $(JOBS) --target make_icon
 
 # Windows, cross-built with Debian's mingw-w64: build-win/intro.exe (static: it needs only Windows'
 # own DLLs), its tests, and build-win/intro-VERSION-win64.zip. The libraries come from Debian's
 # source packages, built once into a cache outside the tree (scripts/cross_deps.sh).
 windows: host-tools
+	@$(PHASE) "Windows libraries" scripts/cross_deps.sh win64 >/dev/null
 	prefix=$$(scripts/cross_deps.sh win64 | tail -n 1) && \
 	  cmake -S . -B $(WIN_BUILD) --toolchain cmake/toolchains/x86_64-w64-mingw32.cmake \
 	  -DINTRO_DEPS_PREFIX="$$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
-	  -DINTRO_BENCH=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(HOST_BUILD)/make_icon \
+	  -DINTRO_BENCH=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(BUILD)/make_icon \
 	  -DINTRO_REFERENCE_BUILD=$(REFERENCE_BUILD) >/dev/null
-	cmake --build $(WIN_BUILD) -j $(JOBS)
+	@$(PHASE) "build: Windows" cmake --build $(WIN_BUILD) -j $(JOBS)
 
 # The web page: build-web/ with index.html, cubescroll.js, .wasm and .data (the module and the
 # header), a static folder any web server serves. Built with Debian's emscripten; the libraries
@@ -83,33 +89,40 @@ windows: host-tools
 web: export NODE_PATH = /usr/share/nodejs
 web: export EMSDK_PYTHON = /usr/bin/python3
 web: host-tools
+	@$(PHASE) "web libraries" scripts/cross_deps.sh web >/dev/null
 	prefix=$$(scripts/cross_deps.sh web | tail -n 1) && \
 	  cmake -S . -B $(WEB_BUILD) --toolchain cmake/toolchains/emscripten.cmake \
 	  -DINTRO_DEPS_PREFIX="$$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
-	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(HOST_BUILD)/make_icon \
+	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(BUILD)/make_icon \
 	  -DINTRO_REFERENCE_BUILD=$(REFERENCE_BUILD) >/dev/null
-	cmake --build $(WEB_BUILD) -j $(JOBS) --target intro render_frames
+	@$(PHASE) "build: web page" cmake --build $(WEB_BUILD) -j $(JOBS) --target intro render_frames
 
 # The web build's test programs, which node runs.
 web-tests: export NODE_PATH = /usr/share/nodejs
 web-tests: export EMSDK_PYTHON = /usr/bin/python3
 web-tests: web
-	cmake --build $(WEB_BUILD) -j $(JOBS)
+	@$(PHASE) "build: web tests" cmake --build $(WEB_BUILD) -j $(JOBS)
 
 # The intro finds its data beside itself, so it runs from anywhere. The command is named in
 # CMakeLists.txt (INTRO_COMMAND).
 run: build-intro
 	./$(BUILD)/cubescroll
 
-test: build build-asan build-tsan build-nocapture windows web-tests
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
-	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -E '$(TSAN_SKIP)'
-	cd $(NOCAPTURE_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^e2e_' && \
-	  ctest --output-on-failure -R '^e2e_test_command_line$$'
-	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
-	cd $(WEB_BUILD) && ctest --output-on-failure -j $(JOBS)
-	scripts/run_fuzz.sh
+test: export INTRO_PHASES = $(CURDIR)/$(BUILD)/phases.tsv
+test: phases-start build build-asan build-tsan build-nocapture windows web-tests
+	@$(PHASE) "ctest: normal" ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@$(PHASE) "ctest: ASan+UBSan" ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	@$(PHASE) "ctest: TSan" ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -E '$(TSAN_SKIP)'
+	@$(PHASE) "ctest: without capture" sh -c "cd $(NOCAPTURE_BUILD) && \
+	  ctest --output-on-failure -j $(JOBS) -E '^(e2e_.*|os_headers|include_cycles)$$' && \
+	  ctest --output-on-failure -R '^e2e_test_command_line$$'"
+	@$(PHASE) "ctest: Windows (Wine)" ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+	@$(PHASE) "ctest: web (node, Chromium)" ctest --test-dir $(WEB_BUILD) --output-on-failure -j $(JOBS)
+	@$(PHASE) fuzzing scripts/run_fuzz.sh
+	@$(PHASE) --table
+
+phases-start:
+	@mkdir -p $(BUILD) && rm -f "$(INTRO_PHASES)"
 
 # The Debian package cubescroll_VERSION_amd64.deb in the build tree.
 package: build
@@ -124,5 +137,4 @@ bench: build
 	scripts/run_bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(NOCAPTURE_BUILD) $(WIN_BUILD) $(HOST_BUILD) \
-	  $(WEB_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(NOCAPTURE_BUILD) $(WIN_BUILD) $(WEB_BUILD)
