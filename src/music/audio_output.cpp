@@ -1,13 +1,11 @@
 #include "music/audio_output.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <chrono>
 #include <mutex>
 
 #include "music/audible_position.h"
-#include "platform/sound_system.h"
+#include "platform/sound_device.h"
 
 namespace {
 
@@ -20,7 +18,7 @@ int64_t now_ns() {
 }  // namespace
 
 struct AudioOutput {
-  SDL_AudioDeviceID device = 0;
+  SoundDevice* device = nullptr;
   ModulePlayer* player = nullptr;
   int block_frames = OUTPUT_BLOCK_FRAMES;
   std::mutex clock_lock;  // pairs the two stamps below
@@ -30,11 +28,9 @@ struct AudioOutput {
 
 namespace {
 
-void fill_device_buffer(void* userdata, Uint8* bytes, int length) {
-  auto* output = static_cast<AudioOutput*>(userdata);
+void fill_device_buffer(void* context, float* stereo, int frames) {
+  auto* output = static_cast<AudioOutput*>(context);
   const int64_t stamp = now_ns();
-  auto* stereo = reinterpret_cast<float*>(bytes);
-  const int frames = length / static_cast<int>(2 * sizeof(float));
   for (int done = 0; done < frames;) {
     const int run = std::min(frames - done, RING_FRAMES / 2);
     render_module(output->player, stereo + done * 2, run);
@@ -49,45 +45,28 @@ void fill_device_buffer(void* userdata, Uint8* bytes, int length) {
 
 AudioOutput* open_audio_output(ModulePlayer* player, std::string& why) {
   if (player == nullptr) return nullptr;
-  quiet_sound_library();
-  SDL_SetMainReady();  // the program has its own main, not SDL's
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    why = SDL_GetError();
-    return nullptr;
-  }
   auto* output = new AudioOutput;
   output->player = player;
-  SDL_AudioSpec wanted{};
-  wanted.freq = PLAYER_RATE;
-  wanted.format = AUDIO_F32SYS;
-  wanted.channels = 2;
-  wanted.samples = OUTPUT_BLOCK_FRAMES;
-  wanted.callback = fill_device_buffer;
-  wanted.userdata = output;
-  SDL_AudioSpec obtained{};
-  // No changes allowed: SDL converts to the device's own format and rate, so the analysis
-  // always sees 44100 Hz stereo float.
-  output->device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-  if (output->device == 0) {
-    why = SDL_GetError();
+  // Always 44100 Hz stereo float, whatever the device's own format: the analysis relies on it.
+  const SoundFormat format = {PLAYER_RATE, 2, OUTPUT_BLOCK_FRAMES};
+  output->device = open_sound_device(format, fill_device_buffer, output, why);
+  if (output->device == nullptr) {
     delete output;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return nullptr;
   }
-  output->block_frames = obtained.samples;
+  output->block_frames = sound_device_block_frames(output->device);
   {
     std::lock_guard<std::mutex> guard(output->clock_lock);
     output->callback_ns = now_ns();
   }
-  SDL_PauseAudioDevice(output->device, 0);
+  set_sound_device_playing(output->device, true);
   return output;
 }
 
 void close_audio_output(AudioOutput* output) {
   if (output == nullptr) return;
-  // Joins SDL's audio thread, so no callback can touch the player afterwards.
-  SDL_CloseAudioDevice(output->device);
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // Waits for a running callback, so none can touch the player afterwards.
+  close_sound_device(output->device);
   delete output;
 }
 

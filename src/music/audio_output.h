@@ -1,5 +1,5 @@
 #pragma once
-// The default output device through SDL2 audio, fed by a ModulePlayer on SDL's audio thread.
+// The default output device, fed by a ModulePlayer on the device's own thread.
 #include <cstdint>
 #include <string>
 
@@ -9,9 +9,9 @@ constexpr int OUTPUT_BLOCK_FRAMES = 1024;  // small, so the bars stay close to t
 
 struct AudioOutput;
 
-// Opens the default device at 44100 Hz stereo float (SDL converts to what the device wants) and
-// starts playing. Null when there is no usable device, with SDL's reason in why. The player must
-// outlive the output.
+// Opens the default device at 44100 Hz stereo float (converted to what the device wants) and
+// starts playing. Null when there is no usable device, with the sound library's reason in why.
+// The player must outlive the output.
 AudioOutput* open_audio_output(ModulePlayer* player, std::string& why);
 
 // Stops the callback and closes the device; the player may be destroyed afterwards.

@@ -32,8 +32,8 @@ void set_music_master_volume(float volume);
 // module. A module that no device plays counts as heard from start_music on, by the clock.
 double music_length_seconds();
 double music_heard_seconds();
-// Why start_music found no device for the module it loaded (SDL's reason); empty when one plays
-// it or there was no module.
+// Why start_music found no device for the module it loaded (the sound library's reason); empty
+// when one plays it or there was no module.
 const std::string& music_output_problem();
 // The gain the playing music is set to; 0 when nothing plays.
 float music_volume();
