@@ -36,9 +36,10 @@ void alpha_blit_4(const uint8_t* src, uint8_t* dst, int width, int height, int s
   }
 }
 
-// Pixels of 1 and 2 bytes carry no alpha: they count as opaque and are copied.
-void copy_rows(const uint8_t* src, uint8_t* dst, int row_bytes, int height, int src_pitch,
-               int dst_pitch) {
+// Pixels of 1 and 2 bytes carry no alpha: they count as opaque and are copied. Source first, with
+// a pitch for each side (the page kernels' row copy takes the destination first, one pitch).
+void move_rows_from_to(const uint8_t* src, uint8_t* dst, int row_bytes, int height, int src_pitch,
+                       int dst_pitch) {
   for (int y = 0; y < height; ++y) {
     std::memmove(dst + static_cast<ptrdiff_t>(y) * dst_pitch,
                  src + static_cast<ptrdiff_t>(y) * src_pitch, static_cast<size_t>(row_bytes));
@@ -47,12 +48,12 @@ void copy_rows(const uint8_t* src, uint8_t* dst, int row_bytes, int height, int 
 
 void alpha_blit_1(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
                   int dst_pitch) {
-  copy_rows(src, dst, width, height, src_pitch, dst_pitch);
+  move_rows_from_to(src, dst, width, height, src_pitch, dst_pitch);
 }
 
 void alpha_blit_2(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
                   int dst_pitch) {
-  copy_rows(src, dst, width * 2, height, src_pitch, dst_pitch);
+  move_rows_from_to(src, dst, width * 2, height, src_pitch, dst_pitch);
 }
 
 using AlphaRoutine = void (*)(const uint8_t*, uint8_t*, int, int, int, int);
@@ -91,7 +92,7 @@ void alpha_mask_blit(const uint8_t* src, uint8_t* dst, int width, int height, in
 void copy_blit(const uint8_t* src, uint8_t* dst, int width, int height, int src_pitch,
                int dst_pitch, int, void*, void*) {
   const int bpp = draw_context().bytes_per_pixel;
-  copy_rows(src, dst, width * bpp, height, src_pitch, dst_pitch);
+  move_rows_from_to(src, dst, width * bpp, height, src_pitch, dst_pitch);
 }
 
 // Room for the header and height rows of pitch bytes, the header on a 16-byte boundary and the

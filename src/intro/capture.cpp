@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kQueuedFrames = 6;  // pictures between the drawing and the encoding thread
 
-const VideoFileFunctions* Video = nullptr;  // the writer, once loaded
+const VideoFileFunctions* video_writer = nullptr;  // the capture module's writer, once loaded
 
 // The stop signals are caught for as long as the capture runs.
 struct SignalGuard {
@@ -51,7 +51,7 @@ struct FrameQueue {
   bool encoding_failed = false;
 
   ~FrameQueue() {
-    for (Slot& slot : slots) Video->free_picture(slot.picture);
+    for (Slot& slot : slots) video_writer->free_picture(slot.picture);
   }
 };
 
@@ -105,8 +105,8 @@ void encode_frames(FrameQueue& queue, VideoFile* video, Progress& progress) {
       if (queue.filled == 0) return;
       slot = &queue.slots[queue.first];
     }
-    const bool ok = Video->write_picture(video, slot->picture) &&
-                    Video->write_sound(video, slot->sound.data(), slot->sound_frames);
+    const bool ok = video_writer->write_picture(video, slot->picture) &&
+                    video_writer->write_sound(video, slot->sound.data(), slot->sound_frames);
     {
       std::lock_guard<std::mutex> guard(queue.lock);
       queue.first = (queue.first + 1) % kQueuedFrames;
@@ -131,7 +131,7 @@ bool draw_frames(FrameQueue& queue, VideoFile* video, int64_t frames_before_fade
       queue.changed.wait(guard,
                          [&] { return queue.filled < kQueuedFrames || queue.encoding_failed; });
       if (queue.encoding_failed) {
-        error = Video->error(video);
+        error = video_writer->error(video);
         return false;
       }
       slot = &queue.slots[(queue.first + queue.filled) % kQueuedFrames];
@@ -140,8 +140,9 @@ bool draw_frames(FrameQueue& queue, VideoFile* video, int64_t frames_before_fade
     slot->sound_frames = draw_offline_frame(frame == frames_before_fade + 1, slot->sound.data());
     int pitch = 0;
     const uint32_t* page = offline_picture(&pitch);
-    if (slot->picture == nullptr) slot->picture = Video->create_picture(video);
-    if (slot->picture == nullptr || !Video->convert_picture(video, slot->picture, page, pitch)) {
+    if (slot->picture == nullptr) slot->picture = video_writer->create_picture(video);
+    if (slot->picture == nullptr ||
+        !video_writer->convert_picture(video, slot->picture, page, pitch)) {
       error = "out of memory";
       return false;
     }
@@ -192,9 +193,9 @@ int check_before_capture(const CaptureOptions& options, VideoSettings& settings)
   const std::string problem = output_target_problem(options.file, options.force);
   if (!problem.empty()) return say_failed(problem);
   std::string error;
-  Video = load_video_file_functions(capture_module_paths(executable_path()), INTRO_CAPTURE_PACKAGES,
-                                    error);
-  return Video != nullptr ? 0 : say_failed(error);
+  video_writer = load_video_file_functions(capture_module_paths(executable_path()),
+                                           INTRO_CAPTURE_PACKAGES, error);
+  return video_writer != nullptr ? 0 : say_failed(error);
 }
 
 }  // namespace
@@ -216,7 +217,7 @@ int run_capture(const CaptureOptions& options) {
       options.seconds >= 0 ? options.seconds : (music > 0 ? music : CAPTURE_SILENT_SECONDS);
   const auto frames_before_fade = static_cast<int64_t>(std::llround(seconds * options.rate));
 
-  VideoFile* video = Video->open(video_output(output), options.file, settings, error);
+  VideoFile* video = video_writer->open(video_output(output), options.file, settings, error);
   if (video == nullptr) {
     discard_output_file(output);
     return say_failed(error);
@@ -237,16 +238,17 @@ int run_capture(const CaptureOptions& options) {
     queue.changed.notify_all();
     encoder.join();
     const bool encoded = drawn && !queue.encoding_failed;
-    if (encoded && caught_stop_signal() == 0 && Video->finish(video) && caught_stop_signal() == 0) {
-      Video->close(video);
+    if (encoded && caught_stop_signal() == 0 && video_writer->finish(video) &&
+        caught_stop_signal() == 0) {
+      video_writer->close(video);
       if (!commit_output_file(output, options.force, error)) return say_failed(error);
       progress.finish(options.file);
       return 0;
     }
     progress.abandon();
   }
-  if (drawn) error = Video->error(video);
-  Video->close(video);
+  if (drawn) error = video_writer->error(video);
+  video_writer->close(video);
   discard_output_file(output);
   if (const int signal_number = caught_stop_signal(); signal_number != 0) {
     std::fprintf(stderr, INTRO_COMMAND ": stopped by signal %d; %s not written\n", signal_number,
