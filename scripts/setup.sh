@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing: `setup.sh run` only what building and running the
 # intro needs, `setup.sh` (or `setup.sh all`) also everything the tests, tools and package checks
-# need, the Windows and web builds included, and makes sure apt can fetch Debian's source packages.
+# need, the Windows and web builds included, and makes sure apt can fetch Debian's source packages
+# (which the cross builds' libraries are built from).
+#
+# `run` leaves apt alone when nothing is missing, and otherwise installs from the package lists as
+# they are: it updates them only when that cannot install what is missing, and never adds a source.
 set -euo pipefail
 run_packages=(
   build-essential cmake pkg-config libsdl2-dev libxss1 libopenmpt-dev libkissfft-dev
@@ -27,7 +31,8 @@ web_packages=(
   emscripten nodejs chromium
 )
 packages=("${run_packages[@]}")
-case "${1:-all}" in
+mode=${1:-all}
+case "$mode" in
   run) ;;
   all) packages+=("${test_packages[@]}" "${windows_packages[@]}" "${web_packages[@]}") ;;
   *)
@@ -47,6 +52,24 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+
+install_missing() {
+  echo "setup: installing ${missing[*]}"
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+if [ "$mode" = run ]; then
+  [ ${#missing[@]} -eq 0 ] && exit 0
+  # Lists that were never fetched, or have gone stale since, cannot install them: only then update.
+  if $sudo apt-get install -s -qq --no-install-recommends "${missing[@]}" >/dev/null 2>&1 &&
+    install_missing; then
+    exit 0
+  fi
+  echo "setup: updating apt's package lists to install ${missing[*]}"
+  $sudo apt-get update -qq
+  install_missing
+  exit 0
+fi
 
 # `apt-get source` needs a deb-src entry for the archive the binary packages come from. Without
 # one, add it beside the deb entries, with the same URIs, suites, components and key. The check
@@ -116,5 +139,4 @@ compgen -G '/var/lib/apt/lists/*_Sources*' >/dev/null || need_update=true
 [ ${#missing[@]} -eq 0 ] && ! $need_update && exit 0
 $sudo apt-get update -qq
 [ ${#missing[@]} -eq 0 ] && exit 0
-echo "setup: installing ${missing[*]}"
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_missing
