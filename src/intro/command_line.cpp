@@ -72,7 +72,7 @@ constexpr OptionRow kOptions[] = {
     {OPT_CAPTURE, "capture", 0, "FILE", FILE_NAME, 0, 0, CAPTURE_ONLY,
      "write a video file (.mkv, .mp4, .webm), no window"},
     {OPT_SECONDS, "seconds", 0, "S", SECONDS, 0, 86400, CAPTURE_ONLY,
-     "S seconds before the fade, not the music (%)"},
+     "capture S seconds before the fade (%)"},
     {OPT_LOSSLESS, "lossless", 0, nullptr, FLAG, 0, 0, CAPTURE_ONLY,
      "capture in FFV1 and FLAC, .mkv only"},
     {OPT_FORCE, "force", 'y', nullptr, FLAG, 0, 0, CAPTURE_ONLY,
@@ -112,10 +112,11 @@ std::string usage_text() {
         "\n"
         "A capture draws every frame at --rate (default 60) with the seed --seed\n"
         "(default 1): one pass of the music (60 s without) or --seconds, then the\n"
-        "256-frame fade. It writes a new file beside FILE, renamed to FILE when\n"
-        "complete; an existing FILE is replaced only with --force. Status 1 on failure,\n"
-        "128+N after signal N (130 Ctrl+C, 143 SIGTERM, 129 a closed terminal), with\n"
-        "nothing left behind and an existing FILE untouched.\n";
+        "256-frame fade; the window's options do not go with it. It writes a new file\n"
+        "beside FILE, renamed to FILE when complete; an existing FILE is replaced only\n"
+        "with --force. Status 1 on failure, 128+N after signal N (130 Ctrl+C, 143\n"
+        "SIGTERM, 129 a closed terminal), with nothing left behind and an existing FILE\n"
+        "untouched.\n";
   return text;
 }
 

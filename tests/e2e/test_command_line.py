@@ -53,7 +53,7 @@ if not CAPTURE:
 
 
 def run_intro(args, cwd=None, stdout=subprocess.PIPE):
-    """Status, stdout and stderr; a Windows console's "\\r\\n" must be whole, and is read as "\\n"."""
+    """Status, stdout and stderr; a Windows console's "\\r\\n" must be whole, read as "\\n"."""
     try:
         result = subprocess.run(command(INTRO, *args), cwd=cwd, stdout=stdout,
                                 stderr=subprocess.PIPE, timeout=120, env=environment(None))
@@ -100,13 +100,14 @@ def check_named_files(work):
                    (NAME, name), cwd=work)
     os.mkdir(os.path.join(work, "folder"))
     for option in (["--module"], [], ["--header"]):
-        for path, why in (("missing", "No such file"), ("folder", "is a directory"),
-                          ("empty", "is empty")):
+        for path, why in (("\u00e9t\u00e9 \u2014 missing", "No such file"),
+                          ("folder", "is a directory"), ("empty", "is empty")):
             status, out, err = run_intro(option + [path], work)
             if (status, out, err.count("\n")) != (1, "", 1) or \
                     not err.startswith("%s: %s: %s" % (NAME, path, why)):
                 fail("%r: status %d, stdout %r, stderr %r" % (option + [path], status, out, err))
-    expect(["--module", "good.bmp"], 1, "%s: good.bmp: is not a module that can be played" % NAME, cwd=work)
+    expect(["--module", "good.bmp"], 1, "%s: good.bmp: is not a module that can be played" % NAME,
+           cwd=work)
     # A good picture passes its check and gets as far as the window, which is not to be had here.
     status, _, err = run_intro(["--header", "good.bmp", "--rate", "1"], work)
     if status == 0 or "bitmap" in err:
