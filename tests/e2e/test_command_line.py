@@ -8,7 +8,7 @@ import subprocess
 import tempfile
 import time
 
-from session import (COMMAND, EMULATOR, EXE, HEADER, INTRO, MODULE, SIZE, check_seed_at_rate_1,
+from session import (COMMAND, EMULATOR, EXE, HEADER, INTRO, SIZE, check_seed_at_rate_1,
                      client_size, command, environment, fail, find_window, gain_curve,
                      intro_copy, module_left, peak, run, run_tool, start, stop, wait_exit, xvfb)
 
@@ -24,7 +24,7 @@ def refused(what):
 
 
 # (arguments, status, the one line on standard error); status 2 lines end in the hint to --help.
-CASES = [([*words], 2, refused(what)) for words, what in [
+CASES = [(words, 2, refused(what)) for words, what in [
     (["--bogus"], "unknown option '--bogus'"),
     (["-fx"], "unknown option '-x'"),
     (["--s", "2"], "option '--s' is ambiguous: --scale, --seed, --seconds"),
