@@ -48,8 +48,9 @@ CASES = [(words, 2, refused(what)) for words, what in [
        (["--lossless"], "--seconds, --lossless and --force go with --capture FILE")]
       if CAPTURE else [])]]
 if not CAPTURE:
-    CASES += [(words, 2, NAME + ": --capture: this build has no capture")
-              for words in (["--capture", "out.mkv"], ["--seconds=1"], ["-y"])]
+    CASES += [(words, 2, "%s: --%s: this build has no capture" % (NAME, option))
+              for words, option in ((["--capture", "a.mkv"], "capture"), (["--seconds=1"],
+                                    "seconds"), (["-y"], "force"))]
 
 
 def run_intro(args, cwd=None, stdout=subprocess.PIPE):
