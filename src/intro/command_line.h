@@ -3,6 +3,7 @@
 // exactly the program it always was; every option is added around it.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct IntroOptions {
   std::string module_file;  // empty: module.xm, looked for where the data files live
@@ -19,6 +20,7 @@ struct IntroOptions {
   double capture_seconds = -1.0;  // before the capture's fade; below 0: one pass of the music
   bool lossless = false;          // a lossless capture
   bool force = false;             // the capture may replace an existing file
+  bool operator==(const IntroOptions&) const = default;
 };
 
 enum CommandLineStatus {
@@ -27,10 +29,13 @@ enum CommandLineStatus {
   COMMAND_LINE_BAD,   // print message (one line) on stderr, end with status 2
 };
 
-// Fills options from argv with getopt_long. message receives the text to print for DONE and BAD.
-// May be called more than once in a process.
-CommandLineStatus parse_command_line(int argc, char** argv, IntroOptions& options,
-                                     std::string& message);
+// Fills options from the arguments (UTF-8, the program's name first; a value may hold any byte,
+// NUL included). message receives the text to print for DONE and BAD. GNU-style: long options
+// abbreviated to any unambiguous start, `--name=value` or `--name value`, short letters grouped,
+// options and the module file in any order, `--` ending the options, the last of a repeated
+// option winning once every value has been checked.
+CommandLineStatus parse_command_line(const std::vector<std::string>& arguments,
+                                     IntroOptions& options, std::string& message);
 
 // "COMMAND VERSION", with the checkout's `git describe` when built from one.
 const char* intro_version();

@@ -2,6 +2,7 @@
 
 #include "gfx/bmp.h"
 #include "gfx/bmp_decode.h"
+#include "intro/header_wobble.h"
 #include "platform/data_file.h"
 #include "platform/process.h"
 
@@ -69,10 +70,17 @@ std::string header_file_problem(const std::string& name) {
   if (!read_data_file(name.c_str(), MAX_BMP_FILE_BYTES, bytes, &why)) return why;
   if (bytes.empty()) return "is empty";
   BmpMemory memory{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+  const BmpSource source = bmp_memory_source(memory);
   BmpLayout layout;
-  // 'B' starts a bitmap; the 32-bit image takes every layout the loader reads.
-  if (bytes[0] != 'B' || read_bmp_layout(bmp_memory_source(memory), layout) != 0 ||
-      check_bmp_target(layout, 4) != 0)
+  // Decoded whole into a picture of the header's own size and pixel format, as the intro will:
+  // a layout that reads well can still hold too few or impossible pixels. 'B' starts a bitmap.
+  std::vector<uint32_t> pixels(HEADER_WIDTH * HEADER_HEIGHT);
+  std::vector<uint8_t*> rows;
+  for (int y = 0; y < HEADER_HEIGHT; ++y)
+    rows.push_back(reinterpret_cast<uint8_t*>(pixels.data() + y * HEADER_WIDTH));
+  const BmpTarget target{rows.data(), HEADER_WIDTH, HEADER_HEIGHT, 4, 0};
+  if (bytes[0] != 'B' || read_bmp_layout(source, layout) != 0 || check_bmp_target(layout, 4) != 0 ||
+      convert_bmp_rows(source, layout, target) != 0)
     return "is not a Windows bitmap that can be shown";
   return "";
 }

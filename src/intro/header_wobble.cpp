@@ -15,7 +15,7 @@ constexpr int kFirstRow = 40;
 void load_header() {
   // Loading again (tests start the intro more than once) replaces the picture.
   if (HeaderImage) destroy_image(HeaderImage);
-  HeaderImage = create_image(512, 96, 0, 0, IMAGE_DEFAULT_FILL);
+  HeaderImage = create_image(HEADER_WIDTH, HEADER_HEIGHT, 0, 0, IMAGE_DEFAULT_FILL);
   // Without an image the loader would draw onto the screen instead.
   if (HeaderImage) load_bmp(HeaderFileName.c_str(), HeaderImage, nullptr);
 }

@@ -5,6 +5,9 @@
 
 #include "gfx/image.h"
 
+// The picture's size: a larger file is clipped to it, a smaller one leaves the rest magenta.
+constexpr int HEADER_WIDTH = 512;
+constexpr int HEADER_HEIGHT = 96;
 extern Image HeaderImage;
 // The picture file, read from the working directory; tools may point it elsewhere.
 constexpr char HEADER_START_FILE_NAME[] = "header.bmp";

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "intro/command_line.h"
 #include "intro/launch.h"
@@ -13,14 +12,9 @@
 int main(int argc, char** argv) {
   attach_to_terminal();
   choose_session_bus();
-  std::vector<std::string> arguments = program_arguments(argc, argv);
-  std::vector<char*> pointers;
-  for (std::string& argument : arguments) pointers.push_back(argument.data());
-  pointers.push_back(nullptr);
   IntroOptions options;
   std::string message;
-  switch (
-      parse_command_line(static_cast<int>(arguments.size()), pointers.data(), options, message)) {
+  switch (parse_command_line(program_arguments(argc, argv), options, message)) {
     case COMMAND_LINE_DONE:
       // Output that did not arrive (a full disk, a closed pipe) is a failure, as for any tool.
       if (std::fputs(message.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {

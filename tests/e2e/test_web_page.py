@@ -204,6 +204,24 @@ def check_once(browser):
     print("?once: ended by itself %.1f s after the first frame" % ((ended - started) / 1000))
 
 
+# URL parameters go through the program's own parser, every value whole and the last winning.
+URL_REFUSALS = [("?seed=5%00", "'5\\x00'"), ("?seed=%0A5", "'\\n5'"), ("?seed=1&seed=x", "'x'")]
+
+
+def check_url_refusals(browser):
+    """Each refused with the command line's one line and status 2."""
+    for query, value in URL_REFUSALS:
+        page = browser.open(query)
+        status = page.wait_for("window.introExitStatus", 60)
+        text = page.evaluate("document.getElementById('message').textContent")
+        line = ("cubescroll: --seed: %s is not a whole number from 0 to 4294967295 "
+                "(try 'cubescroll --help')\n" % value)
+        if status != 2 or text != line:
+            fail("%s: status %s, message %r; expected 2 and %r" % (query, status, text, line))
+        page.close()
+    print("%s: each refused in one line" % ", ".join(query for query, _ in URL_REFUSALS))
+
+
 def main():
     if CHROMIUM is None:
         skip("chromium is not installed (scripts/setup.sh web installs it)")
@@ -216,6 +234,7 @@ def main():
         check_starts_and_closes(browser)
         check_seed_frames(browser)
         check_parameters(browser)
+        check_url_refusals(browser)
         check_full_screen(browser)
         check_once(browser)
 

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
+
+using Words = std::vector<std::string>;
 
 struct Parsed {
   CommandLineStatus status;
@@ -14,81 +16,152 @@ struct Parsed {
   std::string message;
 };
 
-Parsed parse(std::initializer_list<const char*> words) {
-  std::vector<std::string> storage{"intro"};
-  for (const char* word : words) storage.emplace_back(word);
-  std::vector<char*> argv;
-  for (std::string& word : storage) argv.push_back(word.data());
-  argv.push_back(nullptr);
+Parsed parse(Words words) {
+  words.insert(words.begin(), "intro");
   Parsed parsed;
-  parsed.status = parse_command_line(static_cast<int>(storage.size()), argv.data(), parsed.options,
-                                     parsed.message);
+  parsed.status = parse_command_line(words, parsed.options, parsed.message);
   return parsed;
 }
 
-#if INTRO_HAS_CAPTURE
-// Where the program's own tests see an option take effect (--header, --scale, --rate, --volume,
-// --once, --capture, --seconds, --lossless, --force, the module), its value is checked there.
-TEST(CommandLine, EveryOptionIsTakenAndTheUnseenOnesReachTheRecord) {
-  const Parsed p =
-      parse({"--header", "h.bmp",     "-f",  "--scale",    "2",          "--display=1", "--rate",
-             "60",       "--volume",  "0",   "--seed",     "4294967295", "--once",      "--capture",
-             "out.webm", "--seconds", "2.5", "--lossless", "-y",         "song.xm"});
-  ASSERT_EQ(p.status, COMMAND_LINE_RUN) << p.message;
-  EXPECT_TRUE(p.options.fullscreen);
-  EXPECT_EQ(p.options.display, 1);
-  EXPECT_TRUE(p.options.seed_given);
-  EXPECT_EQ(p.options.seed, 4294967295u);
-  // The last of --fullscreen and --window wins; a capture lasts one pass of the music unless
-  // --seconds, even 0, says otherwise.
-  EXPECT_FALSE(parse({"-f", "-w"}).options.fullscreen);
-  EXPECT_EQ(parse({"-m", "a.xm"}).options.module_file, "a.xm");
-  EXPECT_LT(parse({"--capture", "a.mkv"}).options.capture_seconds, 0.0);
-  EXPECT_EQ(parse({"--capture", "a.mkv", "--seconds", "0"}).options.capture_seconds, 0.0);
+std::string refusal(const std::string& what) {
+  return INTRO_COMMAND ": " + what + " (try '" INTRO_COMMAND " --help')";
 }
 
-#endif
-
-// Help, version, a missing value, the range of --volume and a second module are checked on the
-// program itself.
-TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
+// What each accepted command line changes in the record, and nothing else.
+TEST(CommandLine, AcceptedWordsSetExactlyTheirFields) {
+  using Set = std::function<void(IntroOptions&)>;
   const struct {
-    std::initializer_list<const char*> words;
-    const char* named;
+    Words words;
+    Set set;
   } cases[] = {
-    {{"-x"}, "'-x'"},
-    {{"--help=1"}, "'--help'"},
-    {{"--scale", "9"}, "--scale"},
-    {{"--rate", "60.5"}, "--rate"},
-    {{"--volume", "-1"}, "--volume"},
-    {{"--seed", "4294967296"}, "--seed"},
-    {{"--module", ""}, "--module"},
-    // Plain decimal only: no sign, base prefix, exponent, spaces or bare point.
-    {{"--scale", "+2"}, "--scale"},
-    {{"--seed", " 5"}, "--seed"},
-    {{"--rate", "1e3"}, "--rate"},
-    {{"--display", "0x1"}, "--display"},
+    {{"--header", "h.bmp", "--display=1", "--seed", "4294967295"},
+     [](IntroOptions& o) { o.header_file = "h.bmp", o.display = 1, o.seed = 4294967295u; }},
+    {{"-f"}, [](IntroOptions& o) { o.fullscreen = true; }},
+    {{"-f", "-w"}, [](IntroOptions&) {}},
+    {{"-wf"}, [](IntroOptions& o) { o.fullscreen = true; }},
+    {{"--sc", "3", "--rate=0001000"}, [](IntroOptions& o) { o.scale = 3, o.rate = 1000; }},
+    {{"--vol=0", "--once"}, [](IntroOptions& o) { o.volume = 0, o.once = true; }},
+    {{"--seed", "1", "--seed=7"}, [](IntroOptions& o) { o.seed = 7; }},
+    // Options after the file, a value taken whatever it looks like, "--" and "-" as names.
+    {{"a.xm", "--rate", "5"}, [](IntroOptions& o) { o.module_file = "a.xm", o.rate = 5; }},
+    {{"-m", "--scale"}, [](IntroOptions& o) { o.module_file = "--scale"; }},
+    {{"-ma.xm", "--module=b.xm"}, [](IntroOptions& o) { o.module_file = "b.xm"; }},
+    {{"--", "--once"}, [](IntroOptions& o) { o.module_file = "--once"; }},
+    {{"-"}, [](IntroOptions& o) { o.module_file = "-"; }},
+    {{"--header", "\xc3\xa9t\xc3\xa9 \xe2\x80\x94.bmp"},
+     [](IntroOptions& o) { o.header_file = "\xc3\xa9t\xc3\xa9 \xe2\x80\x94.bmp"; }},
 #if INTRO_HAS_CAPTURE
-    {{"--capture", "a.mkv", "--seconds", "-1"}, "--seconds"},
-    {{"--capture", "a.mkv", "--seconds", "1s"}, "--seconds"},
-    {{"--capture", "a.mkv", "--seconds", "nan"}, "--seconds"},
-    {{"--capture", "a.mkv", "--seconds", "0x10"}, "--seconds"},
-    {{"--capture", "a.mkv", "--seconds", "+1"}, "--seconds"},
-    {{"--capture", "a.mkv", "--seconds", "1e2"}, "--seconds"},
-    {{"--capture", "a.mkv", "--seconds", ".5"}, "--seconds"},
-    {{"--capture", "a.mkv", "--seconds", "5."}, "--seconds"},
-    {{"--capture", "a.mkv", "--seconds", "5 "}, "--seconds"},
-    {{"--seconds", "3"}, "--capture"},
-    {{"--lossless"}, "--capture"},
-    {{"--force"}, "--capture"},
+    {{"--capture", "out.webm", "--seconds", "2.5", "--lossless", "-y", "--rate", "30"},
+     [](IntroOptions& o) {
+       o.capture_file = "out.webm", o.capture_seconds = 2.5, o.lossless = o.force = true;
+       o.rate = 30;
+     }},
+    {{"--capture=a.mkv", "--sec", "007.25"},
+     [](IntroOptions& o) { o.capture_file = "a.mkv", o.capture_seconds = 7.25; }},
+    {{"--capture", "a.mkv", "--seconds", "0"},
+     [](IntroOptions& o) { o.capture_file = "a.mkv", o.capture_seconds = 0; }},
 #endif
   };
   for (const auto& c : cases) {
     const Parsed p = parse(c.words);
-    EXPECT_EQ(p.status, COMMAND_LINE_BAD) << c.named;
-    EXPECT_NE(p.message.find(c.named), std::string::npos) << p.message;
-    EXPECT_NE(p.message.find("--help"), std::string::npos) << p.message;
-    EXPECT_EQ(p.message.find('\n'), std::string::npos) << p.message;
+    IntroOptions expected;
+    c.set(expected);
+    expected.seed_given = expected.seed != 0;
+    EXPECT_EQ(p.status, COMMAND_LINE_RUN) << c.words[0] << ": " << p.message;
+    EXPECT_TRUE(p.options == expected) << c.words[0];
+  }
+}
+
+// Each refusal is exactly one line naming the word and what is wrong with it.
+TEST(CommandLine, RefusedWordsGetTheirOwnLine) {
+  const struct {
+    Words words;
+    std::string what;
+  } cases[] = {
+    {{"-x"}, "unknown option '-x'"},
+    {{"-f\xc3\xa9"}, "unknown option '-f\xc3\xa9'"},
+    {{"--bogus=1"}, "unknown option '--bogus'"},
+    {{"--sc\nale", "2"}, "unknown option '--sc\\nale'"},
+    {{"--s", "2"}, "option '--s' is ambiguous: --scale, --seed, --seconds"},
+    {{"--se=2"}, "option '--se' is ambiguous: --seed, --seconds"},
+    {{"--vers="}, "option '--vers' takes no value"},
+    {{"-fw", "--rate"}, "option '--rate' needs a value"},
+    {{"-m"}, "option '-m' needs a value"},
+    {{"--scale", ""}, "--scale: the value is empty"},
+    {{"--seed="}, "--seed: the value is empty"},
+    {{"--header", ""}, "--header: the file name is empty"},
+    {{""}, "the module's file name is empty"},
+    {{"--", "a.xm", ""}, "the module's file name is empty"},
+    {{"-m", "a.xm", "b.xm"}, "one module only, 'b.xm' is one too many"},
+    // Values are checked whole and quoted with their controls escaped.
+    {{"--seed", "5\n"}, "--seed: '5\\n' is not a whole number from 0 to 4294967295"},
+    {{"--seed", std::string("5\0", 2)},
+     "--seed: '5\\x00' is not a whole number from 0 to 4294967295"},
+    {{"--module", "a\x1b[2J\\"}, "--module: the file name 'a\\x1B[2J\\\\' has a control character"},
+    {{"--header", "x\xc2\x85y\xe2\x80\xa8"},
+     "--header: the file name 'x\\u0085y\\u2028' has a control character"},
+    {{"a\tb.xm"}, "the module's file name 'a\\tb.xm' has a control character"},
+    // Every value of a repeated option is checked, not only the last.
+    {{"--seed", "1", "--seed", "x"}, "--seed: 'x' is not a whole number from 0 to 4294967295"},
+    {{"--volume", "101", "--volume", "1"}, "--volume: '101' is not a whole number from 0 to 100"},
+    // Plain decimal only: no sign, base prefix, exponent or space.
+    {{"--scale", "9"}, "--scale: '9' is not a whole number from 1 to 8"},
+    {{"--scale", "+2"}, "--scale: '+2' is not a whole number from 1 to 8"},
+    {{"--display", "0x1"}, "--display: '0x1' is not a whole number from 0 to 63"},
+    {{"--rate", "1e3"}, "--rate: '1e3' is not a whole number from 1 to 1000"},
+    {{"--rate", "0"}, "--rate: '0' is not a whole number from 1 to 1000"},
+    {{"--seed", "4294967296"}, "--seed: '4294967296' is not a whole number from 0 to 4294967295"},
+    {{"--seed", "99999999999999999999999"},
+     "--seed: '99999999999999999999999' is not a whole number from 0 to 4294967295"},
+#if INTRO_HAS_CAPTURE
+    {{"--capture="}, "--capture: the file name is empty"},
+    {{"--seconds", "3"}, "--seconds, --lossless and --force go with --capture FILE"},
+    {{"-y"}, "--seconds, --lossless and --force go with --capture FILE"},
+    {{"--capture", "a.mkv", "--scale", "9"}, "--scale: '9' is not a whole number from 1 to 8"},
+    {{"--capture", "a.mkv", "--header", ""}, "--header: the file name is empty"},
+    {{"--capture", "a.mkv", "-w"}, "--window goes with the window, not --capture"},
+    {{"--once", "--capture", "a.mkv"}, "--once goes with the window, not --capture"},
+    {{"--capture", "a.mkv", "--volume", "50"}, "--volume goes with the window, not --capture"},
+#endif
+  };
+  for (const char* seconds : {"-1", "1s", "nan", "0x10", "+1", "1e2", ".5", "5.", "5 ", "86400.5"})
+    EXPECT_EQ(parse({"--capture", "a.mkv", "--seconds", seconds}).message,
+              INTRO_HAS_CAPTURE ? refusal("--seconds: '" + std::string(seconds) +
+                                          "' is not a number of seconds from 0 to 86400")
+                                : INTRO_COMMAND ": --capture: this build has no capture");
+  for (const auto& c : cases) {
+    const Parsed p = parse(c.words);
+    EXPECT_EQ(p.status, COMMAND_LINE_BAD) << c.what;
+    EXPECT_EQ(p.message, refusal(c.what));
+  }
+  // A value on any flag, in every build.
+  for (const char* flag : {"help", "version", "fullscreen", "window", "once", "lossless", "force"})
+    EXPECT_EQ(parse({"-f", std::string("--") + flag + "=1"}).message,
+              refusal(std::string("option '--") + flag + "' takes no value"));
+}
+
+// Help and version end the parse where they stand: what follows is not read.
+TEST(CommandLine, HelpTellsTheRangesTheChecksApply) {
+  const Parsed p = parse({"-fh", "--scale", "9"});
+  ASSERT_EQ(p.status, COMMAND_LINE_DONE);
+  EXPECT_EQ(parse({"--scale", "9", "--help"}).status, COMMAND_LINE_BAD);
+  EXPECT_EQ(parse({"--vers", "--bogus"}).message, std::string(intro_version()) + "\n");
+  size_t start = 0;
+  for (size_t end; (end = p.message.find('\n', start)) != std::string::npos; start = end + 1)
+    EXPECT_LE(end - start, 80u) << p.message.substr(start, end - start);
+  EXPECT_EQ(start, p.message.size());  // ends with a newline
+  for (const char* option : {"--scale N ", "--display N ", "--rate HZ ", "--volume PERCENT ",
+                             "--seed N ", "--seconds S "}) {
+    if (!INTRO_HAS_CAPTURE && std::string(option) == "--seconds S ") continue;
+    const std::string name = std::string(option).substr(0, std::string(option).find(' '));
+    const std::string refused = parse({name, "x"}).message;
+    const std::string range = refused.substr(refused.find(" from ") + 6,
+                                             refused.find(" (try") - refused.find(" from ") - 6);
+    const size_t line = p.message.find(option);
+    ASSERT_NE(line, std::string::npos) << option;
+    EXPECT_NE(p.message.substr(line, p.message.find('\n', line) - line).find(range),
+              std::string::npos)
+        << option << " " << range;
   }
 }
 
@@ -96,11 +169,8 @@ TEST(CommandLine, BadWordsGiveOneLineNamingThem) {
 // A build without the capture takes none of its options, whatever their values, and does not
 // list them.
 TEST(CommandLine, WithoutTheCaptureItsOptionsAreRefused) {
-  for (auto words : {std::initializer_list<const char*>{"--capture", "a.mkv"},
-                     {"--seconds", "x"},
-                     {"--lossless"},
-                     {"-y"},
-                     {"--force", "--capture", "a.mkv"}}) {
+  for (const Words& words : {Words{"--capture", "a.mkv"}, Words{"--seconds", "x"},
+                             Words{"--lossless"}, Words{"-y"}, Words{"--force", "--capture=a"}}) {
     const Parsed p = parse(words);
     EXPECT_EQ(p.status, COMMAND_LINE_BAD);
     EXPECT_NE(p.message.find("this build has no capture"), std::string::npos) << p.message;
@@ -110,43 +180,5 @@ TEST(CommandLine, WithoutTheCaptureItsOptionsAreRefused) {
     EXPECT_EQ(help.find(option), std::string::npos) << option;
 }
 #endif
-
-// An empty value is named as such; a file option's as an empty file name.
-TEST(CommandLine, EmptyValuesAndAmbiguousAbbreviationsSaySo) {
-  const struct {
-    std::initializer_list<const char*> words;
-    const char* says;
-  } cases[] = {
-    {{"--scale", ""}, "--scale: the value is empty"},
-    {{"--seed", ""}, "--seed: the value is empty"},
-    {{"--header", ""}, "--header: the file name is empty"},
-    {{"--s", "2"}, "option '--s' is ambiguous: --scale, --seed, --seconds"},
-    {{"--se=2"}, "option '--se' is ambiguous: --seed, --seconds"},
-    {{"--sq"}, "unknown option '--sq'"},
-#if INTRO_HAS_CAPTURE
-    {{"--seconds="}, "--seconds: the value is empty"},
-    {{"--capture="}, "--capture: the file name is empty"},
-#endif
-  };
-  for (const auto& c : cases) {
-    const Parsed p = parse(c.words);
-    EXPECT_EQ(p.status, COMMAND_LINE_BAD) << c.says;
-    EXPECT_NE(p.message.find(c.says), std::string::npos) << p.message;
-  }
-  // A unique abbreviation still stands for its option.
-  EXPECT_EQ(parse({"--sc", "3"}).options.scale, 3);
-#if INTRO_HAS_CAPTURE
-  EXPECT_EQ(parse({"--capture", "a.mkv", "--sec", "007.25"}).options.capture_seconds, 7.25);
-#endif
-}
-
-TEST(CommandLine, EveryHelpLineFitsEightyColumns) {
-  const Parsed p = parse({"--help"});
-  ASSERT_EQ(p.status, COMMAND_LINE_DONE);
-  size_t start = 0;
-  for (size_t end; (end = p.message.find('\n', start)) != std::string::npos; start = end + 1)
-    EXPECT_LE(end - start, 80u) << p.message.substr(start, end - start);
-  EXPECT_EQ(start, p.message.size());  // ends with a newline
-}
 
 }  // namespace

@@ -15,10 +15,6 @@ std::string executable_path() {
   return std::string(path, static_cast<size_t>(length));
 }
 
-std::vector<std::string> program_arguments(int argc, char** argv) {
-  return std::vector<std::string>(argv, argv + argc);
-}
-
 std::string real_path(const std::string& path) {
   std::unique_ptr<char, decltype(&free)> resolved(realpath(path.c_str(), nullptr), &free);
   return resolved ? std::string(resolved.get()) : std::string();
