@@ -11,11 +11,6 @@ HOST_BUILD ?= build-host
 # The Windows and web builds' frames are compared with the Linux build's, where it has been built
 # (make test builds it first).
 REFERENCE_BUILD = $(if $(wildcard $(BUILD)/render_frames),$(CURDIR)/$(BUILD))
-# Under ThreadSanitizer (with tests/tsan.supp for the libraries it cannot see into): the unit
-# tests, the window's and the capture's end-to-end runs. Not the runs that need tools this build
-# does not make (render_frames, music_probe, bmp_dump) or that run one thread only (audio, command
-# line, data files, install).
-TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|capture_option_edges|command_line|data_files|install)
 
 .PHONY: run test setup setup-run build build-intro build-asan build-tsan build-nocapture \
 	host-tools windows web web-tests package uninstall bench fuzz clean
@@ -104,7 +99,7 @@ run: build-intro
 test: build build-asan build-tsan build-nocapture windows web-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
-	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -E '$(TSAN_SKIP)'
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(NOCAPTURE_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^e2e_' && \
 	  ctest --output-on-failure -R '^e2e_test_command_line$$'
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
