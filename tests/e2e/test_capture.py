@@ -14,9 +14,9 @@ import subprocess
 import tempfile
 import time
 
-from session import (CAPTURE_MODULE, COMMAND, HEADER, INTRO, MODULE, SIZE, capture,
-                     capture_command, decode, fail, find_window, probe, rendered_rgb, running,
-                     THREAD_SANITIZER, temporary_files, tool, wait_exit, xvfb)
+from session import (CAPTURE_MODULE, COMMAND, HEADER, MODULE, SIZE, THREAD_SANITIZER,
+                     capture, capture_command, decode, fail, find_window, intro_copy, probe,
+                     rendered_rgb, running, temporary_files, tool, wait_exit, xvfb)
 
 RATE, SOUND_RATE, FADE_FRAMES = 60, 44100, 256
 SECONDS = 2
@@ -282,7 +282,9 @@ def check_refused_before_work(work):
     refused_at_once("a folder as FILE", capture_command(folder, "--force"), ["folder"], work)
     refused_at_once("an existing FILE", capture_command(old), ["--force"], work)
     scratch = tempfile.mkdtemp()
-    lone = [os.path.join(intro_copy_bare(scratch), COMMAND)] + capture_command(old, "--force")[1:]
+    # A copy outside the build tree finds no module.
+    bin_folder = intro_copy(folder=os.path.join(scratch, "bin"), header=False)
+    lone = [os.path.join(bin_folder, COMMAND)] + capture_command(old, "--force")[1:]
     message = refused_at_once("no module", lone, ["not installed"], work)
     library = next(word for word in subprocess.run(["ldd", CAPTURE_MODULE], capture_output=True,
                                                    text=True, check=True).stdout.split()
@@ -303,13 +305,6 @@ def check_refused_before_work(work):
     with open(old, "rb") as f:
         if sorted(os.listdir(work)) != before or f.read() != b"older":
             fail("a refused capture changed %s" % sorted(os.listdir(work)))
-
-
-def intro_copy_bare(folder):
-    """A copy of the program in folder/bin, outside the build tree: it finds no module."""
-    os.makedirs(os.path.join(folder, "bin"))
-    shutil.copy(INTRO, os.path.join(folder, "bin"))
-    return os.path.join(folder, "bin")
 
 
 def fails(path, status, *options, **popen):
