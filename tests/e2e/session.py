@@ -108,8 +108,7 @@ def background(args, **popen):
 
 @contextlib.contextmanager
 def xvfb(size=(1600, 1200), window_manager=False):
-    """A private X server; -displayfd picks a free display and -noreset keeps it from restarting
-    when its last client leaves. Start one per script and run openbox on it where needed."""
+    """A private X server on a free display (-displayfd), kept up when its last client leaves."""
     read_end, write_end = os.pipe()
     with background(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size,
                      "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
@@ -328,9 +327,8 @@ def peak(values):
 
 def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
         audio="disk", **env):
-    """Runs the intro, screenshots it after `seconds`, closes it with close(display, window,
-    process) unless None, and returns status, out, err, screen, the disk driver's sound and the
-    seconds from the window to the end."""
+    """The intro's status, out, err, screen after `seconds`, disk driver's sound and seconds from
+    its window to its end, closed by close(display, window, process) unless None."""
     with tempfile.TemporaryDirectory(prefix="intro_run_") as scratch:
         sound = os.path.join(scratch, "sound.raw")
         env = dict({"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}, **env)
@@ -355,9 +353,8 @@ def program_libraries():
 
 
 def intro_copy(module=None, folder=None, header=True):
-    """A folder (new unless given) holding a copy of the intro, header.bmp unless not `header`,
-    and module.xm with the bytes `module` if given; outside the build tree the copy finds only
-    these. The copy is COMMAND in it."""
+    """A folder (new unless given) with a copy of the intro (COMMAND), header.bmp unless not
+    `header`, and module.xm holding `module` if given: all the copy finds outside the build."""
     folder = folder or tempfile.mkdtemp(prefix="intro_copy_")
     os.makedirs(folder, exist_ok=True)
     for path in [INTRO] + program_libraries() + ([HEADER] if header else []):

@@ -34,11 +34,9 @@ def check_shipped_module(display):
         fail("the sound before the fade is not the module at full volume")
     if curve[-1][1] > 0.05:
         fail("the fade ended at gain %.4f" % curve[-1][1])
-    # Step by step: the gain never rises (as it would after a gap in the sound), and falls only
-    # in ramps spread over a block of 1024 frames. A fade frame lowers it by 1/256; a block may
-    # have to take several frames' steps when the audio thread was held up, so up to 16 steps
-    # per block are let pass, still 64 times less per frame than a single step applied at once.
-    # The fall from 0.9 to 0.1 spans a couple of seconds, not one jump.
+    # The gain never rises (as after a gap in the sound) and falls in ramps over 1024-frame
+    # blocks: up to 16 of the fade's 1/256 steps a block (an audio thread held up catches up),
+    # 64 times less per frame than one step at once; 0.9 to 0.1 takes seconds, not one jump.
     for (previous_frame, previous_gain), (frame, gain) in zip(curve, curve[1:]):
         if gain > previous_gain + 1e-4 or \
                 previous_gain - gain > 16.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4:
