@@ -9,11 +9,6 @@ WEB_BUILD ?= build-web
 # The Windows and web builds' frames are compared with the Linux build's, where it has been built
 # (make test builds it first).
 REFERENCE_BUILD = $(if $(wildcard $(BUILD)/render_frames),$(CURDIR)/$(BUILD))
-# Under ThreadSanitizer (with tests/tsan.supp for the libraries it cannot see into): the unit
-# tests, the window's and the capture's end-to-end runs. Not the runs that need tools this build
-# does not make (render_frames, music_probe, bmp_dump) or that run one thread only (audio, command
-# line, data files, install).
-TSAN_SKIP = e2e_test_(audio|bmp_dump|golden_frames|capture_formats|capture_option_edges|command_line|data_files|install)
 
 # `make test` times each phase (scripts/phase.sh) and ends with a table of them; run alone, a
 # target's steps are not timed.
@@ -112,7 +107,7 @@ test: export INTRO_PHASES = $(CURDIR)/$(BUILD)/phases.tsv
 test: phases-start build build-asan build-tsan build-nocapture windows web-tests
 	@$(PHASE) "ctest: normal" ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@$(PHASE) "ctest: ASan+UBSan" ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
-	@$(PHASE) "ctest: TSan" ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -E '$(TSAN_SKIP)'
+	@$(PHASE) "ctest: TSan" ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
 	@$(PHASE) "ctest: without capture" sh -c "cd $(NOCAPTURE_BUILD) && \
 	  ctest --output-on-failure -j $(JOBS) -E '^(e2e_.*|os_headers|include_cycles)$$' && \
 	  ctest --output-on-failure -R '^e2e_test_command_line$$'"

@@ -1,6 +1,5 @@
-"""What the end-to-end tests share: the built programs and data, a private X server (with a
-window manager when asked), the intro run on it and what it showed and played, and the capture
-files read back through ffmpeg."""
+"""What the end-to-end scripts share: the built programs and data, one private X server per
+script, the intro running on it, its pictures and sound, and captures read back through ffmpeg."""
 import array
 import contextlib
 import glob
@@ -25,27 +24,23 @@ DATA = os.environ["INTRO_DATA_DIR"]
 MODULE, HEADER = os.path.join(DATA, "module.xm"), os.path.join(DATA, "header.bmp")
 CAPTURE_MODULE = os.environ.get("INTRO_CAPTURE_MODULE", "")  # the capture's writer, if built
 SIZE = (640, 480)
-# 256 frames at 60 Hz take 4.27 s; the fade may not run faster than the refresh.
-SHORTEST_FADE = 4.0
+SHORTEST_FADE = 4.0  # 256 frames at 60 Hz take 4.27 s; the fade may not run faster
 # Under ThreadSanitizer a frame takes several times longer to draw: no upper bounds on durations.
 THREAD_SANITIZER = os.environ.get("INTRO_SANITIZER") == "thread"
-# Where the fade is not under test, a high frame rate makes it short.
-FAST = ["--rate", "240"]
-# The Windows build's programs run through an emulator (tools/wine_run.py): every program of the
-# build is started through it, and it is told the display to use.
+FAST = ["--rate", "240"]  # where the fade is not under test, a high rate makes it short
+# The Windows build's programs run through an emulator (tools/wine_run.py), told the display.
 EMULATOR = shlex.split(os.environ.get("INTRO_EMULATOR", ""))
 EXE = os.path.splitext(INTRO)[1]  # ".exe" in the Windows build
+WINDOWS = EXE == ".exe"
 
 
-def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
+def fail(message, status=1):
+    print(("SKIP: " if status == 77 else "FAIL: ") + message)
+    sys.exit(status)
 
 
 def skip(message):
-    """Ends the test as skipped (CTest's SKIP_RETURN_CODE), saying why."""
-    print("SKIP: " + message)
-    sys.exit(77)
+    fail(message, 77)  # CTest's SKIP_RETURN_CODE
 
 
 def checked(*args, cwd=None, timeout=600):
@@ -55,15 +50,6 @@ def checked(*args, cwd=None, timeout=600):
         fail("%s: status %d: %s%s" % (" ".join(args), result.returncode, result.stdout[-2000:],
                                       result.stderr[-2000:]))
     return result
-
-
-def make_package(directory):
-    """The Debian package of this build, made by cpack in directory; its path."""
-    checked("cpack", "-G", "DEB", "-B", directory, cwd=BUILD)
-    debs = [name for name in os.listdir(directory) if name.endswith(".deb")]
-    if len(debs) != 1 or not (debs[0].startswith(COMMAND + "_") and debs[0].endswith("_amd64.deb")):
-        fail("cpack made %r in %s, not one %s_VERSION_amd64.deb" % (debs, directory, COMMAND))
-    return os.path.join(directory, debs[0])
 
 
 def command(program, *args):
@@ -87,41 +73,57 @@ def environment(display, **extra):
 
 
 def run_tool(display, *args, timeout=15):
-    return subprocess.run(list(args), env=environment(display), capture_output=True, text=True,
+    return subprocess.run(args, env=environment(display), capture_output=True, text=True,
                           timeout=timeout)
 
 
-@contextlib.contextmanager
-def xvfb(size=(1024, 768), window_manager=False):
-    """A private X server, and its display and process; -displayfd picks a free display number,
-    and -noreset keeps it from restarting (and refusing connections) when its last client leaves.
-    With window_manager, openbox runs on it as a light desktop's window manager: it decorates,
-    focuses and maximises windows and grants full screen; its process is window_manager."""
-    read_end, write_end = os.pipe()
-    processes = [subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size, "-nolisten",
-         "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL)]
-    os.close(write_end)
-    with os.fdopen(read_end) as reader:
-        display = ":" + reader.readline().strip()
-    try:
-        if display == ":":
-            fail("Xvfb did not start")
-        if window_manager:
-            processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=environment(display),
-                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+class Server(types.SimpleNamespace):
+    @contextlib.contextmanager
+    def window_manager(self):
+        """openbox on this server while the block runs: it decorates, focuses and maximises
+        windows and grants full screen."""
+        with background(["openbox", "--sm-disable"], env=environment(self.display),
+                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as manager:
             deadline = time.monotonic() + 20.0
-            while run_tool(display, "wmctrl", "-m").returncode != 0:
-                if processes[1].poll() is not None or time.monotonic() > deadline:
+            while run_tool(self.display, "wmctrl", "-m").returncode != 0:
+                if manager.poll() is not None or time.monotonic() > deadline:
                     fail("openbox did not start")
                 time.sleep(0.2)
-        yield types.SimpleNamespace(display=display, process=processes[0],
-                                    window_manager=processes[1] if window_manager else None)
+            self.manager = manager
+            yield manager
+            self.manager = None
+
+
+@contextlib.contextmanager
+def background(args, **popen):
+    """A process that is killed when the block ends, if it has not ended by then."""
+    process = subprocess.Popen(args, **popen)
+    try:
+        yield process
     finally:
-        for process in reversed(processes):
+        if process.poll() is None:
             process.terminate()
             process.wait(timeout=10)
+
+
+@contextlib.contextmanager
+def xvfb(size=(1600, 1200), window_manager=False):
+    """A private X server on a free display (-displayfd), kept up when its last client leaves."""
+    read_end, write_end = os.pipe()
+    with background(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size,
+                     "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as process:
+        os.close(write_end)
+        with os.fdopen(read_end) as reader:
+            display = ":" + reader.readline().strip()
+        if display == ":":
+            fail("Xvfb did not start")
+        server = Server(display=display, process=process, manager=None)
+        if not window_manager:
+            yield server
+        else:
+            with server.window_manager():
+                yield server
 
 
 def start(display, args=(), cwd=DATA, program=INTRO, **env):
@@ -130,9 +132,31 @@ def start(display, args=(), cwd=DATA, program=INTRO, **env):
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
 
+def stop(process):
+    if process.poll() is None:
+        if EMULATOR:  # it passes SIGTERM on and ends after the program and its window
+            process.send_signal(signal.SIGTERM)
+            try:
+                process.communicate(timeout=30)
+                return
+            except subprocess.TimeoutExpired:
+                pass
+        process.send_signal(signal.SIGKILL)
+        process.communicate()
+
+
+@contextlib.contextmanager
+def running(display, args=(), cwd=DATA, program=INTRO, **env):
+    """The intro started on display, killed when the block ends if it still runs."""
+    process = start(display, args, cwd, program, **env)
+    try:
+        yield process
+    finally:
+        stop(process)
+
+
 def wait_exit(process, timeout=60.0):
-    """Status, standard output and standard error of the intro once it ends; the timeout is
-    generous, as CI machines are slow and the suite also runs under the sanitizers."""
+    """Status, standard output and standard error once the program ends."""
     try:
         out, err = process.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -151,8 +175,7 @@ def check_one_line_and_status_1(intro, what, line=None):
 
 
 def wait_faded_exit(process, since, what):
-    """Seconds from `since` until the intro ended with status 0; fails if it ended otherwise or
-    too soon for the 256-frame fade to have run."""
+    """Seconds from `since` until the intro ended with status 0, no sooner than the fade."""
     status, _, err = wait_exit(process)
     took = time.monotonic() - since
     if status != 0:
@@ -162,29 +185,13 @@ def wait_faded_exit(process, since, what):
     return took
 
 
-def stop(process):
-    if process.poll() is None:
-        if EMULATOR:
-            # The emulator passes SIGTERM on and ends only after the program, so its window is
-            # gone before the next one is looked for; killed outright, it would leave the
-            # program to die a moment later.
-            process.send_signal(signal.SIGTERM)
-            try:
-                process.communicate(timeout=30)
-                return
-            except subprocess.TimeoutExpired:
-                pass
-        process.send_signal(signal.SIGKILL)
-        process.communicate()
-
-
 def find_window(display, process, name="intro", timeout=30.0):
     """The id of the window titled exactly `name`."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         if process.poll() is not None:
             fail("%s ended before its window appeared, status %d: %s" %
-                 (name, process.returncode, process.stderr.read()))
+                 (name, process.returncode, process.stderr.read() if process.stderr else ""))
         ids = run_tool(display, "xdotool", "search", "--name", "^%s$" % name).stdout.split()
         if ids:
             return int(ids[0])
@@ -193,11 +200,9 @@ def find_window(display, process, name="intro", timeout=30.0):
 
 
 def client_size(display, window):
-    info = run_tool(display, "xwininfo", "-id", str(window))
-    if info.returncode != 0:
-        return None
-    fields = dict(line.strip().split(":", 1) for line in info.stdout.splitlines() if ":" in line)
-    return int(fields["Width"]), int(fields["Height"])
+    info = run_tool(display, "xwininfo", "-id", str(window)).stdout
+    found = re.search(r"Width: (\d+)\s+Height: (\d+)", info)
+    return (int(found[1]), int(found[2])) if found else None
 
 
 def keys(display, action, *names):
@@ -220,17 +225,14 @@ def hold_alt_f4(display, window, process=None):
 
 
 def wm_close(display, window, process=None):
-    """The window manager's close request (the close button's), as wmctrl sends it. Unlike
-    xdotool's windowclose, which destroys the X window, it reaches a program under Wine."""
-    result = run_tool(display, "wmctrl", "-i", "-c", str(window))
-    if result.returncode != 0:
-        fail("wmctrl -c failed: " + result.stderr)
+    """The window manager's close request (the close button's), which also reaches Wine."""
+    if run_tool(display, "wmctrl", "-i", "-c", str(window)).returncode != 0:
+        fail("wmctrl -c failed")
 
 
 def grab_window(display, window, width, height, seconds=None, rate=25):
-    """The window's client area as rgb24 pictures without the mouse pointer: one, or `rate` a
-    second for `seconds` (fewer on a busy machine). Each is one request to the X server, so it
-    never holds part of one update of the window."""
+    """The client area as rgb24 pictures without the pointer: one, or `rate` a second for
+    `seconds`; each is one request to the server, never part of one update."""
     span = ["-framerate", str(rate), "-t", "%.1f" % seconds] if seconds else []
     grab = subprocess.run(["ffmpeg", "-v", "error", "-f", "x11grab", "-draw_mouse", "0"] + span +
                           ["-window_id", str(window), "-video_size", "%dx%d" % (width, height),
@@ -243,22 +245,15 @@ def grab_window(display, window, width, height, seconds=None, rate=25):
     return [grab.stdout[i:i + size] for i in range(0, len(grab.stdout), size)]
 
 
-def window_bytes(display, window, width, height):
-    """The window's client area as rgb24 bytes, row by row, without the mouse pointer."""
-    return grab_window(display, window, width, height)[0]
-
-
 def window_pixels(display, window, width, height):
-    """The window's client area as rows of 0xRRGGBB values, without the mouse pointer."""
-    data = window_bytes(display, window, width, height)
-    row = width * 3
-    return [[int.from_bytes(data[i:i + 3], "big") for i in range(y * row, y * row + row, 3)]
-            for y in range(height)]
+    """The client area as rows of 0xRRGGBB values."""
+    data = grab_window(display, window, width, height)[0]
+    words = [int.from_bytes(data[i:i + 3], "big") for i in range(0, len(data), 3)]
+    return [words[y * width:(y + 1) * width] for y in range(height)]
 
 
 def dark_edges(rows, x0, y0, width, height, band=80):
-    """Which edges (bands of `band` pixels) of the picture at x0, y0 show nothing: the effects
-    reach all four edges of a whole picture."""
+    """Which edge bands of the picture at x0, y0 show nothing (the effects reach all four)."""
     bands = (("left", x0, y0, band, height), ("right", x0 + width - band, y0, band, height),
              ("top", x0, y0, width, band), ("bottom", x0, y0 + height - band, width, band))
     return [name for name, x, y, w, h in bands
@@ -266,8 +261,8 @@ def dark_edges(rows, x0, y0, width, height, band=80):
 
 
 def wait_whole_picture(display, window, what, size=SIZE, picture=None, timeout=30.0):
-    """A screenshot once the client area has the given size and the picture in it (the rectangle
-    `picture`, all of it by default) reaches all four edges; start-up may take a while."""
+    """A screenshot once the client area has `size` and the picture (the rectangle `picture`,
+    all of it by default) reaches all four edges."""
     deadline = time.monotonic() + timeout
     while client_size(display, window) != size:
         if time.monotonic() > deadline:
@@ -289,6 +284,7 @@ def check_moving(display, window, what):
     time.sleep(0.3)
     if window_pixels(display, window, *SIZE) == first:
         fail("%s: the picture does not change" % what)
+    return first
 
 
 def read_samples(path, skip=0):
@@ -302,22 +298,18 @@ def read_samples(path, skip=0):
 
 def module_left(seconds):
     """The shipped module's left channel as music_probe renders it, before any volume."""
-    scratch = tempfile.mkdtemp(prefix="intro_reference_")
-    wav = os.path.join(scratch, "reference.wav")
-    try:
+    with tempfile.TemporaryDirectory(prefix="intro_reference_") as scratch:
+        wav = os.path.join(scratch, "reference.wav")
         result = tool("music_probe", MODULE, "--seconds", "%.3f" % seconds, "--fps", "1", "--wav",
                       wav)
         if result.returncode != 0:
             fail("music_probe failed: " + result.stderr)
         return read_samples(wav, skip=44)[0::2]
-    finally:
-        shutil.rmtree(scratch)
 
 
 def gain_curve(heard, reference):
-    """(frame, gain) where the reference is loud enough to read the gain from the ratio. The
-    heard sound may start with device silence written before playback began: the offset is
-    where both first sound."""
+    """(frame, gain) where the reference is loud enough to read the gain; the heard sound may
+    start with device silence, so the offset is where both first sound."""
     first_heard = next((i for i, v in enumerate(heard) if v != 0.0), None)
     if first_heard is None:
         fail("the intro wrote only silence")
@@ -335,30 +327,24 @@ def peak(values):
 
 def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
         audio="disk", **env):
-    """Runs the intro, takes a screenshot after `seconds`, then (unless close is None) asks it to
-    close with close(display, window, process) and waits for its end. Returns its status, out,
-    err, the screen, the sound SDL's disk driver wrote (with audio="disk"; None lets SDL choose)
-    and the seconds from the window to the end. `env` adds to the intro's environment."""
-    scratch = tempfile.mkdtemp(prefix="intro_run_")
-    sound = os.path.join(scratch, "sound.raw")
-    env = dict({"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}, **env)
-    process = start(display, args, cwd, program, **env)
-    try:
-        window = find_window(display, process)
-        shown = time.monotonic()
-        time.sleep(seconds)
-        screen = window_pixels(display, window, *SIZE)
-        if close:
-            if process.poll() is not None:
-                fail("the intro ended before it was asked to close")
-            close(display, window, process)
-        status, out, err = wait_exit(process)
-        return types.SimpleNamespace(status=status, out=out, err=err, screen=screen,
-                                     sound=read_samples(sound),
-                                     took=time.monotonic() - shown)
-    finally:
-        stop(process)
-        shutil.rmtree(scratch)
+    """The intro's status, out, err, screen after `seconds`, disk driver's sound and seconds from
+    its window to its end, closed by close(display, window, process) unless None."""
+    with tempfile.TemporaryDirectory(prefix="intro_run_") as scratch:
+        sound = os.path.join(scratch, "sound.raw")
+        env = dict({"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}, **env)
+        with running(display, args, cwd, program, **env) as process:
+            window = find_window(display, process)
+            shown = time.monotonic()
+            time.sleep(seconds)
+            screen = window_pixels(display, window, *SIZE)
+            if close:
+                if process.poll() is not None:
+                    fail("the intro ended before it was asked to close")
+                close(display, window, process)
+            status, out, err = wait_exit(process)
+            return types.SimpleNamespace(status=status, out=out, err=err, screen=screen,
+                                         sound=read_samples(sound),
+                                         took=time.monotonic() - shown)
 
 
 def program_libraries():
@@ -366,18 +352,17 @@ def program_libraries():
     return glob.glob(os.path.join(os.path.dirname(INTRO), "*.dll")) if EXE else []
 
 
-def intro_copy(module=None):
-    """A directory holding a copy of the intro and header.bmp, and module.xm with the bytes
-    `module` if given: outside the build tree the intro would not find the source tree's module,
-    so without one it runs silent. The copy is COMMAND in it."""
-    directory = tempfile.mkdtemp(prefix="intro_copy_")
-    shutil.copy(HEADER, directory)
-    for path in [INTRO] + program_libraries():
-        shutil.copy(path, directory)
+def intro_copy(module=None, folder=None, header=True):
+    """A folder (new unless given) with a copy of the intro (COMMAND), header.bmp unless not
+    `header`, and module.xm holding `module` if given: all the copy finds outside the build."""
+    folder = folder or tempfile.mkdtemp(prefix="intro_copy_")
+    os.makedirs(folder, exist_ok=True)
+    for path in [INTRO] + program_libraries() + ([HEADER] if header else []):
+        shutil.copy(path, folder)
     if module is not None:
-        with open(os.path.join(directory, "module.xm"), "wb") as f:
+        with open(os.path.join(folder, "module.xm"), "wb") as f:
             f.write(module)
-    return directory
+    return folder
 
 
 def one_order_module(path):
@@ -391,7 +376,7 @@ def one_order_module(path):
 
 
 def rendered_rgb(path):
-    """A render_frames .bin page (0xAARRGGBB words, little-endian) as rgb24 bytes."""
+    """A render_frames .bin page (little-endian 0xAARRGGBB words) as rgb24 bytes."""
     with open(path, "rb") as f:
         words = f.read()
     rgb = bytearray(len(words) // 4 * 3)
@@ -404,27 +389,21 @@ RENDERED = 8  # frames rendered per seed: --rate 1 shows at most these within th
 
 def rendered_frames(seed):
     """render_frames --seed seed's first frames as rgb24 bytes, as the window shows them."""
-    out = tempfile.mkdtemp(prefix="intro_seed_")
-    try:
+    with tempfile.TemporaryDirectory(prefix="intro_seed_") as out:
         result = tool("render_frames", "--seed", str(seed), "--header", HEADER, "--out", out,
                       "--frames", ",".join(str(n) for n in range(1, RENDERED + 1)))
         if result.returncode != 0:
             fail("render_frames --seed %d failed: %s" % (seed, result.stderr))
         return [rendered_rgb(os.path.join(out, "frame_%05d.bin" % n))
                 for n in range(1, RENDERED + 1)]
-    finally:
-        shutil.rmtree(out)
 
 
 def check_seed_at_rate_1(display, seed, program, watch=3.5):
-    """The window filmed for `watch` seconds, 25 pictures a second: each is one of the seed's
-    frames in order (or the loading text before the first), at least two of them, and no later
-    than one a second allows. Filming, not screenshots apart, catches a wrong picture shown for a
-    moment (the first frame once flashed an empty page for 50 ms)."""
+    """The window filmed for `watch` s, 25 pictures a second: each is one of render_frames'
+    frames in order (or the loading text before), at least two, no later than one a second."""
     frames = rendered_frames(seed)
-    intro = start(display, ["--seed", str(seed), "--rate", "1"], os.path.dirname(program),
-                  program)
-    try:
+    with running(display, ["--seed", str(seed), "--rate", "1"], os.path.dirname(program),
+                 program) as intro:
         window = find_window(display, intro)
         shown = time.monotonic()
         seen = []
@@ -440,13 +419,11 @@ def check_seed_at_rate_1(display, seed, program, watch=3.5):
                  (seed, sorted(set(seen)), time.monotonic() - shown))
         print("--seed %d --rate 1: frames %s in %d pictures" %
               (seed, sorted(set(seen)), len(seen)))
-    finally:
-        stop(intro)
 
 
 def read_header():
-    """The shipped picture's pixel words, top row first. Its own layout: a 108-byte header,
-    512x96 pixels of 32 bits in bit fields (alpha on top), bottom-up."""
+    """The shipped picture's pixel words, top row first: a 108-byte header, 512x96 pixels of 32
+    bits in bit fields (alpha on top), bottom-up."""
     with open(HEADER, "rb") as f:
         data = f.read()
     offset, size, width, height, _, bits, compression = struct.unpack_from("<IIiiHHI", data, 10)
@@ -456,8 +433,7 @@ def read_header():
     return b"".join(data[offset + r * 2048:offset + (r + 1) * 2048] for r in range(95, -1, -1))
 
 
-def close_colour(a, b):
-    """Equal but for the blend's rounding."""
+def close_colour(a, b):  # equal but for the blend's rounding
     return all(abs(((a >> s) & 0xFF) - ((b >> s) & 0xFF)) <= 2 for s in (0, 8, 16))
 
 
@@ -468,8 +444,8 @@ def colour_share(screen, colour):
 
 
 def shows_header(screen, top=40):
-    """Every eighth row of the shipped picture with many opaque pixels appears on its screen row
-    at some offset of the wave (64 +- 8), in 95% of those pixels."""
+    """Every eighth well-filled row of the shipped picture appears on its screen row at some
+    offset of the wave (64 +- 8), in 95% of its opaque pixels."""
     words = struct.unpack("<%dI" % (512 * 96), read_header())
     picture = [[(w >> 24, w & 0xFFFFFF) for w in words[i:i + 512]] for i in range(0, 512 * 96, 512)]
     rows = [i for i, row in enumerate(picture) if sum(1 for a, _ in row if a == 255) >= 200]
@@ -499,8 +475,8 @@ def capture_command(path, *options):
 
 
 def capture(path, *options, status=0, **popen):
-    """`intro --capture path` on the shipped data; its stderr, after checking the status and,
-    failed or not, that no temporary file is left behind."""
+    """`intro --capture path` on the shipped data; its stderr, after checking the status and
+    that no temporary file is left behind."""
     result = subprocess.run(capture_command(path, *options), capture_output=True, text=True,
                             timeout=600, **popen)
     if result.returncode != status:
@@ -512,19 +488,15 @@ def capture(path, *options, status=0, **popen):
 
 
 def probe(path, *entries):
-    result = subprocess.run(["ffprobe", "-v", "error", "-of", "json", *entries, path],
-                            capture_output=True, text=True, timeout=300)
-    if result.returncode != 0:
-        fail("ffprobe cannot read %s: %s" % (path, result.stderr))
-    return json.loads(result.stdout)
+    return json.loads(checked("ffprobe", "-v", "error", "-of", "json", *entries, path).stdout)
 
 
-def decode(path, stream, raw_format):
+def decode(path, stream, raw_format, *limit):
     """The decoded pictures ("v", raw_format a pixel format) or sound ("a", a raw sample format
-    such as s16le) of the file."""
+    such as s16le) of the file; `limit` adds options such as -frames:v 2."""
     args = ["-f", "rawvideo", "-pix_fmt", raw_format] if stream == "v" else ["-f", raw_format]
-    result = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:" + stream, *args,
-                             "-"], capture_output=True, timeout=300)
+    result = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:" + stream, *limit,
+                             *args, "-"], capture_output=True, timeout=300)
     if result.returncode != 0:
         fail("ffmpeg cannot decode %s: %s" % (path, result.stderr.decode(errors="replace")))
     return result.stdout

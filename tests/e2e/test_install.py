@@ -1,22 +1,15 @@
-"""The installed intro: `cmake --install` into a temporary prefix installs exactly the program,
-its capture module, data, desktop entry, icons at each size, AppStream data, manual page and
-documents, all named after the command; the tree still works after it is moved (and captures,
-finding its module); the desktop entry, AppStream data and manual page validate. `make uninstall`
-then removes every installed file and each folder the install created, and nothing that was there
-before. The Debian package made by cpack has its dependencies computed from the program, FFmpeg's
-libraries (which only the capture loads) only recommended, and the libdecor plugin recommended;
-lintian finds no error in it, and its contents, unpacked with dpkg-deb, run and capture from an
-unrelated directory with their data. (test_install_package installs the package on the system
-itself.)"""
+"""The installed intro: `cmake --install` into a prefix and `make uninstall`, the moved tree,
+the Debian package (one cpack run) unpacked and, as root, installed on the system and purged."""
 import contextlib
 import os
+import re
 import shutil
 import struct
 import subprocess
 import tempfile
 
-from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, capture_command, checked, fail,
-                     make_package, peak, run, shows_header, xvfb)
+from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, capture_command, checked, fail, peak,
+                     run, shows_header, xvfb)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
@@ -32,29 +25,17 @@ EXPECTED = {path % {"c": COMMAND} for path in (
 BEFORE = {"bin/", "share/", "share/man/", "share/applications/", "share/applications/other.desktop"}
 # What the install writes in the build tree about itself, which the test's own install replaces.
 RECORDS = ("install_manifest.txt", "install_prefix.txt", "install_created_dirs.txt")
-
-
-def library_dir():
-    """Where the build installs libraries, as configured (lib, or lib/<triplet> for /usr)."""
-    with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
-        for line in f:
-            if line.startswith("CMAKE_INSTALL_LIBDIR:"):
-                return line.split("=", 1)[1].strip()
-    fail("no CMAKE_INSTALL_LIBDIR in the build's cache")
+PNG = b"\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR"
 
 
 def expected_files():
+    """EXPECTED and the capture's module where the build installs libraries (lib or
+    lib/<triplet>, as configured)."""
     if not CAPTURE_MODULE:
         return EXPECTED
-    return EXPECTED | {"%s/%s/%s" % (library_dir(), COMMAND, os.path.basename(CAPTURE_MODULE))}
-
-
-def check_capture(program, cwd):
-    """A short capture with the installed program, which must find its module."""
-    result = subprocess.run([program] + capture_command("out.mkv", "--seconds", "0")[1:],
-                            cwd=cwd, capture_output=True, text=True, timeout=300)
-    if result.returncode != 0 or not os.path.getsize(os.path.join(cwd, "out.mkv")):
-        fail("%s --capture: status %d: %s" % (program, result.returncode, result.stderr))
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
+        libdir = re.search(r"^CMAKE_INSTALL_LIBDIR:\w+=(.*)$", f.read(), re.M)[1]
+    return EXPECTED | {"%s/%s/%s" % (libdir, COMMAND, os.path.basename(CAPTURE_MODULE))}
 
 
 def tree(top):
@@ -69,9 +50,7 @@ def tree(top):
 def png_size(path):
     with open(path, "rb") as f:
         head = f.read(24)
-    if head[:8] != b"\x89PNG\r\n\x1a\n" or head[12:16] != b"IHDR":
-        fail("%s is not a PNG file" % path)
-    return struct.unpack(">II", head[16:24])
+    return struct.unpack(">II", head[16:24]) if head[:16] == PNG else None
 
 
 @contextlib.contextmanager
@@ -110,7 +89,8 @@ def install_and_uninstall(prefix, moved):
              (sorted(installed - expected), sorted(expected - installed)))
     for path, size in ICONS.items():
         if png_size(os.path.join(prefix, path)) != (size, size):
-            fail("%s is %dx%d" % ((path,) + png_size(os.path.join(prefix, path))))
+            fail("%s is %s, not a %d-pixel PNG" % (path, png_size(os.path.join(prefix, path)),
+                                                   size))
     shutil.copytree(prefix, moved, symlinks=True)
     checked("make", "-C", ROOT, "uninstall", "BUILD=" + BUILD)
     left = tree(prefix)
@@ -134,8 +114,18 @@ def check_installed_files(moved):
              (man.returncode, man.stderr[:500], man.stdout[:100]))
 
 
-def check_package(packages, unpacked):
-    deb = make_package(packages)
+def make_package(directory):
+    """The Debian package of this build, made by cpack in directory; its path."""
+    checked("cpack", "-G", "DEB", "-B", directory, cwd=BUILD)
+    debs = [name for name in os.listdir(directory) if name.endswith(".deb")]
+    if len(debs) != 1 or not (debs[0].startswith(COMMAND + "_") and debs[0].endswith("_amd64.deb")):
+        fail("cpack made %r in %s, not one %s_VERSION_amd64.deb" % (debs, directory, COMMAND))
+    return os.path.join(directory, debs[0])
+
+
+def check_package(deb, unpacked):
+    """Dependencies computed from the program, FFmpeg's libraries and the libdecor plugin only
+    recommended, no lintian error; unpacked with dpkg-deb."""
     depends = checked("dpkg-deb", "-f", deb, "Depends").stdout
     if "libsdl2" not in depends or "libopenmpt" not in depends or "libav" in depends or \
             "libsw" in depends:
@@ -153,6 +143,91 @@ def check_package(packages, unpacked):
     checked("dpkg-deb", "-x", deb, unpacked)
 
 
+# apt may be busy (setup.sh, another install): wait for its lock rather than fail.
+APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=600"]
+
+
+def status(package):
+    result = subprocess.run(["dpkg-query", "-W", "-f", "${Status}", package],
+                            capture_output=True, text=True, timeout=60)
+    return result.stdout.strip() if result.returncode == 0 else "unknown"
+
+
+def owners(path):
+    """The installed packages that own path."""
+    result = subprocess.run(["dpkg-query", "-S", path], capture_output=True, text=True, timeout=60)
+    found = set()
+    for line in result.stdout.splitlines():
+        names, _, owned = line.rpartition(": ")
+        if owned == path:
+            found |= {name.strip().split(":")[0] for name in names.split(",")}
+    return found
+
+
+def absent(package):
+    # A failed install leaves dpkg remembering the package as "install ok not-installed".
+    state = status(package)
+    return state == "unknown" or state.endswith(" not-installed")
+
+
+def purge(package):
+    """Purges the package, installed, half-installed or left as configuration by an earlier run."""
+    if not absent(package):
+        checked(*APT, "purge", package)
+    if not absent(package):
+        fail("%s is still on the system after the purge: %s" % (package, status(package)))
+
+
+def check_installed(package, files):
+    """Installed whole; `man COMMAND` finds its page while `man 6 intro` still finds Debian's."""
+    if status(package) != "install ok installed":
+        fail("%s after apt-get install: %s" % (package, status(package)))
+    missing = [path for path in files if not os.path.isfile(path)]
+    if missing:
+        fail("installed without %s" % missing)
+    version = checked("/usr/bin/" + COMMAND, "--version").stdout
+    if not version.startswith(COMMAND + " "):
+        fail("%s --version says %r" % (COMMAND, version))
+    own_page = "/usr/share/man/man6/%s.6.gz" % COMMAND
+    if checked("man", "-w", COMMAND).stdout.strip() != own_page:
+        fail("man %s finds another page than %s" % (COMMAND, own_page))
+    debian_page = checked("man", "-w", "6", "intro").stdout.strip()
+    if owners(debian_page) != {"manpages"}:
+        fail("man 6 intro finds %s of %s" % (debian_page, owners(debian_page)))
+
+
+def install_on_system(deb):
+    """apt-get install beside Debian's manual pages finds no file of another package in its way;
+    purged, it leaves nothing of its own and the manpages package intact. Needs root (CI)."""
+    if status("manpages") != "install ok installed":
+        fail("the manpages package is not installed (scripts/setup.sh installs it)")
+    os.environ["DEBIAN_FRONTEND"] = "noninteractive"
+    package = checked("dpkg-deb", "-f", deb, "Package").stdout.strip()
+    files = ["/" + os.path.normpath(line.split()[-1])
+             for line in checked("dpkg-deb", "-c", deb).stdout.splitlines()
+             if not line.startswith("d")]
+    purge(package)  # left by an earlier run that was stopped before its own purge
+    taken = {path: sorted(owners(path)) for path in files if owners(path)}
+    if taken:
+        fail("files of other packages in the package: %s" % taken)
+    checked(*APT, "install", "--no-install-recommends", deb)
+    check_installed(package, files)
+    return lambda: purged(package, files)
+
+
+def purged(package, files):
+    purge(package)
+    left = [path for path in files + ["/usr/share/%s" % COMMAND, "/usr/share/doc/%s" % COMMAND]
+            if os.path.lexists(path)]
+    if left:
+        fail("the purge left %s" % left)
+    verify = subprocess.run(["dpkg", "--verify", "manpages"], capture_output=True, text=True,
+                            timeout=300)
+    if verify.returncode != 0 or verify.stdout or verify.stderr:
+        fail("dpkg --verify manpages: status %d: %s%s" %
+             (verify.returncode, verify.stdout[:2000], verify.stderr[:2000]))
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="intro_install_")
     prefix, moved = os.path.join(tmp, "prefix"), os.path.join(tmp, "moved")
@@ -160,19 +235,32 @@ def main():
     with build_records_kept():
         install_and_uninstall(prefix, moved)
         check_installed_files(moved)
-        check_package(packages, unpacked)
-
-    with xvfb() as x:
-        for program in (os.path.join(moved, "bin", COMMAND),
-                        os.path.join(unpacked, "usr/bin", COMMAND)):
-            elsewhere = tempfile.mkdtemp(dir=tmp)  # an unrelated directory
-            result = run(x.display, FAST, elsewhere, program)
-            shown = shows_header(result.screen)
-            if result.status != 0 or not shown or peak(result.sound) <= 0.01:
-                fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
-                     (program, result.status, shown, peak(result.sound), result.err))
-            if CAPTURE_MODULE:
-                check_capture(program, elsewhere)
+        deb = make_package(packages)
+        check_package(deb, unpacked)
+    programs = [os.path.join(moved, "bin", COMMAND), os.path.join(unpacked, "usr/bin", COMMAND)]
+    undo = None
+    if os.geteuid() == 0:
+        undo = install_on_system(deb)
+        programs.append("/usr/bin/" + COMMAND)
+    else:
+        print("not root: the package is not installed on the system")
+    try:
+        with xvfb() as x:
+            # Each runs from an unrelated directory with its data, and captures.
+            for program in programs:
+                elsewhere = tempfile.mkdtemp(dir=tmp)
+                result = run(x.display, FAST, elsewhere, program)
+                shown = shows_header(result.screen)
+                if result.status != 0 or not shown or peak(result.sound) <= 0.01:
+                    fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
+                         (program, result.status, shown, peak(result.sound), result.err))
+                # A short capture, which must find the installed module.
+                if CAPTURE_MODULE:
+                    checked(program, *capture_command("out.mkv", "--seconds", "0")[1:],
+                            cwd=elsewhere)
+    finally:
+        if undo:
+            undo()
     shutil.rmtree(tmp)
     print("ok")
 

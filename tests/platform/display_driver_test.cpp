@@ -14,18 +14,6 @@ struct FakeScreen {
   DisplayView view{&visible, dirty.data(), keys, &refresh_rate, 640, 480, 640 * 4};
 };
 
-TEST(NullDisplay, StartsWithoutWindowOrWaits) {
-  FakeScreen screen;
-  EXPECT_STREQ(NullDisplayDriver.name, "Null");
-  EXPECT_EQ(NullDisplayDriver.start("t", 640, 480, 32, 0, -1, &screen.view), 0);
-  EXPECT_EQ(screen.refresh_rate, 0);
-  EXPECT_EQ(NullDisplayDriver.await_retrace, nullptr);
-  NullDisplayDriver.take_lock();
-  NullDisplayDriver.take_lock();
-  NullDisplayDriver.release_lock();
-  NullDisplayDriver.stop();
-}
-
 // Refusing without a display, and saying why in one line, is checked on the program itself.
 TEST(SdlDisplay, RefusesPalettePages) {
   FakeScreen screen;

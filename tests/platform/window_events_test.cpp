@@ -41,10 +41,11 @@ class WindowEvents : public ::testing::Test {
     ASSERT_EQ(SDL_PushEvent(&event), 1);
     handle_events(w);
   }
-  void send_alt_enter() {
+  void send_alt_enter(bool repeat = false) {
     SDL_Event event{};
     event.type = SDL_KEYDOWN;
     event.key.state = SDL_PRESSED;
+    event.key.repeat = repeat ? 1 : 0;
     event.key.keysym.scancode = SDL_SCANCODE_RETURN;
     event.key.keysym.sym = SDLK_RETURN;
     event.key.keysym.mod = KMOD_LALT;
@@ -79,6 +80,10 @@ TEST_F(WindowEvents, MaximiseAndAltEnterAskForFullScreenWhereAllowed) {
   w.toggle_requested = false;
   send_alt_enter();
   EXPECT_TRUE(w.toggle_requested);
+  // Alt+Enter held: its auto-repeat would switch back and forth.
+  w.toggle_requested = false;
+  send_alt_enter(true);
+  EXPECT_FALSE(w.toggle_requested);
   // Neither in a fixed mode, nor Alt+Enter while inactive, nor a maximise in full screen.
   w.toggle_requested = false;
   window_settings.flags = SCREEN_FIXED_MODE;

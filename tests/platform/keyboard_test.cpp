@@ -1,0 +1,250 @@
+// Keys from SDL's events to the codes read_key returns: PC scan codes, the key tables, the
+// 16-slot ring and its key-hit flag.
+#include "platform/keyboard.h"
+
+#include <SDL2/SDL_events.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/sdl/scan_codes.h"
+#include "platform/sdl/sdl_key_events.h"
+
+namespace {
+
+class Keyboard : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_keyboard(); }
+};
+
+std::string drain() {
+  std::string all;
+  for (std::string key = read_key(); !key.empty(); key = read_key()) all += key;
+  return all;
+}
+
+TEST(ScanCodes, MainBlockAndExtendedKeysThatShareTheirBaseCode) {
+  const struct {
+    SDL_Scancode sdl;
+    int scan;
+    bool extended;
+  } keys[] = {
+      {SDL_SCANCODE_LALT, 56, false},    {SDL_SCANCODE_RALT, 56, true},
+      {SDL_SCANCODE_F4, 62, false},      {SDL_SCANCODE_LCTRL, 29, false},
+      {SDL_SCANCODE_RCTRL, 29, true},    {SDL_SCANCODE_RETURN, 28, false},
+      {SDL_SCANCODE_KP_ENTER, 28, true}, {SDL_SCANCODE_KP_DIVIDE, 53, true},
+      {SDL_SCANCODE_UP, 72, true},       {SDL_SCANCODE_KP_8, 72, false},
+      {SDL_SCANCODE_DELETE, 83, true},   {SDL_SCANCODE_ESCAPE, 1, false},
+      {SDL_SCANCODE_1, 2, false},        {SDL_SCANCODE_0, 11, false},
+      {SDL_SCANCODE_Q, 16, false},       {SDL_SCANCODE_A, 30, false},
+      {SDL_SCANCODE_Z, 44, false},       {SDL_SCANCODE_SPACE, 57, false},
+      {SDL_SCANCODE_F1, 59, false},      {SDL_SCANCODE_F10, 68, false},
+      {SDL_SCANCODE_F11, 87, false},     {SDL_SCANCODE_F12, 88, false},
+      {SDL_SCANCODE_UNKNOWN, 0, false},  {SDL_SCANCODE_AUDIOPLAY, 0, false},
+  };
+  for (const auto& key : keys) {
+    const PcScanCode pc = pc_scan_code(key.sdl);
+    EXPECT_EQ(pc.scan, key.scan) << "SDL scancode " << key.sdl;
+    EXPECT_EQ(pc.extended, key.extended) << "SDL scancode " << key.sdl;
+  }
+  // Every code, and those past SDL's, lands in the table; unknown keys are never extended.
+  for (int sdl = -1; sdl <= SDL_NUM_SCANCODES; ++sdl) {
+    const PcScanCode pc = pc_scan_code(sdl);
+    ASSERT_TRUE(pc.scan >= 0 && pc.scan < 128 && !(pc.scan == 0 && pc.extended)) << sdl;
+  }
+}
+
+TEST(TranslateKey, Table) {
+  const int x = KEY_MOD_EXTENDED;
+  const struct {
+    int character, scan, layout, modifiers, code;
+  } rows[] = {
+      // Function keys: Alt wins over Ctrl, and Ctrl over Shift.
+      {0, 59, 0, 0, 0x3BFF},
+      {0, 59, 0, KEY_MOD_SHIFT, 0x54FF},
+      {0, 59, 0, KEY_MOD_CTRL, 0x5EFF},
+      {0, 88, 0, KEY_MOD_RIGHT_ALT, 0x8CFF},
+      {0, 59, 0, KEY_MOD_CTRL | KEY_MOD_ALT, 0x68FF},
+      {0, 59, 0, KEY_MOD_RIGHT_CTRL | KEY_MOD_RIGHT_ALT | KEY_MOD_SHIFT, 0x68FF},
+      {0, 59, 0, KEY_MOD_CTRL | KEY_MOD_SHIFT, 0x5EFF},
+      {0, 62, 0, KEY_MOD_ALT, CLOSE_KEY_CODE},
+      {0, 62, 0, KEY_MOD_RIGHT_ALT, CLOSE_KEY_CODE},
+      // Letters; Caps Lock's upper case keeps Alt's special code; AltGr+Q's '@' stays '@'.
+      {'a', 30, 'a', 0, 'a'},
+      {'A', 30, 'a', KEY_MOD_SHIFT, 'A'},
+      {1, 30, 'a', KEY_MOD_CTRL, 1},
+      {'q', 16, 'q', KEY_MOD_ALT, 0x10FF},
+      {'Q', 16, 'q', KEY_MOD_ALT, 0x10FF},
+      {'@', 16, 'q', KEY_MOD_CTRL | KEY_MOD_RIGHT_ALT, '@'},
+      // Past the table only the character counts.
+      {0, 89, 0, 0, -1},
+      {0x84, 100, 0, 0, 0x84},
+      // Extended keys; those outside the table (the Windows keys) give nothing; scan 72 without
+      // the flag is the keypad's 8, typing its digit under Num Lock.
+      {0, 72, 0, x | KEY_MOD_CTRL, 0x8DFF},
+      {0, 83, 0, x | KEY_MOD_ALT, 0xA3FF},
+      {0, 28, 0, x | KEY_MOD_CTRL, 0x0A},
+      {0, 53, 0, x | KEY_MOD_SHIFT, 0x3F},
+      {0, 91, 0, x, -1},
+      {'8', 72, '8', 0, '8'},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(translate_key(r.character, r.scan, r.layout, r.modifiers), r.code)
+        << "scan " << r.scan << " modifiers " << r.modifiers;
+}
+
+TEST(TranslateKey, OnlyAltF4GivesTheCloseCodeAndModifierKeysAloneGiveNothing) {
+  const int modifier_sets[] = {0,
+                               KEY_MOD_SHIFT,
+                               KEY_MOD_CTRL,
+                               KEY_MOD_RIGHT_CTRL,
+                               KEY_MOD_ALT,
+                               KEY_MOD_RIGHT_ALT,
+                               KEY_MOD_SHIFT | KEY_MOD_CTRL,
+                               KEY_MOD_CTRL | KEY_MOD_ALT};
+  const std::vector<int> modifier_keys = {0, 29, 42, 54, 56, 58, 69, 70, 84, 85, 86};
+  for (int scan = 0; scan < 128; ++scan) {
+    const bool modifier_key =
+        std::find(modifier_keys.begin(), modifier_keys.end(), scan) != modifier_keys.end();
+    for (int modifiers : modifier_sets) {
+      for (int extended : {0, KEY_MOD_EXTENDED}) {
+        const int code = translate_key(0, scan, 0, modifiers | extended);
+        const bool alt_f4 =
+            scan == 62 && (modifiers & (KEY_MOD_ALT | KEY_MOD_RIGHT_ALT)) && !extended;
+        EXPECT_EQ(code == CLOSE_KEY_CODE, alt_f4) << scan << " " << modifiers << " " << extended;
+        EXPECT_TRUE(!modifier_key || extended || code == -1) << scan << " " << modifiers;
+      }
+    }
+  }
+}
+
+TEST_F(Keyboard, TheRingKeepsTheLastFifteenInOrderAndSpecialCodesReadAsTwoBytes) {
+  EXPECT_EQ(read_key(), "");
+  for (int i = 1; i <= 15; ++i) push_key(i);
+  for (int i = 1; i <= 15; ++i) EXPECT_EQ(pop_key(), i);
+  EXPECT_EQ(pop_key(), 0);
+  for (int i = 0; i < 20; ++i) push_key('a' + i);
+  for (int i = 5; i < 20; ++i) EXPECT_EQ(read_key(), std::string(1, static_cast<char>('a' + i)));
+  EXPECT_EQ(read_key(), "");
+  push_key(CLOSE_KEY_CODE);
+  push_key(0x3BFF);
+  push_key(0xE9);  // a code page 437 character above 127 stays one byte
+  EXPECT_EQ(drain(), std::string("\xFF\x6B\xFF\x3B\xE9", 5));
+}
+
+TEST_F(Keyboard, KeyHitFlagSetByPushClearedByPopTakeAndReset) {
+  push_key('x');
+  EXPECT_EQ(take_key_hit(), 1);
+  EXPECT_EQ(take_key_hit(), 0);
+  push_key('y');
+  EXPECT_EQ(pop_key(), 'x');
+  EXPECT_EQ(take_key_hit(), 0);  // the pop cleared it though a key is still waiting
+  EXPECT_EQ(pop_key(), 'y');
+  push_key('z');
+  reset_keyboard();
+  EXPECT_EQ(take_key_hit(), 0);
+  EXPECT_EQ(pop_key(), 0);
+}
+
+struct Press {
+  SDL_Scancode scancode;
+  SDL_Keycode sym;
+  int modifiers;
+  bool repeat;
+  const char* text;  // the text event that follows, if any
+};
+
+// Every press of a held key's auto-repeat is a key press of its own: it queues its code again,
+// as the first press did; system keys queue nothing however often they repeat.
+TEST_F(Keyboard, KeyEventsQueueTheirCodesOncePerPressAndRepeat) {
+  const SDL_Scancode tab = SDL_SCANCODE_TAB, f4 = SDL_SCANCODE_F4, alt = SDL_SCANCODE_LALT;
+  const struct {
+    const char* what;
+    std::vector<Press> presses;
+    std::string codes;
+  } rows[] = {
+      {"special keys push their codes",
+       {{tab, SDLK_TAB, KMOD_LSHIFT, false, nullptr},
+        {SDL_SCANCODE_F12, SDLK_F12, KMOD_RCTRL, false, nullptr},
+        {SDL_SCANCODE_UP, SDLK_UP, 0, false, nullptr},
+        {SDL_SCANCODE_LEFT, SDLK_LEFT, KMOD_LCTRL, false, nullptr},
+        {SDL_SCANCODE_KP_7, SDLK_KP_7, 0, false, nullptr}},
+       std::string("\xFF\x0F\xFF\x8A\xFF\x48\xFF\x73\xFF\x47", 10)},
+      {"with Num Lock the keypad types through the text event",
+       {{SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM, false, nullptr}},
+       ""},
+      {"letters come from the text event in code page 437",
+       {{SDL_SCANCODE_A, SDLK_a, 0, false, "a\xC3\xA9"}},
+       "a\x82"},
+      {"control characters come from the key press",
+       {{SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 0, false, nullptr},
+        {SDL_SCANCODE_RETURN, SDLK_RETURN, 0, false, nullptr},
+        {SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE, 0, false, nullptr},
+        {SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL, false, nullptr},
+        {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, 0, false, nullptr}},
+       "\x1B\x0D\x08\x03\x0D"},
+      {"a held arrow key repeats its code",
+       {{SDL_SCANCODE_UP, SDLK_UP, 0, false, nullptr},
+        {SDL_SCANCODE_UP, SDLK_UP, 0, true, nullptr},
+        {SDL_SCANCODE_UP, SDLK_UP, 0, true, nullptr}},
+       std::string("\xFF\x48\xFF\x48\xFF\x48", 6)},
+      {"a held Escape and a held letter repeat theirs",
+       {{SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 0, false, nullptr},
+        {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 0, true, nullptr},
+        {SDL_SCANCODE_X, SDLK_x, 0, false, "x"},
+        {SDL_SCANCODE_X, SDLK_x, 0, true, "x"}},
+       "\x1B\x1Bxx"},
+      {"Alt, Alt+F4 held and repeating, F10 and Alt+letters queue nothing",
+       {{alt, SDLK_LALT, KMOD_LALT, false, nullptr},
+        {alt, SDLK_LALT, KMOD_LALT, true, nullptr},
+        {f4, SDLK_F4, KMOD_LALT, false, nullptr},
+        {f4, SDLK_F4, KMOD_LALT, true, nullptr},
+        {f4, SDLK_F4, KMOD_RALT, true, nullptr},
+        {SDL_SCANCODE_F10, SDLK_F10, 0, false, nullptr},
+        {SDL_SCANCODE_F10, SDLK_F10, 0, true, nullptr},
+        {SDL_SCANCODE_Q, SDLK_q, KMOD_LALT, true, "q"}},
+       ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    reset_keyboard();
+    for (const Press& press : row.presses) {
+      SDL_KeyboardEvent event{};
+      event.type = SDL_KEYDOWN;
+      event.state = SDL_PRESSED;
+      event.repeat = press.repeat ? 1 : 0;
+      event.keysym.scancode = press.scancode;
+      event.keysym.sym = press.sym;
+      event.keysym.mod = static_cast<Uint16>(press.modifiers);
+      queue_key_press(event);
+      if (press.text != nullptr) {
+        SDL_TextInputEvent text{};
+        text.type = SDL_TEXTINPUT;
+        std::strncpy(text.text, press.text, sizeof text.text - 1);
+        queue_text_input(text, press.modifiers);
+      }
+    }
+    EXPECT_EQ(take_key_hit(), row.codes.empty() ? 0 : 1);
+    EXPECT_EQ(drain(), row.codes);
+  }
+}
+
+TEST(KeyModifierBits, SidesAndExtendedFlag) {
+  const struct {
+    int sdl;
+    bool extended;
+    int bits;
+  } rows[] = {
+      {KMOD_LSHIFT, false, KEY_MOD_SHIFT},
+      {KMOD_RSHIFT, false, KEY_MOD_SHIFT},
+      {KMOD_LCTRL | KMOD_RCTRL, false, KEY_MOD_CTRL | KEY_MOD_RIGHT_CTRL},
+      {KMOD_LALT, true, KEY_MOD_ALT | KEY_MOD_EXTENDED},
+      {KMOD_RALT | KMOD_NUM | KMOD_CAPS, false, KEY_MOD_RIGHT_ALT},
+  };
+  for (const auto& r : rows) EXPECT_EQ(key_modifier_bits(r.sdl, r.extended), r.bits) << r.sdl;
+}
+
+}  // namespace
