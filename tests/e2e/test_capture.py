@@ -16,7 +16,7 @@ import time
 
 from session import (CAPTURE_MODULE, COMMAND, HEADER, MODULE, SIZE, THREAD_SANITIZER,
                      capture, capture_command, decode, fail, find_window, intro_copy, probe,
-                     rendered_rgb, running, temporary_files, tool, wait_exit, xvfb)
+                     read_samples, rendered_rgb, running, temporary_files, tool, wait_exit, xvfb)
 
 RATE, SOUND_RATE, FADE_FRAMES = 60, 44100, 256
 SECONDS = 2
@@ -52,10 +52,8 @@ def check_timing(path, rate, frames):
 def check_pictures(path, work, seed, numbers, *render_options):
     """The capture's pictures `numbers` equal render_frames' with that seed, byte for byte."""
     pictures = decode(path, "v", "rgb24", "-frames:v", str(max(numbers)))
-    render = tool("render_frames", "--seed", str(seed), "--module", MODULE, "--header", HEADER,
-                  "--out", work, "--frames", ",".join(map(str, numbers)), *render_options)
-    if render.returncode != 0:
-        fail("render_frames failed: " + render.stderr)
+    tool("render_frames", "--seed", str(seed), "--module", MODULE, "--header", HEADER, "--out",
+         work, "--frames", ",".join(map(str, numbers)), *render_options, expect=0)
     for number in numbers:
         expected = rendered_rgb(os.path.join(work, "frame_%05d.bin" % number))
         if pictures[(number - 1) * PICTURE_BYTES:number * PICTURE_BYTES] != expected:
@@ -87,11 +85,8 @@ def check_sound(path, work):
     if len(got) != FRAMES * PER_FRAME * 2:
         fail("%d sound frames, expected %d" % (len(got) // 2, FRAMES * PER_FRAME))
     wav = os.path.join(work, "probe.wav")
-    if tool("music_probe", MODULE, "--seconds", repr(FRAMES / RATE), "--wav", wav).returncode:
-        fail("music_probe failed")
-    with open(wav, "rb") as f:
-        heard = array.array("f")
-        heard.frombytes(f.read()[44:])
+    tool("music_probe", MODULE, "--seconds", repr(FRAMES / RATE), "--wav", wav, expect=0)
+    heard = read_samples(wav, skip=44)
     gains = fade_gains()
     for i, sample in enumerate(got):
         expected = heard[i] * gains[i // 2] * 32768.0
