@@ -318,6 +318,17 @@ def expect_only_old(directory, names):
                 fail(name + " was changed")
 
 
+def wait_written(process, target, size):
+    """Until the capture's temporary file holds more than size bytes."""
+    deadline = time.monotonic() + 120
+    while not any(os.path.getsize(os.path.join(os.path.dirname(target), n)) > size
+                  for n in temporary_files(target)):
+        if process.poll() is not None or time.monotonic() > deadline:
+            fail("the capture did not get going: %s" %
+                 (process.stderr.read() if process.poll() is not None else "still running"))
+        time.sleep(0.05)
+
+
 def check_failures(work):
     """An extension without a format, a missing or unwritable folder, the file size limit and
     each stopping signal: one line, the stated status, nothing left, an older FILE untouched."""
@@ -346,12 +357,7 @@ def check_failures(work):
     for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGPIPE):
         process = subprocess.Popen(capture_command(target, "--force"), stderr=subprocess.PIPE,
                                    text=True)
-        deadline = time.monotonic() + 120
-        while not any(os.path.getsize(os.path.join(work, n)) > 100000
-                      for n in temporary_files(target)):
-            if process.poll() is not None or time.monotonic() > deadline:
-                fail("the capture did not get going: %s" % process.stderr.read())
-            time.sleep(0.05)
+        wait_written(process, target, 100000)
         process.send_signal(number)
         _, errors = process.communicate(timeout=60)
         if process.returncode != 128 + number or len(errors.splitlines()) != 1:
@@ -377,13 +383,9 @@ def check_not_loaded(work):
         time.sleep(1.0)
         mapped("the running intro", intro.pid, False)
     target = os.path.join(work, "out.mkv")
-    process = subprocess.Popen(capture_command(target), stderr=subprocess.DEVNULL)
+    process = subprocess.Popen(capture_command(target), stderr=subprocess.PIPE, text=True)
     try:
-        deadline = time.monotonic() + 60
-        while not temporary_files(target):
-            if process.poll() is not None or time.monotonic() > deadline:
-                fail("the capture did not start")
-            time.sleep(0.05)
+        wait_written(process, target, -1)
         mapped("a capture", process.pid, True)
     finally:
         process.send_signal(signal.SIGTERM)
