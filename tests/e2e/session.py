@@ -57,10 +57,14 @@ def command(program, *args):
     return [*EMULATOR, program, *args]
 
 
-def tool(name, *args, timeout=600, **options):
-    """Runs one of the build's tools to its end."""
-    return subprocess.run(command(os.path.join(BUILD, name + EXE), *args), capture_output=True,
-                          text=True, timeout=timeout, **options)
+def tool(name, *args, timeout=600, expect=None, **options):
+    """Runs one of the build's tools to its end; a status other than `expect`, if given, fails."""
+    result = subprocess.run(command(os.path.join(BUILD, name + EXE), *args), capture_output=True,
+                            text=True, timeout=timeout, **options)
+    if expect is not None and result.returncode != expect:
+        fail("%s %s: status %d, expected %d: %s" % (name, " ".join(args), result.returncode,
+                                                    expect, result.stderr))
+    return result
 
 
 def environment(display, **extra):
@@ -252,14 +256,6 @@ def window_pixels(display, window, width, height):
     return [words[y * width:(y + 1) * width] for y in range(height)]
 
 
-def dark_edges(rows, x0, y0, width, height, band=80):
-    """Which edge bands of the picture at x0, y0 show nothing (the effects reach all four)."""
-    bands = (("left", x0, y0, band, height), ("right", x0 + width - band, y0, band, height),
-             ("top", x0, y0, width, band), ("bottom", x0, y0 + height - band, width, band))
-    return [name for name, x, y, w, h in bands
-            if sum(1 for row in rows[y:y + h] for p in row[x:x + w] if p) < 0.002 * w * h]
-
-
 def wait_whole_picture(display, window, what, size=SIZE, picture=None, timeout=30.0):
     """A screenshot once the client area has `size` and the picture (the rectangle `picture`,
     all of it by default) reaches all four edges."""
@@ -269,9 +265,14 @@ def wait_whole_picture(display, window, what, size=SIZE, picture=None, timeout=3
             fail("%s: the client area is %s, not %dx%d" % ((what, client_size(display, window))
                                                            + size))
         time.sleep(0.1)
+    x0, y0, width, height = picture or (0, 0) + size
+    band = 80  # the effects reach all four edges of the picture
+    bands = (("left", x0, y0, band, height), ("right", x0 + width - band, y0, band, height),
+             ("top", x0, y0, width, band), ("bottom", x0, y0 + height - band, width, band))
     while True:
         rows = window_pixels(display, window, *size)
-        dark = dark_edges(rows, *(picture or (0, 0) + size))
+        dark = [name for name, x, y, w, h in bands
+                if sum(1 for row in rows[y:y + h] for p in row[x:x + w] if p) < 0.002 * w * h]
         if not dark:
             return rows
         if time.monotonic() > deadline:
@@ -300,10 +301,8 @@ def module_left(seconds):
     """The shipped module's left channel as music_probe renders it, before any volume."""
     with tempfile.TemporaryDirectory(prefix="intro_reference_") as scratch:
         wav = os.path.join(scratch, "reference.wav")
-        result = tool("music_probe", MODULE, "--seconds", "%.3f" % seconds, "--fps", "1", "--wav",
-                      wav)
-        if result.returncode != 0:
-            fail("music_probe failed: " + result.stderr)
+        tool("music_probe", MODULE, "--seconds", "%.3f" % seconds, "--fps", "1", "--wav", wav,
+             expect=0)
         return read_samples(wav, skip=44)[0::2]
 
 
@@ -347,17 +346,13 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
                                          took=time.monotonic() - shown)
 
 
-def program_libraries():
-    """The DLLs beside a Windows build's intro, which a copy of it needs (none on Linux)."""
-    return glob.glob(os.path.join(os.path.dirname(INTRO), "*.dll")) if EXE else []
-
-
 def intro_copy(module=None, folder=None, header=True):
     """A folder (new unless given) with a copy of the intro (COMMAND), header.bmp unless not
     `header`, and module.xm holding `module` if given: all the copy finds outside the build."""
     folder = folder or tempfile.mkdtemp(prefix="intro_copy_")
     os.makedirs(folder, exist_ok=True)
-    for path in [INTRO] + program_libraries() + ([HEADER] if header else []):
+    libraries = glob.glob(os.path.join(os.path.dirname(INTRO), "*.dll")) if WINDOWS else []
+    for path in [INTRO] + libraries + ([HEADER] if header else []):
         shutil.copy(path, folder)
     if module is not None:
         with open(os.path.join(folder, "module.xm"), "wb") as f:
@@ -390,10 +385,8 @@ RENDERED = 8  # frames rendered per seed: --rate 1 shows at most these within th
 def rendered_frames(seed):
     """render_frames --seed seed's first frames as rgb24 bytes, as the window shows them."""
     with tempfile.TemporaryDirectory(prefix="intro_seed_") as out:
-        result = tool("render_frames", "--seed", str(seed), "--header", HEADER, "--out", out,
-                      "--frames", ",".join(str(n) for n in range(1, RENDERED + 1)))
-        if result.returncode != 0:
-            fail("render_frames --seed %d failed: %s" % (seed, result.stderr))
+        tool("render_frames", "--seed", str(seed), "--header", HEADER, "--out", out, "--frames",
+             ",".join(str(n) for n in range(1, RENDERED + 1)), expect=0)
         return [rendered_rgb(os.path.join(out, "frame_%05d.bin" % n))
                 for n in range(1, RENDERED + 1)]
 

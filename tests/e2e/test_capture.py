@@ -16,7 +16,7 @@ import time
 
 from session import (CAPTURE_MODULE, COMMAND, HEADER, MODULE, SIZE, THREAD_SANITIZER,
                      capture, capture_command, decode, fail, find_window, intro_copy, probe,
-                     rendered_rgb, running, temporary_files, tool, wait_exit, xvfb)
+                     read_samples, rendered_rgb, running, temporary_files, tool, wait_exit, xvfb)
 
 RATE, SOUND_RATE, FADE_FRAMES = 60, 44100, 256
 SECONDS = 2
@@ -52,10 +52,8 @@ def check_timing(path, rate, frames):
 def check_pictures(path, work, seed, numbers, *render_options):
     """The capture's pictures `numbers` equal render_frames' with that seed, byte for byte."""
     pictures = decode(path, "v", "rgb24", "-frames:v", str(max(numbers)))
-    render = tool("render_frames", "--seed", str(seed), "--module", MODULE, "--header", HEADER,
-                  "--out", work, "--frames", ",".join(map(str, numbers)), *render_options)
-    if render.returncode != 0:
-        fail("render_frames failed: " + render.stderr)
+    tool("render_frames", "--seed", str(seed), "--module", MODULE, "--header", HEADER, "--out",
+         work, "--frames", ",".join(map(str, numbers)), *render_options, expect=0)
     for number in numbers:
         expected = rendered_rgb(os.path.join(work, "frame_%05d.bin" % number))
         if pictures[(number - 1) * PICTURE_BYTES:number * PICTURE_BYTES] != expected:
@@ -87,11 +85,8 @@ def check_sound(path, work):
     if len(got) != FRAMES * PER_FRAME * 2:
         fail("%d sound frames, expected %d" % (len(got) // 2, FRAMES * PER_FRAME))
     wav = os.path.join(work, "probe.wav")
-    if tool("music_probe", MODULE, "--seconds", repr(FRAMES / RATE), "--wav", wav).returncode:
-        fail("music_probe failed")
-    with open(wav, "rb") as f:
-        heard = array.array("f")
-        heard.frombytes(f.read()[44:])
+    tool("music_probe", MODULE, "--seconds", repr(FRAMES / RATE), "--wav", wav, expect=0)
+    heard = read_samples(wav, skip=44)
     gains = fade_gains()
     for i, sample in enumerate(got):
         expected = heard[i] * gains[i // 2] * 32768.0
@@ -323,6 +318,17 @@ def expect_only_old(directory, names):
                 fail(name + " was changed")
 
 
+def wait_written(process, target, size):
+    """Until the capture's temporary file holds more than size bytes."""
+    deadline = time.monotonic() + 120
+    while not any(os.path.getsize(os.path.join(os.path.dirname(target), n)) > size
+                  for n in temporary_files(target)):
+        if process.poll() is not None or time.monotonic() > deadline:
+            fail("the capture did not get going: %s" %
+                 (process.stderr.read() if process.poll() is not None else "still running"))
+        time.sleep(0.05)
+
+
 def check_failures(work):
     """An extension without a format, a missing or unwritable folder, the file size limit and
     each stopping signal: one line, the stated status, nothing left, an older FILE untouched."""
@@ -351,12 +357,7 @@ def check_failures(work):
     for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGPIPE):
         process = subprocess.Popen(capture_command(target, "--force"), stderr=subprocess.PIPE,
                                    text=True)
-        deadline = time.monotonic() + 120
-        while not any(os.path.getsize(os.path.join(work, n)) > 100000
-                      for n in temporary_files(target)):
-            if process.poll() is not None or time.monotonic() > deadline:
-                fail("the capture did not get going: %s" % process.stderr.read())
-            time.sleep(0.05)
+        wait_written(process, target, 100000)
         process.send_signal(number)
         _, errors = process.communicate(timeout=60)
         if process.returncode != 128 + number or len(errors.splitlines()) != 1:
@@ -382,13 +383,9 @@ def check_not_loaded(work):
         time.sleep(1.0)
         mapped("the running intro", intro.pid, False)
     target = os.path.join(work, "out.mkv")
-    process = subprocess.Popen(capture_command(target), stderr=subprocess.DEVNULL)
+    process = subprocess.Popen(capture_command(target), stderr=subprocess.PIPE, text=True)
     try:
-        deadline = time.monotonic() + 60
-        while not temporary_files(target):
-            if process.poll() is not None or time.monotonic() > deadline:
-                fail("the capture did not start")
-            time.sleep(0.05)
+        wait_written(process, target, -1)
         mapped("a capture", process.pid, True)
     finally:
         process.send_signal(signal.SIGTERM)

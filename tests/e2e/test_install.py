@@ -2,6 +2,7 @@
 the Debian package (one cpack run) unpacked and, as root, installed on the system and purged."""
 import contextlib
 import os
+import pathlib
 import re
 import shutil
 import struct
@@ -48,28 +49,21 @@ def tree(top):
 
 
 def png_size(path):
-    with open(path, "rb") as f:
-        head = f.read(24)
+    head = pathlib.Path(path).read_bytes()[:24]
     return struct.unpack(">II", head[16:24]) if head[:16] == PNG else None
 
 
 @contextlib.contextmanager
 def build_records_kept():
     """A developer's own install from this build can still be uninstalled after the test."""
-    saved = {}
-    for name in RECORDS:
-        path = os.path.join(BUILD, name)
-        if os.path.exists(path):
-            with open(path, "rb") as f:
-                saved[name] = f.read()
+    paths = [os.path.join(BUILD, name) for name in RECORDS]
+    saved = {path: pathlib.Path(path).read_bytes() for path in paths if os.path.exists(path)}
     try:
         yield
     finally:
-        for name in RECORDS:
-            path = os.path.join(BUILD, name)
-            if name in saved:
-                with open(path, "wb") as f:
-                    f.write(saved[name])
+        for path in paths:
+            if path in saved:
+                pathlib.Path(path).write_bytes(saved[path])
             elif os.path.exists(path):
                 os.remove(path)
 
@@ -126,16 +120,14 @@ def make_package(directory):
 def check_package(deb, unpacked):
     """Dependencies computed from the program, FFmpeg's libraries and the libdecor plugin only
     recommended, no lintian error; unpacked with dpkg-deb."""
-    depends = checked("dpkg-deb", "-f", deb, "Depends").stdout
-    if "libsdl2" not in depends or "libopenmpt" not in depends or "libav" in depends or \
-            "libsw" in depends:
-        fail("the package's dependencies are not the program's libraries: " + depends)
-    recommends = checked("dpkg-deb", "-f", deb, "Recommends").stdout
-    if "libdecor-0-plugin-1-cairo" not in recommends:
-        fail("the package does not recommend the libdecor plugin: " + recommends)
-    if CAPTURE_MODULE and not all(name in recommends for name in (
-            "libavcodec", "libavformat", "libavutil", "libswscale", "libswresample")):
-        fail("the package does not recommend FFmpeg's libraries: " + recommends)
+    depends, recommends = (checked("dpkg-deb", "-f", deb, field).stdout
+                           for field in ("Depends", "Recommends"))
+    ffmpeg = ("libavcodec", "libavformat", "libavutil", "libswscale", "libswresample")
+    if "libsdl2" not in depends or "libopenmpt" not in depends or \
+            any(name in depends for name in ("libav", "libsw")) or \
+            "libdecor-0-plugin-1-cairo" not in recommends or \
+            CAPTURE_MODULE and not all(name in recommends for name in ffmpeg):
+        fail("the package depends on %r and recommends %r" % (depends, recommends))
     lintian = subprocess.run(["lintian", deb], capture_output=True, text=True, timeout=300)
     errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
     if errors:
@@ -150,7 +142,9 @@ APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=600"]
 def status(package):
     result = subprocess.run(["dpkg-query", "-W", "-f", "${Status}", package],
                             capture_output=True, text=True, timeout=60)
-    return result.stdout.strip() if result.returncode == 0 else "unknown"
+    # A failed install leaves dpkg remembering the package as "install ok not-installed".
+    state = result.stdout.strip() if result.returncode == 0 else "unknown"
+    return "absent" if state == "unknown" or state.endswith(" not-installed") else state
 
 
 def owners(path):
@@ -164,17 +158,11 @@ def owners(path):
     return found
 
 
-def absent(package):
-    # A failed install leaves dpkg remembering the package as "install ok not-installed".
-    state = status(package)
-    return state == "unknown" or state.endswith(" not-installed")
-
-
 def purge(package):
     """Purges the package, installed, half-installed or left as configuration by an earlier run."""
-    if not absent(package):
+    if status(package) != "absent":
         checked(*APT, "purge", package)
-    if not absent(package):
+    if status(package) != "absent":
         fail("%s is still on the system after the purge: %s" % (package, status(package)))
 
 

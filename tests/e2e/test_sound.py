@@ -109,9 +109,7 @@ def check_probe(workdir):
     """One line per video frame with the level and spectrum of the frames heard then (checked
     against the WAV it writes); files it cannot load refused with status 1, without waiting."""
     wav = os.path.join(workdir, "out.wav")
-    result = tool("music_probe", MODULE, "--seconds", "12", "--fps", "50", "--wav", wav)
-    if result.returncode != 0:
-        fail("music_probe failed: " + result.stderr)
+    result = tool("music_probe", MODULE, "--seconds", "12", "--fps", "50", "--wav", wav, expect=0)
     lines, samples = result.stdout.splitlines(), read_wav(wav)
     if len(lines) != 600 or len(samples) != 12 * RATE * 2:
         fail("12 s at 50 fps: %d lines, %d samples in the WAV" % (len(lines), len(samples)))
@@ -139,18 +137,16 @@ def check_probe(workdir):
     with open(paths[4], "wb") as f:
         f.write(b"Extended Module: " + bytes(300))
     for path in paths:
-        run = tool("music_probe", path, "--seconds", "1", timeout=30)
-        if run.returncode != 1 or not run.stderr.startswith("error: ") or run.stdout:
-            fail("%s: status %d, stderr %r" % (path, run.returncode, run.stderr))
+        run = tool("music_probe", path, "--seconds", "1", timeout=30, expect=1)
+        if not run.stderr.startswith("error: ") or run.stdout:
+            fail("%s: stdout %r, stderr %r" % (path, run.stdout, run.stderr))
 
 
 def check_make_module(workdir):
     """data/module.xm rebuilt from its score byte for byte; a score error reported, no file."""
     score = os.path.join(os.path.dirname(DATA), "tools", "score", "module.txt")
     built = os.path.join(workdir, "module.xm")
-    run = tool("make_module", score, built, timeout=120)
-    if run.returncode != 0:
-        fail("make_module failed: " + run.stderr)
+    tool("make_module", score, built, timeout=120, expect=0)
     with open(built, "rb") as f, open(MODULE, "rb") as g:
         if f.read() != g.read():
             fail("data/module.xm differs from what the score makes; rebuild and commit it")
@@ -158,9 +154,9 @@ def check_make_module(workdir):
     with open(score) as f, open(os.path.join(workdir, "broken.txt"), "w") as g:
         g.write(f.read().replace("A-3 07", "H-3 07", 1))
     broken_out = os.path.join(workdir, "broken.xm")
-    run = tool("make_module", g.name, broken_out, timeout=120)
-    if run.returncode != 1 or "line" not in run.stderr or os.path.exists(broken_out):
-        fail("a bad note was not reported: status %d, %r" % (run.returncode, run.stderr))
+    run = tool("make_module", g.name, broken_out, timeout=120, expect=1)
+    if "line" not in run.stderr or os.path.exists(broken_out):
+        fail("a bad note was not reported: %r" % run.stderr)
 
 
 def main():

@@ -158,13 +158,11 @@ class SaverInfo(ctypes.Structure):
 def saver_on(display):
     """Whether the server's screen saver is active (ScreenSaver extension, state 1)."""
     x11, xss = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXss.so.1")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XDefaultRootWindow.restype = ctypes.c_ulong
-    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    xss.XScreenSaverQueryInfo.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
-                                          ctypes.POINTER(SaverInfo)]
+    pointer, window = ctypes.c_void_p, ctypes.c_ulong
+    x11.XOpenDisplay.restype, x11.XOpenDisplay.argtypes = pointer, [ctypes.c_char_p]
+    x11.XDefaultRootWindow.restype, x11.XDefaultRootWindow.argtypes = window, [pointer]
+    x11.XCloseDisplay.argtypes = [pointer]
+    xss.XScreenSaverQueryInfo.argtypes = [pointer, window, ctypes.POINTER(SaverInfo)]
     connection = x11.XOpenDisplay(display.encode())
     if not connection:
         fail("cannot open display " + display)
