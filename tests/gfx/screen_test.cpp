@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <limits>
+#include <vector>
 
 #include "gfx/draw_context.h"
 #include "gfx/keys.h"
@@ -107,6 +110,32 @@ TEST_F(Screen640, CopyPageMarksOnlyWhenItTookTheLock) {
   EXPECT_EQ(copy_page(0, 1), 0);
   EXPECT_EQ(dirty_count(), 480);
   EXPECT_EQ(current_screen()->lock_count, 0);
+}
+
+// Half away from zero, computed without float error; non-numbers far off the page on their side.
+TEST_F(Screen640, CoordinatesRoundAndTheirModesMoveTheLastPoint) {
+  DrawContext& ctx = draw_context();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float rounded[][2] = {{639.5f, 640}, {-0.5f, -1},     {2.5f, 3},   {0.5f, 1},
+                              {-0.4f, 0},    {639.4f, 639},   {-2.5f, -3}, {0.49999997f, 0},
+                              {NAN, -1e6f},  {-3e38f, -1e6f}, {inf, 1e6f}, {3e38f, 1e6f}};
+  for (const auto& [f, want] : rounded) {
+    int x, y;
+    to_pixel_coords(ctx, f, -f, x, y);
+    if (std::abs(want) < 1e6f)
+      EXPECT_EQ(std::vector<int>({x, y}), std::vector<int>({int(want), int(-want)})) << f;
+    else
+      EXPECT_TRUE(std::abs(x) > 100000 && (x > 0) == (want > 0)) << f << " to " << x;
+  }
+  // Mode 1: second point relative to the first; 2: relative to the last point; 3: both; 4: none.
+  float x1 = 10, y1 = 20, x2 = 5, y2 = 6, px = 1, py = 2, a = 1, b = 1, c = 2, d = 2, e = 4, f = 4;
+  apply_coord_mode(ctx, 1, x1, y1, &x2, &y2);
+  apply_coord_mode(ctx, 2, px, py);
+  apply_coord_mode(ctx, 3, a, b, &c, &d);
+  EXPECT_EQ(std::vector<float>({x2, y2, px, py, a, b, c, d, ctx.last_x}),
+            std::vector<float>({15, 26, 16, 28, 17, 29, 19, 31, 19}));
+  apply_coord_mode(ctx, 4, e, f);
+  EXPECT_EQ(std::vector<float>({e, f, ctx.last_x, ctx.last_y}), std::vector<float>({4, 4, 4, 4}));
 }
 
 }  // namespace
