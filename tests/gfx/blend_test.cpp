@@ -23,11 +23,12 @@ TEST(Blend, WorkedExamples) {
 }
 
 TEST(Color, FixColorPerPixelWidth) {
-  EXPECT_EQ(fix_color(4, 0x12345678u), 0x12345678u);
-  EXPECT_EQ(fix_color(2, 0x00FF0000u), 0xF800u);
-  EXPECT_EQ(fix_color(2, 0x0000FF00u), 0x07E0u);
-  EXPECT_EQ(fix_color(2, 0x000000FFu), 0x001Fu);
-  EXPECT_EQ(fix_color(1, 0x123456ABu), 0xABu);
+  const uint32_t cases[][3] = {{4, 0x12345678u, 0x12345678u},
+                               {2, 0x00FF0000u, 0xF800u},
+                               {2, 0x0000FF00u, 0x07E0u},
+                               {2, 0x000000FFu, 0x001Fu},
+                               {1, 0x123456ABu, 0xABu}};
+  for (const auto& [bytes, colour, want] : cases) EXPECT_EQ(fix_color(bytes, colour), want);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ const char* const SHIPPED_MODULE = "../../data/module.xm";
 
 std::vector<char> read_bytes(const char* name) {
   std::ifstream file(name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 using PlayerPtr = std::unique_ptr<ModulePlayer, decltype(&destroy_module_player)>;

@@ -15,14 +15,12 @@
 // The replacements pair malloc with free themselves; GCC cannot see that through inlining.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-// Every form of operator new and delete is replaced, libopenmpt's nothrow and aligned ones
-// included, so that all of them pair with each other, also under the address sanitiser.
+// Every form of new and delete is replaced, so that all pair with each other, also under ASan.
 namespace {
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
 
-// Every block, aligned or not, is carved out of a larger malloc'd one whose address sits just
-// before it, so every form of delete frees the same way (not every C library has aligned_alloc).
+// Every block sits in a larger malloc'd one whose address precedes it: one way to free them all.
 void* counted_allocation(std::size_t size, std::size_t alignment) {
   if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
   if (size > SIZE_MAX / 2 || alignment > SIZE_MAX / 4) return nullptr;
@@ -41,10 +39,8 @@ void* counted_or_throw(std::size_t size, std::size_t alignment) {
   throw std::bad_alloc();
 }
 constexpr std::size_t plain = alignof(std::max_align_t);
-std::size_t aligned(std::align_val_t a) {
-  return static_cast<std::size_t>(a);
-}
 }  // namespace
+#define aligned(a) static_cast<std::size_t>(a)
 
 // The array form of each operator does what its single form does.
 #define SINGLE_AND_ARRAY(result, op, parameters, body) \
@@ -66,8 +62,7 @@ SINGLE_AND_ARRAY(void, delete, (void* p, align_val_t, const nothrow_t&) noexcept
 
 TEST(RenderAllocation, RenderingTenSecondsAllocatesNothing) {
   std::ifstream file("../../data/module.xm", std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(file),
-                                std::istreambuf_iterator<char>()};
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
   ModulePlayer* player = create_module_player(bytes.data(), bytes.size());
   ASSERT_NE(player, nullptr);
   std::vector<float> block(1024 * 2);
