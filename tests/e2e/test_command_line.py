@@ -1,5 +1,6 @@
 """The command line, run unchanged on Linux, under Wine and under node: every answer the same
 word for word (one line, the right status, no window); on Linux also each window option's effect."""
+import glob
 import os
 import shutil
 import signal
@@ -7,8 +8,9 @@ import struct
 import subprocess
 import tempfile
 import time
+import zipfile
 
-from session import (COMMAND, EMULATOR, EXE, HEADER, INTRO, SIZE, check_seed_at_rate_1,
+from session import (BUILD, COMMAND, EMULATOR, EXE, HEADER, INTRO, SIZE, check_seed_at_rate_1,
                      client_size, command, environment, fail, find_window, gain_curve,
                      intro_copy, module_left, peak, run, run_tool, start, stop, wait_exit, xvfb)
 
@@ -127,13 +129,23 @@ def check_linux_only(work):
 
 
 def check_executable():
-    """A windowed program (no console on a double-click) importing only Windows' own DLLs."""
+    """A windowed program (no console on a double-click) importing only Windows' own DLLs; the
+    zip ships this very exe, without a symbol table."""
     with open(INTRO, "rb") as f:
-        image = f.read(4096)
+        image = f.read()
+    zips = glob.glob(os.path.join(BUILD, "*-win64.zip"))
+    if len(zips) != 1:
+        fail("not one Windows zip in %s: %s" % (BUILD, zips))
+    with zipfile.ZipFile(zips[0]) as z:
+        if z.read(COMMAND) != image:
+            fail("the zip's %s is not the exe the tests run" % COMMAND)
     pe = struct.unpack_from("<I", image, 0x3C)[0]
     # The Subsystem field sits 68 bytes into the optional header, after the 24-byte PE header.
     if image[pe:pe + 4] != b"PE\0\0" or struct.unpack_from("<H", image, pe + 92)[0] != 2:
         fail("%s is not a windowed PE program" % INTRO)
+    table, symbols = struct.unpack_from("<II", image, pe + 12)  # the file header's symbol table
+    if table or symbols:
+        fail("%s has a symbol table: %d symbols at %#x" % (COMMAND, symbols, table))
     dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", INTRO], capture_output=True,
                           text=True, check=True).stdout
     imports = {line.split(":", 1)[1].strip().lower() for line in dump.splitlines()
