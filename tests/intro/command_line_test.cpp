@@ -47,7 +47,7 @@ TEST(CommandLine, AcceptedWordsSetExactlyTheirFields) {
     {{"-m", "--scale"}, [](IntroOptions& o) { o.module_file = "--scale"; }},
     {{"-ma.xm", "--module=b.xm"}, [](IntroOptions& o) { o.module_file = "b.xm"; }},
     {{"--", "--once"}, [](IntroOptions& o) { o.module_file = "--once"; }},
-    {{"-"}, [](IntroOptions& o) { o.module_file = "-"; }},
+    {{"-"}, [](IntroOptions& o) { o.module_file = std::string(1, '-'); }},
     {{"--header", "\xc3\xa9t\xc3\xa9 \xe2\x80\x94.bmp"},
      [](IntroOptions& o) { o.header_file = "\xc3\xa9t\xc3\xa9 \xe2\x80\x94.bmp"; }},
 #if INTRO_HAS_CAPTURE
