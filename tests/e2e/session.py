@@ -122,6 +122,10 @@ def xvfb(size=(1600, 1200), window_manager=False):
             display = ":" + reader.readline().strip()
         if display == ":":
             fail("Xvfb did not start")
+        if os.environ.get("INTRO_WINEPREFIX"):
+            # A warm Wine session keeps the X server it first met: end it, so that this server's
+            # windows get a desktop of their own (the scripts that use a server run alone).
+            subprocess.run(EMULATOR + ["--stop"], check=True, timeout=60)
         server = Server(display=display, process=process, manager=None)
         if not window_manager:
             yield server
