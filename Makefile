@@ -52,9 +52,11 @@ build-tsan: setup
 
 # Without the capture: nothing of FFmpeg is looked for, and the intro refuses --capture. Only the
 # intro and its own tests differ from the normal build's, so only they are built and run here (the
-# other test programs are registered but not built).
+# other test programs are registered but not built). Optimised a little, and with the assertions
+# on: nothing here is timed.
 build-nocapture: setup
-	cmake -S . -B $(NOCAPTURE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+	cmake -S . -B $(NOCAPTURE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG="-O1" \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1" -DBUILD_TESTING=ON \
 	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF >/dev/null
 	! grep -q '^FFMPEG_' $(NOCAPTURE_BUILD)/CMakeCache.txt
 	@$(PHASE) "build: without capture" cmake --build $(NOCAPTURE_BUILD) -j $(JOBS) --target intro \
