@@ -2,15 +2,13 @@
 the Debian package (one cpack run) unpacked and, as root, installed on the system and purged."""
 import contextlib
 import os
-import pathlib
 import re
 import shutil
 import struct
-import subprocess
 import tempfile
 
-from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, capture_command, checked, fail, peak,
-                     run, shows_header, xvfb)
+from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, call, capture_command, checked, fail,
+                     peak, read, run, shows_header, write, xvfb)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
@@ -49,7 +47,7 @@ def tree(top):
 
 
 def png_size(path):
-    head = pathlib.Path(path).read_bytes()[:24]
+    head = read(path)[:24]
     return struct.unpack(">II", head[16:24]) if head[:16] == PNG else None
 
 
@@ -57,13 +55,13 @@ def png_size(path):
 def build_records_kept():
     """A developer's own install from this build can still be uninstalled after the test."""
     paths = [os.path.join(BUILD, name) for name in RECORDS]
-    saved = {path: pathlib.Path(path).read_bytes() for path in paths if os.path.exists(path)}
+    saved = {path: read(path) for path in paths if os.path.exists(path)}
     try:
         yield
     finally:
         for path in paths:
             if path in saved:
-                pathlib.Path(path).write_bytes(saved[path])
+                write(path, saved[path])
             elif os.path.exists(path):
                 os.remove(path)
 
@@ -99,9 +97,7 @@ def check_installed_files(moved):
     checked("appstreamcli", "validate", "--no-net",
             os.path.join(moved, "share/metainfo/org.example.%s.metainfo.xml" % COMMAND))
     man_page = os.path.join(moved, "share/man/man6/%s.6.gz" % COMMAND)
-    man = subprocess.run(["man", "--warnings", "-l", man_page],
-                         capture_output=True, text=True, timeout=60,
-                         env=dict(os.environ, MANWIDTH="80"))
+    man = call(["man", "--warnings", "-l", man_page], env=dict(os.environ, MANWIDTH="80"))
     if man.returncode != 0 or man.stderr or "--rate" not in man.stdout or \
             not man.stdout.lstrip().startswith(COMMAND.upper() + "(6)"):
         fail("the manual page: status %d, warnings %r, start %r" %
@@ -128,8 +124,7 @@ def check_package(deb, unpacked):
             "libdecor-0-plugin-1-cairo" not in recommends or \
             CAPTURE_MODULE and not all(name in recommends for name in ffmpeg):
         fail("the package depends on %r and recommends %r" % (depends, recommends))
-    lintian = subprocess.run(["lintian", deb], capture_output=True, text=True, timeout=300)
-    errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
+    errors = [line for line in call(["lintian", deb]).stdout.splitlines() if line.startswith("E:")]
     if errors:
         fail("lintian: " + "; ".join(errors))
     checked("dpkg-deb", "-x", deb, unpacked)
@@ -140,8 +135,7 @@ APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=600"]
 
 
 def status(package):
-    result = subprocess.run(["dpkg-query", "-W", "-f", "${Status}", package],
-                            capture_output=True, text=True, timeout=60)
+    result = call(["dpkg-query", "-W", "-f", "${Status}", package])
     # A failed install leaves dpkg remembering the package as "install ok not-installed".
     state = result.stdout.strip() if result.returncode == 0 else "unknown"
     return "absent" if state == "unknown" or state.endswith(" not-installed") else state
@@ -149,9 +143,8 @@ def status(package):
 
 def owners(path):
     """The installed packages that own path."""
-    result = subprocess.run(["dpkg-query", "-S", path], capture_output=True, text=True, timeout=60)
     found = set()
-    for line in result.stdout.splitlines():
+    for line in call(["dpkg-query", "-S", path]).stdout.splitlines():
         names, _, owned = line.rpartition(": ")
         if owned == path:
             found |= {name.strip().split(":")[0] for name in names.split(",")}
@@ -209,8 +202,7 @@ def purged(package, files):
             if os.path.lexists(path)]
     if left:
         fail("the purge left %s" % left)
-    verify = subprocess.run(["dpkg", "--verify", "manpages"], capture_output=True, text=True,
-                            timeout=300)
+    verify = call(["dpkg", "--verify", "manpages"])
     if verify.returncode != 0 or verify.stdout or verify.stderr:
         fail("dpkg --verify manpages: status %d: %s%s" %
              (verify.returncode, verify.stdout[:2000], verify.stderr[:2000]))
