@@ -39,9 +39,9 @@ def temporary_files(path):
         return []
 
 
-def capture(path, *options, status=0, **popen):
-    """`intro --capture path` on the shipped data with that status, no temporary file left; its
-    stderr."""
+def capture(path, *options, status=0, one_line=False, **popen):
+    """`intro --capture path` on the shipped data with that status (and one line on stderr if
+    `one_line`), no temporary file left; its stderr."""
     result = subprocess.run(capture_command(path, *options), capture_output=True, text=True,
                             timeout=600, **popen)
     if result.returncode != status:
@@ -49,6 +49,8 @@ def capture(path, *options, status=0, **popen):
                                                              result.stderr))
     if temporary_files(path):
         fail("%s left behind" % temporary_files(path))
+    if one_line and len(result.stderr.splitlines()) != 1:
+        fail("not one line on standard error: %r" % result.stderr)
     return result.stderr
 
 
@@ -322,13 +324,6 @@ def check_refused_before_work(work):
         fail("a refused capture changed %s" % sorted(os.listdir(work)))
 
 
-def fails(path, status, *options, **popen):
-    message = capture(path, *options, status=status, **popen)
-    if len(message.splitlines()) != 1:
-        fail("not one line on standard error: %r" % message)
-    return message
-
-
 def expect_only_old(directory, names):
     if sorted(os.listdir(directory)) != names:
         fail("%s holds %s afterwards, expected %s" % (directory, os.listdir(directory), names))
@@ -351,25 +346,25 @@ def wait_written(process, target, size):
 def check_failures(work):
     """An extension without a format, a missing or unwritable folder, the file size limit and
     each stopping signal: one line, the stated status, nothing left, an older FILE untouched."""
-    message = fails(os.path.join(work, "out.avi"), 2)
+    message = capture(os.path.join(work, "out.avi"), status=2, one_line=True)
     if not all(extension in message for extension in (".mkv", ".mp4", ".webm")):
         fail("the extension message does not list the supported ones: " + message)
-    fails(os.path.join(work, "out.mp4"), 2, "--lossless")
-    fails(os.path.join(work, "missing", "out.mkv"), 1, "--seconds", "0")
+    capture(os.path.join(work, "out.mp4"), "--lossless", status=2, one_line=True)
+    capture(os.path.join(work, "missing", "out.mkv"), "--seconds", "0", status=1, one_line=True)
     expect_only_old(work, [])
     # Root writes through any mode bits; sysfs refuses new files even to root.
     closed = "/sys" if os.getuid() == 0 else os.path.join(work, "closed")
     os.makedirs(closed, 0o555, exist_ok=True)
     before = sorted(os.listdir(closed))
-    fails(os.path.join(closed, "out.mkv"), 1, "--seconds", "0")
+    capture(os.path.join(closed, "out.mkv"), "--seconds", "0", status=1, one_line=True)
     if sorted(os.listdir(closed)) != before:
         fail("the capture left something in " + closed)
     if closed != "/sys":
         os.rmdir(closed)
     target = write(os.path.join(work, "out.mkv"), OLD)
     limit = 1 << 20  # far below a capture of the fade alone
-    fails(target, 1, "--seconds", "0", "--lossless", "--force",
-          preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
+    capture(target, "--seconds", "0", "--lossless", "--force", status=1, one_line=True,
+            preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
     expect_only_old(work, ["out.mkv"])
     for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGPIPE):
         process = subprocess.Popen(capture_command(target, "--force"), stderr=subprocess.PIPE,

@@ -159,6 +159,37 @@ def purge(package):
         fail("%s is still on the system after the purge: %s" % (package, status(package)))
 
 
+@contextlib.contextmanager
+def on_system(deb):
+    """apt-get install beside Debian's manual pages finds no file of another package in its way;
+    purged, it leaves nothing of its own and the manpages package intact. Needs root (CI)."""
+    if status("manpages") != "install ok installed":
+        fail("the manpages package is not installed (scripts/setup.sh installs it)")
+    os.environ["DEBIAN_FRONTEND"] = "noninteractive"
+    package = checked("dpkg-deb", "-f", deb, "Package").stdout.strip()
+    files = ["/" + os.path.normpath(line.split()[-1])
+             for line in checked("dpkg-deb", "-c", deb).stdout.splitlines()
+             if not line.startswith("d")]
+    purge(package)  # left by an earlier run that was stopped before its own purge
+    taken = {path: sorted(owners(path)) for path in files if owners(path)}
+    if taken:
+        fail("files of other packages in the package: %s" % taken)
+    checked(*APT, "install", "--no-install-recommends", deb)
+    try:
+        check_installed(package, files)
+        yield
+    finally:
+        purge(package)
+    left = [path for path in files + ["/usr/share/%s" % COMMAND, "/usr/share/doc/%s" % COMMAND]
+            if os.path.lexists(path)]
+    if left:
+        fail("the purge left %s" % left)
+    verify = call(["dpkg", "--verify", "manpages"])
+    if verify.returncode != 0 or verify.stdout or verify.stderr:
+        fail("dpkg --verify manpages: status %d: %s%s" %
+             (verify.returncode, verify.stdout[:2000], verify.stderr[:2000]))
+
+
 def check_installed(package, files):
     """Installed whole; `man COMMAND` finds its page while `man 6 intro` still finds Debian's."""
     if status(package) != "install ok installed":
@@ -177,37 +208,6 @@ def check_installed(package, files):
         fail("man 6 intro finds %s of %s" % (debian_page, owners(debian_page)))
 
 
-def install_on_system(deb):
-    """apt-get install beside Debian's manual pages finds no file of another package in its way;
-    purged, it leaves nothing of its own and the manpages package intact. Needs root (CI)."""
-    if status("manpages") != "install ok installed":
-        fail("the manpages package is not installed (scripts/setup.sh installs it)")
-    os.environ["DEBIAN_FRONTEND"] = "noninteractive"
-    package = checked("dpkg-deb", "-f", deb, "Package").stdout.strip()
-    files = ["/" + os.path.normpath(line.split()[-1])
-             for line in checked("dpkg-deb", "-c", deb).stdout.splitlines()
-             if not line.startswith("d")]
-    purge(package)  # left by an earlier run that was stopped before its own purge
-    taken = {path: sorted(owners(path)) for path in files if owners(path)}
-    if taken:
-        fail("files of other packages in the package: %s" % taken)
-    checked(*APT, "install", "--no-install-recommends", deb)
-    check_installed(package, files)
-    return lambda: purged(package, files)
-
-
-def purged(package, files):
-    purge(package)
-    left = [path for path in files + ["/usr/share/%s" % COMMAND, "/usr/share/doc/%s" % COMMAND]
-            if os.path.lexists(path)]
-    if left:
-        fail("the purge left %s" % left)
-    verify = call(["dpkg", "--verify", "manpages"])
-    if verify.returncode != 0 or verify.stdout or verify.stderr:
-        fail("dpkg --verify manpages: status %d: %s%s" %
-             (verify.returncode, verify.stdout[:2000], verify.stderr[:2000]))
-
-
 def main():
     tmp = tempfile.mkdtemp(prefix="intro_install_")
     prefix, moved = os.path.join(tmp, "prefix"), os.path.join(tmp, "moved")
@@ -218,13 +218,12 @@ def main():
         deb = make_package(packages)
         check_package(deb, unpacked)
     programs = [os.path.join(moved, "bin", COMMAND), os.path.join(unpacked, "usr/bin", COMMAND)]
-    undo = None
-    if os.geteuid() == 0:
-        undo = install_on_system(deb)
+    root = os.geteuid() == 0
+    if root:
         programs.append("/usr/bin/" + COMMAND)
     else:
         print("not root: the package is not installed on the system")
-    try:
+    with on_system(deb) if root else contextlib.nullcontext():
         with xvfb() as x:
             # Each runs from an unrelated directory with its data, and captures.
             for program in programs:
@@ -238,9 +237,6 @@ def main():
                 if CAPTURE_MODULE:
                     checked(program, *capture_command("out.mkv", "--seconds", "0")[1:],
                             cwd=elsewhere)
-    finally:
-        if undo:
-            undo()
     shutil.rmtree(tmp)
     print("ok")
 
