@@ -1,9 +1,8 @@
-"""What the end-to-end scripts share: the built programs and data, one private X server per
-script, the intro running on it, its pictures and sound, and captures read back through ffmpeg."""
+"""What the end-to-end scripts share: the built programs and data, one private X server per script,
+the intro run in a block that always stops it, its pictures, its sound and its frames."""
 import array
 import contextlib
 import glob
-import json
 import os
 import re
 import shlex
@@ -19,8 +18,7 @@ import types
 INTRO = os.environ["INTRO_BIN"]
 # The command a user types, which starts each of its messages; its window is still titled "intro".
 COMMAND = os.path.basename(INTRO)
-BUILD = os.environ["INTRO_BUILD_DIR"]
-DATA = os.environ["INTRO_DATA_DIR"]
+BUILD, DATA = os.environ["INTRO_BUILD_DIR"], os.environ["INTRO_DATA_DIR"]
 MODULE, HEADER = os.path.join(DATA, "module.xm"), os.path.join(DATA, "header.bmp")
 CAPTURE_MODULE = os.environ.get("INTRO_CAPTURE_MODULE", "")  # the capture's writer, if built
 SIZE = (640, 480)
@@ -43,28 +41,38 @@ def skip(message):
     fail(message, 77)  # CTest's SKIP_RETURN_CODE
 
 
-def checked(*args, cwd=None, timeout=600):
-    """Runs a command to its end; any status but 0 fails the test with its output."""
-    result = subprocess.run(list(args), capture_output=True, text=True, cwd=cwd, timeout=timeout)
-    if result.returncode != 0:
-        fail("%s: status %d: %s%s" % (" ".join(args), result.returncode, result.stdout[-2000:],
-                                      result.stderr[-2000:]))
-    return result
-
-
-def command(program, *args):
-    """The command line that runs one of the build's programs, through the emulator if any."""
-    return [*EMULATOR, program, *args]
-
-
-def tool(name, *args, timeout=600, expect=None, **options):
-    """Runs one of the build's tools to its end; a status other than `expect`, if given, fails."""
-    result = subprocess.run(command(os.path.join(BUILD, name + EXE), *args), capture_output=True,
-                            text=True, timeout=timeout, **options)
+def call(args, expect=None, timeout=600, **options):
+    """Runs a command to its end; a status other than `expect`, if given, fails with its output."""
+    result = subprocess.run(list(args), capture_output=True, text=True, timeout=timeout, **options)
     if expect is not None and result.returncode != expect:
-        fail("%s %s: status %d, expected %d: %s" % (name, " ".join(args), result.returncode,
-                                                    expect, result.stderr))
+        fail("%s: status %d, expected %d: %s%s" % (" ".join(args), result.returncode, expect,
+                                                    result.stdout[-2000:], result.stderr[-2000:]))
     return result
+
+
+def checked(*args, **options):
+    return call(args, 0, **options)
+
+
+def tool(name, *args, **options):
+    """One of the build's tools, through the emulator if any."""
+    return call([*EMULATOR, os.path.join(BUILD, name + EXE), *args], **options)
+
+
+def x_tool(display, *args, expect=None):
+    """An X client (xdotool, wmctrl, xwininfo...) on display."""
+    return call(args, expect, 15, env=environment(display))
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
 
 
 def environment(display, **extra):
@@ -74,28 +82,6 @@ def environment(display, **extra):
         env["INTRO_WINE_DISPLAY"] = display
     env.update(extra)
     return {name: value for name, value in env.items() if value is not None}
-
-
-def run_tool(display, *args, timeout=15):
-    return subprocess.run(args, env=environment(display), capture_output=True, text=True,
-                          timeout=timeout)
-
-
-class Server(types.SimpleNamespace):
-    @contextlib.contextmanager
-    def window_manager(self):
-        """openbox on this server while the block runs: it decorates, focuses and maximises
-        windows and grants full screen."""
-        with background(["openbox", "--sm-disable"], env=environment(self.display),
-                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as manager:
-            deadline = time.monotonic() + 20.0
-            while run_tool(self.display, "wmctrl", "-m").returncode != 0:
-                if manager.poll() is not None or time.monotonic() > deadline:
-                    fail("openbox did not start")
-                time.sleep(0.2)
-            self.manager = manager
-            yield manager
-            self.manager = None
 
 
 @contextlib.contextmanager
@@ -108,6 +94,23 @@ def background(args, **popen):
         if process.poll() is None:
             process.terminate()
             process.wait(timeout=10)
+
+
+class Server(types.SimpleNamespace):
+    @contextlib.contextmanager
+    def window_manager(self):
+        """openbox on this server while the block runs: it decorates, focuses and maximises
+        windows and grants full screen."""
+        with background(["openbox", "--sm-disable"], env=environment(self.display),
+                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as manager:
+            deadline = time.monotonic() + 20.0
+            while x_tool(self.display, "wmctrl", "-m").returncode != 0:
+                if manager.poll() is not None or time.monotonic() > deadline:
+                    fail("openbox did not start")
+                time.sleep(0.1)
+            self.manager = manager
+            yield manager
+            self.manager = None
 
 
 @contextlib.contextmanager
@@ -127,40 +130,27 @@ def xvfb(size=(1600, 1200), window_manager=False):
             # windows get a desktop of their own (the scripts that use a server run alone).
             subprocess.run(EMULATOR + ["--stop"], check=True, timeout=60)
         server = Server(display=display, process=process, manager=None)
-        if not window_manager:
+        with server.window_manager() if window_manager else contextlib.nullcontext():
             yield server
-        else:
-            with server.window_manager():
-                yield server
-
-
-def start(display, args=(), cwd=DATA, program=INTRO, **env):
-    """The intro on display (None: without one), with SDL's dummy audio unless env says else."""
-    return subprocess.Popen(command(program, *args), cwd=cwd, env=environment(display, **env),
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-
-
-def stop(process):
-    if process.poll() is None:
-        if EMULATOR:  # it passes SIGTERM on and ends after the program and its window
-            process.send_signal(signal.SIGTERM)
-            try:
-                process.communicate(timeout=30)
-                return
-            except subprocess.TimeoutExpired:
-                pass
-        process.send_signal(signal.SIGKILL)
-        process.communicate()
 
 
 @contextlib.contextmanager
 def running(display, args=(), cwd=DATA, program=INTRO, **env):
-    """The intro started on display, killed when the block ends if it still runs."""
-    process = start(display, args, cwd, program, **env)
+    """The intro on display (None: without one), with SDL's dummy audio unless env says else;
+    killed when the block ends if it still runs (under the emulator, SIGTERM first)."""
+    process = subprocess.Popen([*EMULATOR, program, *args], cwd=cwd,
+                               env=environment(display, **env), stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True)
     try:
         yield process
     finally:
-        stop(process)
+        if process.poll() is None and EMULATOR:  # it passes SIGTERM on to the program
+            process.send_signal(signal.SIGTERM)
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                process.communicate(timeout=30)
+        if process.poll() is None:
+            process.kill()
+            process.communicate()
 
 
 def wait_exit(process, timeout=60.0):
@@ -182,17 +172,6 @@ def check_one_line_and_status_1(intro, what, line=None):
         fail("%s: status %d, stdout %r, stderr %r" % (what, status, out, err))
 
 
-def wait_faded_exit(process, since, what):
-    """Seconds from `since` until the intro ended with status 0, no sooner than the fade."""
-    status, _, err = wait_exit(process)
-    took = time.monotonic() - since
-    if status != 0:
-        fail("%s: exit status %d: %s" % (what, status, err))
-    if took < SHORTEST_FADE:
-        fail("%s: exited after %.2f s, before the fade could run" % (what, took))
-    return took
-
-
 def find_window(display, process, name="intro", timeout=30.0):
     """The id of the window titled exactly `name`."""
     deadline = time.monotonic() + timeout
@@ -200,24 +179,29 @@ def find_window(display, process, name="intro", timeout=30.0):
         if process.poll() is not None:
             fail("%s ended before its window appeared, status %d: %s" %
                  (name, process.returncode, process.stderr.read() if process.stderr else ""))
-        ids = run_tool(display, "xdotool", "search", "--name", "^%s$" % name).stdout.split()
+        ids = x_tool(display, "xdotool", "search", "--name", "^%s$" % name).stdout.split()
         if ids:
             return int(ids[0])
-        time.sleep(0.2)
+        time.sleep(0.1)
     fail("no window titled %r appeared" % name)
 
 
+def geometry(display, window):
+    """The client area's (x, y, width, height) on the screen; None once the window is gone."""
+    info = x_tool(display, "xwininfo", "-id", str(window)).stdout
+    found = re.search(r"Absolute upper-left X:\s+(-?\d+).*Absolute upper-left Y:\s+(-?\d+).*"
+                      r"Width: (\d+)\s+Height: (\d+)", info, re.S)
+    return tuple(map(int, found.groups())) if found else None
+
+
 def client_size(display, window):
-    info = run_tool(display, "xwininfo", "-id", str(window)).stdout
-    found = re.search(r"Width: (\d+)\s+Height: (\d+)", info)
-    return (int(found[1]), int(found[2])) if found else None
+    found = geometry(display, window)
+    return found and found[2:]
 
 
 def keys(display, action, *names):
     """An xdotool command (`key`, `keydown`, `type`, `windowfocus`...), which must succeed."""
-    result = run_tool(display, "xdotool", action, *names)
-    if result.returncode != 0:
-        fail("xdotool %s %s failed: %s" % (action, " ".join(names), result.stderr))
+    x_tool(display, "xdotool", action, *names, expect=0)
 
 
 def sigterm(display, window, process):
@@ -234,8 +218,7 @@ def hold_alt_f4(display, window, process=None):
 
 def wm_close(display, window, process=None):
     """The window manager's close request (the close button's), which also reaches Wine."""
-    if run_tool(display, "wmctrl", "-i", "-c", str(window)).returncode != 0:
-        fail("wmctrl -c failed")
+    x_tool(display, "wmctrl", "-i", "-c", str(window), expect=0)
 
 
 def grab_window(display, window, width, height, seconds=None, rate=25):
@@ -281,23 +264,14 @@ def wait_whole_picture(display, window, what, size=SIZE, picture=None, timeout=3
             return rows
         if time.monotonic() > deadline:
             fail("%s: the picture's %s edge stays black" % (what, ", ".join(dark)))
-        time.sleep(0.3)
-
-
-def check_moving(display, window, what):
-    first = wait_whole_picture(display, window, what)
-    time.sleep(0.3)
-    if window_pixels(display, window, *SIZE) == first:
-        fail("%s: the picture does not change" % what)
-    return first
+        time.sleep(0.2)
 
 
 def read_samples(path, skip=0):
     """32-bit floats (interleaved stereo) after skip bytes; none if the file is missing."""
     samples = array.array("f")
     if os.path.exists(path):
-        with open(path, "rb") as f:
-            samples.frombytes(f.read()[skip:])
+        samples.frombytes(read(path)[skip:])
     return samples
 
 
@@ -359,25 +333,28 @@ def intro_copy(module=None, folder=None, header=True):
     for path in [INTRO] + libraries + ([HEADER] if header else []):
         shutil.copy(path, folder)
     if module is not None:
-        with open(os.path.join(folder, "module.xm"), "wb") as f:
-            f.write(module)
+        write(os.path.join(folder, "module.xm"), module)
     return folder
 
 
 def one_order_module(path):
     """Writes the shipped module cut to its first order (7.68 s) to path; returns path."""
-    with open(MODULE, "rb") as f:
-        module = bytearray(f.read())
+    module = bytearray(read(MODULE))
     module[64:66] = (1).to_bytes(2, "little")  # song length: one order
-    with open(path, "wb") as f:
-        f.write(module)
-    return path
+    return write(path, module)
+
+
+def bitmap(width, height, bits, data, compression=0, colours=0, masks=b""):
+    """A BMP file with a 40-byte header and these pixels, masks and palette size."""
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, len(data), 2835,
+                       2835, colours, 0)
+    offset = 14 + len(info) + len(masks)
+    return struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset) + info + masks + data
 
 
 def rendered_rgb(path):
     """A render_frames .bin page (little-endian 0xAARRGGBB words) as rgb24 bytes."""
-    with open(path, "rb") as f:
-        words = f.read()
+    words = read(path)
     rgb = bytearray(len(words) // 4 * 3)
     rgb[0::3], rgb[1::3], rgb[2::3] = words[2::4], words[1::4], words[0::4]
     return bytes(rgb)
@@ -421,8 +398,7 @@ def check_seed_at_rate_1(display, seed, program, watch=3.5):
 def read_header():
     """The shipped picture's pixel words, top row first: a 108-byte header, 512x96 pixels of 32
     bits in bit fields (alpha on top), bottom-up."""
-    with open(HEADER, "rb") as f:
-        data = f.read()
+    data = read(HEADER)
     offset, size, width, height, _, bits, compression = struct.unpack_from("<IIiiHHI", data, 10)
     if (size, width, height, bits, compression, struct.unpack_from("<4I", data, 54)) != \
             (108, 512, 96, 32, 3, (0xFF0000, 0xFF00, 0xFF, 0xFF000000)):
@@ -456,44 +432,5 @@ def shows_header(screen, top=40):
     return bool(rows)
 
 
-def temporary_files(path):
-    """The capture's temporary files for path (path.XXXXXX.part beside it)."""
-    folder, name = os.path.split(path)
-    try:
-        names = os.listdir(folder or ".")
-    except OSError:
-        return []
-    pattern = re.compile(re.escape(name) + r"\.[A-Za-z0-9]{6}\.part")
-    return [n for n in names if pattern.fullmatch(n)]
-
-
 def capture_command(path, *options):
     return [INTRO, "--capture", path, "--module", MODULE, "--header", HEADER, *options]
-
-
-def capture(path, *options, status=0, **popen):
-    """`intro --capture path` on the shipped data; its stderr, after checking the status and
-    that no temporary file is left behind."""
-    result = subprocess.run(capture_command(path, *options), capture_output=True, text=True,
-                            timeout=600, **popen)
-    if result.returncode != status:
-        fail("capture to %s: status %d, expected %d: %s" % (path, result.returncode, status,
-                                                             result.stderr))
-    if temporary_files(path):
-        fail("%s left behind" % temporary_files(path))
-    return result.stderr
-
-
-def probe(path, *entries):
-    return json.loads(checked("ffprobe", "-v", "error", "-of", "json", *entries, path).stdout)
-
-
-def decode(path, stream, raw_format, *limit):
-    """The decoded pictures ("v", raw_format a pixel format) or sound ("a", a raw sample format
-    such as s16le) of the file; `limit` adds options such as -frames:v 2."""
-    args = ["-f", "rawvideo", "-pix_fmt", raw_format] if stream == "v" else ["-f", raw_format]
-    result = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:" + stream, *limit,
-                             *args, "-"], capture_output=True, timeout=300)
-    if result.returncode != 0:
-        fail("ffmpeg cannot decode %s: %s" % (path, result.stderr.decode(errors="replace")))
-    return result.stdout

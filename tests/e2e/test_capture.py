@@ -1,6 +1,7 @@
-"""The capture as a user meets it: what each format holds, the options at their edges, names
-that look like addresses, every way it fails or is stopped, and what it costs the live intro."""
+"""The capture as a user meets it: each format's content, the options at their edges, URL-like
+names, every way it fails or is stopped, and what it costs the live intro."""
 import array
+import json
 import os
 import pty
 import re
@@ -15,11 +16,10 @@ import tempfile
 import time
 
 from session import (CAPTURE_MODULE, COMMAND, HEADER, MODULE, SIZE, THREAD_SANITIZER,
-                     capture, capture_command, decode, fail, find_window, intro_copy, probe,
-                     read_samples, rendered_rgb, running, temporary_files, tool, wait_exit, xvfb)
+                     capture_command, checked, fail, find_window, intro_copy, read, read_samples,
+                     rendered_rgb, running, tool, wait_exit, write, xvfb)
 
-RATE, SOUND_RATE, FADE_FRAMES = 60, 44100, 256
-SECONDS = 2
+RATE, SOUND_RATE, FADE_FRAMES, SECONDS = 60, 44100, 256, 2
 BEFORE_FADE = SECONDS * RATE
 FRAMES = BEFORE_FADE + FADE_FRAMES
 PER_FRAME = SOUND_RATE // RATE
@@ -27,6 +27,46 @@ PICTURE_BYTES = SIZE[0] * SIZE[1] * 3
 QUICK = ["--seconds", "0.2"]
 OLD = b"an older capture"
 FFMPEG = re.compile(r"/lib(av[a-z]+|sw[a-z]+)\.so")
+
+
+def temporary_files(path):
+    """The capture's temporary files for path (path.XXXXXX.part beside it)."""
+    folder, name = os.path.split(path)
+    pattern = re.compile(re.escape(name) + r"\.[A-Za-z0-9]{6}\.part")
+    try:
+        return [n for n in os.listdir(folder or ".") if pattern.fullmatch(n)]
+    except OSError:
+        return []
+
+
+def capture(path, *options, status=0, one_line=False, **popen):
+    """`intro --capture path` on the shipped data with that status (and one line on stderr if
+    `one_line`), no temporary file left; its stderr."""
+    result = subprocess.run(capture_command(path, *options), capture_output=True, text=True,
+                            timeout=600, **popen)
+    if result.returncode != status:
+        fail("capture to %s: status %d, expected %d: %s" % (path, result.returncode, status,
+                                                             result.stderr))
+    if temporary_files(path):
+        fail("%s left behind" % temporary_files(path))
+    if one_line and len(result.stderr.splitlines()) != 1:
+        fail("not one line on standard error: %r" % result.stderr)
+    return result.stderr
+
+
+def probe(path, *entries):
+    return json.loads(checked("ffprobe", "-v", "error", "-of", "json", *entries, path).stdout)
+
+
+def decode(path, stream, raw_format, *limit):
+    """The decoded pictures ("v", raw_format a pixel format) or sound ("a", a raw sample format
+    such as s16le) of the file; `limit` adds options such as -frames:v 2."""
+    args = ["-f", "rawvideo", "-pix_fmt", raw_format] if stream == "v" else ["-f", raw_format]
+    result = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:" + stream, *limit,
+                             *args, "-"], capture_output=True, timeout=300)
+    if result.returncode != 0:
+        fail("ffmpeg cannot decode %s: %s" % (path, result.stderr.decode(errors="replace")))
+    return result.stdout
 
 
 def check_timing(path, rate, frames):
@@ -67,8 +107,7 @@ def to_float(value):
 def fade_gains():
     """The gain on each sound frame: 1 before the fade, then in fade frame k a ramp from the last
     frame's volume to (257 - k) / 256, as the engine applies it."""
-    gains = [1.0] * (BEFORE_FADE * PER_FRAME)
-    before = 1.0
+    gains, before = [1.0] * (BEFORE_FADE * PER_FRAME), 1.0
     for k in range(1, FADE_FRAMES + 1):
         volume = to_float((257 - k) / 256)
         step = to_float(to_float(volume - before) / PER_FRAME)
@@ -80,14 +119,12 @@ def fade_gains():
 
 def check_sound(path, work):
     """music_probe's sound through the fade's gains, within one 16-bit step."""
-    got = array.array("h")
-    got.frombytes(decode(path, "a", "s16le"))
+    got = array.array("h", decode(path, "a", "s16le"))
     if len(got) != FRAMES * PER_FRAME * 2:
         fail("%d sound frames, expected %d" % (len(got) // 2, FRAMES * PER_FRAME))
     wav = os.path.join(work, "probe.wav")
     tool("music_probe", MODULE, "--seconds", repr(FRAMES / RATE), "--wav", wav, expect=0)
-    heard = read_samples(wav, skip=44)
-    gains = fade_gains()
+    heard, gains = read_samples(wav, skip=44), fade_gains()
     for i, sample in enumerate(got):
         expected = heard[i] * gains[i // 2] * 32768.0
         if abs(sample - expected) > 1.0 and not (sample == 32767 and expected > 32767):
@@ -126,17 +163,13 @@ def check_formats(work):
     found = re.search(r"PSNR .* average:([0-9.]+)", result.stderr)
     if not found or float(found.group(1)) < 40.0:
         fail("default .mkv against the lossless capture: %s" % (found and found.group(0)))
-    twice = []
     for name in ("a.mkv", "b.mkv"):
         capture(os.path.join(work, name), "--seconds", "0.5")
-        with open(os.path.join(work, name), "rb") as f:
-            twice.append(f.read())
-    if twice[0] != twice[1]:
+    if read(os.path.join(work, "a.mkv")) != read(os.path.join(work, "b.mkv")):
         fail("two captures with the default seed differ")
     mp4 = capture_file(work, "out.mp4", ("h264", "yuv420p"), "aac", 50, 20 + FADE_FRAMES,
                        "--seconds", "0.4", "--rate", "50")
-    with open(mp4, "rb") as f:
-        head = f.read()
+    head = read(mp4)
     if not 0 < head.find(b"moov") < head.find(b"mdat"):
         fail("the mp4 index does not come before the media data")
     for name, video, audio, rate, seconds in (
@@ -212,17 +245,14 @@ def check_names_are_files(work):
 
 def check_links_not_followed(work):
     """Links at FILE and at the old fixed temporary name are never written through."""
-    victim = os.path.join(work, "victim")
-    with open(victim, "wb") as f:
-        f.write(b"precious")
+    victim = write(os.path.join(work, "victim"), b"precious")
     target = os.path.join(work, "out.mkv")
     os.symlink(victim, target + ".part")
     os.symlink(victim, target)
     capture(target, *QUICK, status=1)
     capture(target, *QUICK, "--force")
-    with open(victim, "rb") as f:
-        if f.read() != b"precious":
-            fail("a capture wrote through a planted link")
+    if read(victim) != b"precious":
+        fail("a capture wrote through a planted link")
     if os.path.islink(target) or not os.path.islink(target + ".part"):
         fail("--force did not replace the link at FILE with the capture (or touched FILE.part)")
 
@@ -231,10 +261,8 @@ def check_two_at_once(work):
     """Two captures into one FILE end with one whole capture or one clean refusal."""
     references = []
     for seed in ("1", "2"):
-        path = os.path.join(work, "reference%s.mkv" % seed)
-        capture(path, *QUICK, "--seed", seed)
-        with open(path, "rb") as f:
-            references.append(f.read())
+        capture(os.path.join(work, "reference%s.mkv" % seed), *QUICK, "--seed", seed)
+        references.append(read(os.path.join(work, "reference%s.mkv" % seed)))
     if references[0] == references[1]:
         fail("the two seeds made the same capture")
     shared = os.path.join(work, "shared.mkv")
@@ -245,8 +273,7 @@ def check_two_at_once(work):
         runs = [subprocess.Popen(capture_command(shared, *QUICK, "--seed", seed, *force),
                                  stderr=subprocess.PIPE, text=True) for seed in ("1", "2")]
         statuses = [run.wait(timeout=600) for run in runs]
-        with open(shared, "rb") as f:
-            result = f.read()
+        result = read(shared)
         if statuses not in expected or result not in references or temporary_files(shared):
             fail("two captures %s into one file: statuses %s, %s, a reference: %s, left %s" %
                  (force, statuses, [run.stderr.read() for run in runs], result in references,
@@ -269,10 +296,8 @@ def refused_at_once(what, command, needles, cwd, **options):
 def check_refused_before_work(work):
     """A folder as FILE, an existing FILE without --force, no module, a module whose FFmpeg
     library is missing or broken: refused before the first frame, the library named."""
-    folder, old = os.path.join(work, "folder.mkv"), os.path.join(work, "old.mkv")
+    folder, old = os.path.join(work, "folder.mkv"), write(os.path.join(work, "old.mkv"), b"older")
     os.mkdir(folder)
-    with open(old, "wb") as f:
-        f.write(b"older")
     before = sorted(os.listdir(work))
     refused_at_once("a folder as FILE", capture_command(folder, "--force"), ["folder"], work)
     refused_at_once("an existing FILE", capture_command(old), ["--force"], work)
@@ -281,41 +306,30 @@ def check_refused_before_work(work):
     bin_folder = intro_copy(folder=os.path.join(scratch, "bin"), header=False)
     lone = [os.path.join(bin_folder, COMMAND)] + capture_command(old, "--force")[1:]
     message = refused_at_once("no module", lone, ["not installed"], work)
-    library = next(word for word in subprocess.run(["ldd", CAPTURE_MODULE], capture_output=True,
-                                                   text=True, check=True).stdout.split()
+    library = next(word for word in checked("ldd", CAPTURE_MODULE).stdout.split()
                    if word.startswith("libavcodec.so."))
     # The module where the copy looks first, needing a libavcodec that no system has.
     where = message.split("looked for ")[1].split(", ")[0].rstrip(")\n")
     os.makedirs(os.path.dirname(where))
     absent = library.replace("libavcodec", "libavcodeX")
-    with open(CAPTURE_MODULE, "rb") as f, open(where, "wb") as g:
-        g.write(f.read().replace(library.encode() + b"\0", absent.encode() + b"\0"))
+    write(where, read(CAPTURE_MODULE).replace(library.encode() + b"\0", absent.encode() + b"\0"))
     refused_at_once("libavcodec missing", lone, [absent, "install the Debian packages"], work)
     # An empty file found first by the library's name.
-    open(os.path.join(scratch, library), "wb").close()
+    write(os.path.join(scratch, library), b"")
     refused_at_once("libavcodec broken", capture_command(old, "--force"),
                     [library, "install the Debian packages", "libavcodec" + library.split(".")[-1]],
                     work, env=dict(os.environ, LD_LIBRARY_PATH=scratch))
     shutil.rmtree(scratch)
-    with open(old, "rb") as f:
-        if sorted(os.listdir(work)) != before or f.read() != b"older":
-            fail("a refused capture changed %s" % sorted(os.listdir(work)))
-
-
-def fails(path, status, *options, **popen):
-    message = capture(path, *options, status=status, **popen)
-    if len(message.splitlines()) != 1:
-        fail("not one line on standard error: %r" % message)
-    return message
+    if sorted(os.listdir(work)) != before or read(old) != b"older":
+        fail("a refused capture changed %s" % sorted(os.listdir(work)))
 
 
 def expect_only_old(directory, names):
     if sorted(os.listdir(directory)) != names:
         fail("%s holds %s afterwards, expected %s" % (directory, os.listdir(directory), names))
     for name in names:
-        with open(os.path.join(directory, name), "rb") as f:
-            if f.read() != OLD:
-                fail(name + " was changed")
+        if read(os.path.join(directory, name)) != OLD:
+            fail(name + " was changed")
 
 
 def wait_written(process, target, size):
@@ -332,27 +346,25 @@ def wait_written(process, target, size):
 def check_failures(work):
     """An extension without a format, a missing or unwritable folder, the file size limit and
     each stopping signal: one line, the stated status, nothing left, an older FILE untouched."""
-    message = fails(os.path.join(work, "out.avi"), 2)
+    message = capture(os.path.join(work, "out.avi"), status=2, one_line=True)
     if not all(extension in message for extension in (".mkv", ".mp4", ".webm")):
         fail("the extension message does not list the supported ones: " + message)
-    fails(os.path.join(work, "out.mp4"), 2, "--lossless")
-    fails(os.path.join(work, "missing", "out.mkv"), 1, "--seconds", "0")
+    capture(os.path.join(work, "out.mp4"), "--lossless", status=2, one_line=True)
+    capture(os.path.join(work, "missing", "out.mkv"), "--seconds", "0", status=1, one_line=True)
     expect_only_old(work, [])
     # Root writes through any mode bits; sysfs refuses new files even to root.
     closed = "/sys" if os.getuid() == 0 else os.path.join(work, "closed")
     os.makedirs(closed, 0o555, exist_ok=True)
     before = sorted(os.listdir(closed))
-    fails(os.path.join(closed, "out.mkv"), 1, "--seconds", "0")
+    capture(os.path.join(closed, "out.mkv"), "--seconds", "0", status=1, one_line=True)
     if sorted(os.listdir(closed)) != before:
         fail("the capture left something in " + closed)
     if closed != "/sys":
         os.rmdir(closed)
-    target = os.path.join(work, "out.mkv")
-    with open(target, "wb") as f:
-        f.write(OLD)
+    target = write(os.path.join(work, "out.mkv"), OLD)
     limit = 1 << 20  # far below a capture of the fade alone
-    fails(target, 1, "--seconds", "0", "--lossless", "--force",
-          preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
+    capture(target, "--seconds", "0", "--lossless", "--force", status=1, one_line=True,
+            preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
     expect_only_old(work, ["out.mkv"])
     for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGPIPE):
         process = subprocess.Popen(capture_command(target, "--force"), stderr=subprocess.PIPE,

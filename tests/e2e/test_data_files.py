@@ -1,13 +1,13 @@
-"""Where the intro finds its data and what it does with bad data files, and the picture tools
-(bmp_dump, make_header); the Windows build runs the cases marked for Wine."""
+"""Where the intro finds its data, what it does with bad data files, and the picture tools
+(bmp_dump, make_header); under Wine the cases a Windows copy shares."""
 import os
 import shutil
 import struct
 import tempfile
 
-from session import (COMMAND, FAST, HEADER, MODULE, THREAD_SANITIZER, WINDOWS, colour_share, fail,
-                     intro_copy, one_order_module, peak, read_header, run, shows_header, tool,
-                     wm_close, xvfb)
+from session import (COMMAND, FAST, HEADER, MODULE, THREAD_SANITIZER, WINDOWS, bitmap,
+                     colour_share, fail, intro_copy, one_order_module, peak, read, read_header,
+                     run, shows_header, tool, wm_close, write, xvfb)
 
 GREEN, MAGENTA = 0x00C000, 0xFF00FF
 MAKE = {"dir": os.mkdir, "fifo": os.mkfifo, "empty": lambda path: open(path, "wb").close()}
@@ -17,31 +17,21 @@ def shows(colour):
     return lambda screen: colour_share(screen, colour) > 0.5
 
 
-def write_file(scratch, name, data):
-    path = os.path.join(scratch, name)
-    with open(path, "wb") as f:
-        f.write(data)
-    return path
-
-
 def bmp(width, height, row):
     """A 24-bit bottom-up picture whose every row is `row` (padded to 4 bytes)."""
-    pixels = (row + bytes((-len(row)) % 4)) * height
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    return struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54) + info + pixels
+    return bitmap(width, height, 24, (row + bytes((-len(row)) % 4)) * height)
 
 
 def check_tools(scratch):
     """bmp_dump reads the shipped header as an independent decode does, and a picture of CR, LF
     and 0x1A bytes whole (a text-mode read would lose them); bad arguments get status 2;
     make_header remakes the committed picture byte for byte."""
-    crlf = write_file(scratch, "crlf.bmp", bmp(4, 2, b"\x0d\x0a\x1a" * 4))
+    crlf = write(os.path.join(scratch, "crlf.bmp"), bmp(4, 2, b"\x0d\x0a\x1a" * 4))
     out = os.path.join(scratch, "out.bin")
     for path, extra, expected in ((HEADER, [], read_header()),
                                   (crlf, ["--size", "4x2"], struct.pack("<I", 0xFF1A0A0D) * 8)):
         result = tool("bmp_dump", path, "--out", out, *extra, timeout=120)
-        with open(out, "rb") as f:
-            words = f.read()
+        words = read(out)
         if result.returncode != 0 or result.stdout.strip() != "error 0" or words != expected:
             fail("bmp_dump %s: status %d, %s, %d bytes of pixels %s" % (
                 path, result.returncode, result.stdout.strip(), len(words), words[:16].hex()))
@@ -53,9 +43,8 @@ def check_tools(scratch):
         return
     remade = os.path.join(scratch, "header.bmp")
     tool("make_header", remade, timeout=60, expect=0)
-    with open(remade, "rb") as f, open(HEADER, "rb") as g:
-        if f.read() != g.read():
-            fail("make_header no longer makes the committed header.bmp")
+    if read(remade) != read(HEADER):
+        fail("make_header no longer makes the committed header.bmp")
 
 
 def main():
@@ -64,7 +53,7 @@ def main():
         print("check_tools: left out, this build makes no bmp_dump or make_header")
     else:
         check_tools(scratch)
-    green = write_file(scratch, "green.bmp", bmp(512, 96, bytes([0x00, 0xC0, 0x00]) * 512))
+    green = write(os.path.join(scratch, "green.bmp"), bmp(512, 96, bytes([0x00, 0xC0, 0x00]) * 512))
     short = one_order_module(os.path.join(scratch, "short.xm"))
 
     def folder(module=None, header=None):

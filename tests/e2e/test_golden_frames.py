@@ -5,19 +5,16 @@ import os
 import sys
 import tempfile
 
-from session import HEADER, MODULE, checked, tool
+from session import HEADER, MODULE, checked, read, tool
 
 with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden_frames.txt")) as f:
     GOLDEN = dict(line.split() for line in f if line.strip() and not line.startswith("#"))
 failures = []
 
 
-def read(path):
+def read_if(path):
     """The file's bytes; None if it was not written."""
-    if not os.path.exists(path):
-        return None
-    with open(path, "rb") as f:
-        return f.read()
+    return read(path) if os.path.exists(path) else None
 
 
 def render(out, *args, **env):
@@ -33,7 +30,7 @@ def kernels_used(result):
 def check_frames(out, names, label):
     for name in names:
         path = os.path.join(out, name)
-        data = read(path) if os.path.exists(path.replace(".bin", ".png")) else None
+        data = read_if(path) if os.path.exists(path.replace(".bin", ".png")) else None
         digest = data and hashlib.sha256(data).hexdigest()
         if digest != GOLDEN[name]:  # the hash also fixes the size
             failures.append(f"{label}: {name} {digest} (expected {GOLDEN[name]}), or no PNG")
@@ -71,7 +68,7 @@ with tempfile.TemporaryDirectory() as out:
         failures.append("render with --close-at failed: " + result.stderr)
     else:
         for number, black in ((304, False), (305, True)):
-            data = read(os.path.join(out, "frame_%05d.bin" % number))
+            data = read_if(os.path.join(out, "frame_%05d.bin" % number))
             if any(data[0::4] + data[1::4] + data[2::4]) == black:
                 failures.append(f"fade frame {number} is {'not ' if black else 'already '}black")
         if os.path.exists(os.path.join(out, "frame_00400.bin")):
@@ -88,9 +85,8 @@ if REFERENCE:
             checked(reference, *args, "--out", theirs, "--kernels", "scalar")
             for frame in frames:
                 name = "frame_%05d.bin" % int(frame)
-                with open(os.path.join(theirs, name), "rb") as f:
-                    expected = f.read()
-                if result.returncode != 0 or read(os.path.join(ours, name)) != expected:
+                expected = read(os.path.join(theirs, name))
+                if result.returncode != 0 or read_if(os.path.join(ours, name)) != expected:
                     failures.append(f"seed {seed} {' '.join(music)}: {name} differs from "
                                     f"{reference}'s: {result.stderr}")
     print("seeds 3, 4294967295 and 12345 (with the music) equal to", reference)

@@ -2,15 +2,13 @@
 the Debian package (one cpack run) unpacked and, as root, installed on the system and purged."""
 import contextlib
 import os
-import pathlib
 import re
 import shutil
 import struct
-import subprocess
 import tempfile
 
-from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, capture_command, checked, fail, peak,
-                     run, shows_header, xvfb)
+from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, call, capture_command, checked, fail,
+                     peak, read, run, shows_header, write, xvfb)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
@@ -49,7 +47,7 @@ def tree(top):
 
 
 def png_size(path):
-    head = pathlib.Path(path).read_bytes()[:24]
+    head = read(path)[:24]
     return struct.unpack(">II", head[16:24]) if head[:16] == PNG else None
 
 
@@ -57,13 +55,13 @@ def png_size(path):
 def build_records_kept():
     """A developer's own install from this build can still be uninstalled after the test."""
     paths = [os.path.join(BUILD, name) for name in RECORDS]
-    saved = {path: pathlib.Path(path).read_bytes() for path in paths if os.path.exists(path)}
+    saved = {path: read(path) for path in paths if os.path.exists(path)}
     try:
         yield
     finally:
         for path in paths:
             if path in saved:
-                pathlib.Path(path).write_bytes(saved[path])
+                write(path, saved[path])
             elif os.path.exists(path):
                 os.remove(path)
 
@@ -99,9 +97,7 @@ def check_installed_files(moved):
     checked("appstreamcli", "validate", "--no-net",
             os.path.join(moved, "share/metainfo/org.example.%s.metainfo.xml" % COMMAND))
     man_page = os.path.join(moved, "share/man/man6/%s.6.gz" % COMMAND)
-    man = subprocess.run(["man", "--warnings", "-l", man_page],
-                         capture_output=True, text=True, timeout=60,
-                         env=dict(os.environ, MANWIDTH="80"))
+    man = call(["man", "--warnings", "-l", man_page], env=dict(os.environ, MANWIDTH="80"))
     if man.returncode != 0 or man.stderr or "--rate" not in man.stdout or \
             not man.stdout.lstrip().startswith(COMMAND.upper() + "(6)"):
         fail("the manual page: status %d, warnings %r, start %r" %
@@ -128,8 +124,7 @@ def check_package(deb, unpacked):
             "libdecor-0-plugin-1-cairo" not in recommends or \
             CAPTURE_MODULE and not all(name in recommends for name in ffmpeg):
         fail("the package depends on %r and recommends %r" % (depends, recommends))
-    lintian = subprocess.run(["lintian", deb], capture_output=True, text=True, timeout=300)
-    errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
+    errors = [line for line in call(["lintian", deb]).stdout.splitlines() if line.startswith("E:")]
     if errors:
         fail("lintian: " + "; ".join(errors))
     checked("dpkg-deb", "-x", deb, unpacked)
@@ -140,8 +135,7 @@ APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=600"]
 
 
 def status(package):
-    result = subprocess.run(["dpkg-query", "-W", "-f", "${Status}", package],
-                            capture_output=True, text=True, timeout=60)
+    result = call(["dpkg-query", "-W", "-f", "${Status}", package])
     # A failed install leaves dpkg remembering the package as "install ok not-installed".
     state = result.stdout.strip() if result.returncode == 0 else "unknown"
     return "absent" if state == "unknown" or state.endswith(" not-installed") else state
@@ -149,9 +143,8 @@ def status(package):
 
 def owners(path):
     """The installed packages that own path."""
-    result = subprocess.run(["dpkg-query", "-S", path], capture_output=True, text=True, timeout=60)
     found = set()
-    for line in result.stdout.splitlines():
+    for line in call(["dpkg-query", "-S", path]).stdout.splitlines():
         names, _, owned = line.rpartition(": ")
         if owned == path:
             found |= {name.strip().split(":")[0] for name in names.split(",")}
@@ -164,6 +157,37 @@ def purge(package):
         checked(*APT, "purge", package)
     if status(package) != "absent":
         fail("%s is still on the system after the purge: %s" % (package, status(package)))
+
+
+@contextlib.contextmanager
+def on_system(deb):
+    """apt-get install beside Debian's manual pages finds no file of another package in its way;
+    purged, it leaves nothing of its own and the manpages package intact. Needs root (CI)."""
+    if status("manpages") != "install ok installed":
+        fail("the manpages package is not installed (scripts/setup.sh installs it)")
+    os.environ["DEBIAN_FRONTEND"] = "noninteractive"
+    package = checked("dpkg-deb", "-f", deb, "Package").stdout.strip()
+    files = ["/" + os.path.normpath(line.split()[-1])
+             for line in checked("dpkg-deb", "-c", deb).stdout.splitlines()
+             if not line.startswith("d")]
+    purge(package)  # left by an earlier run that was stopped before its own purge
+    taken = {path: sorted(owners(path)) for path in files if owners(path)}
+    if taken:
+        fail("files of other packages in the package: %s" % taken)
+    checked(*APT, "install", "--no-install-recommends", deb)
+    try:
+        check_installed(package, files)
+        yield
+    finally:
+        purge(package)
+    left = [path for path in files + ["/usr/share/%s" % COMMAND, "/usr/share/doc/%s" % COMMAND]
+            if os.path.lexists(path)]
+    if left:
+        fail("the purge left %s" % left)
+    verify = call(["dpkg", "--verify", "manpages"])
+    if verify.returncode != 0 or verify.stdout or verify.stderr:
+        fail("dpkg --verify manpages: status %d: %s%s" %
+             (verify.returncode, verify.stdout[:2000], verify.stderr[:2000]))
 
 
 def check_installed(package, files):
@@ -184,38 +208,6 @@ def check_installed(package, files):
         fail("man 6 intro finds %s of %s" % (debian_page, owners(debian_page)))
 
 
-def install_on_system(deb):
-    """apt-get install beside Debian's manual pages finds no file of another package in its way;
-    purged, it leaves nothing of its own and the manpages package intact. Needs root (CI)."""
-    if status("manpages") != "install ok installed":
-        fail("the manpages package is not installed (scripts/setup.sh installs it)")
-    os.environ["DEBIAN_FRONTEND"] = "noninteractive"
-    package = checked("dpkg-deb", "-f", deb, "Package").stdout.strip()
-    files = ["/" + os.path.normpath(line.split()[-1])
-             for line in checked("dpkg-deb", "-c", deb).stdout.splitlines()
-             if not line.startswith("d")]
-    purge(package)  # left by an earlier run that was stopped before its own purge
-    taken = {path: sorted(owners(path)) for path in files if owners(path)}
-    if taken:
-        fail("files of other packages in the package: %s" % taken)
-    checked(*APT, "install", "--no-install-recommends", deb)
-    check_installed(package, files)
-    return lambda: purged(package, files)
-
-
-def purged(package, files):
-    purge(package)
-    left = [path for path in files + ["/usr/share/%s" % COMMAND, "/usr/share/doc/%s" % COMMAND]
-            if os.path.lexists(path)]
-    if left:
-        fail("the purge left %s" % left)
-    verify = subprocess.run(["dpkg", "--verify", "manpages"], capture_output=True, text=True,
-                            timeout=300)
-    if verify.returncode != 0 or verify.stdout or verify.stderr:
-        fail("dpkg --verify manpages: status %d: %s%s" %
-             (verify.returncode, verify.stdout[:2000], verify.stderr[:2000]))
-
-
 def main():
     tmp = tempfile.mkdtemp(prefix="intro_install_")
     prefix, moved = os.path.join(tmp, "prefix"), os.path.join(tmp, "moved")
@@ -226,13 +218,12 @@ def main():
         deb = make_package(packages)
         check_package(deb, unpacked)
     programs = [os.path.join(moved, "bin", COMMAND), os.path.join(unpacked, "usr/bin", COMMAND)]
-    undo = None
-    if os.geteuid() == 0:
-        undo = install_on_system(deb)
+    root = os.geteuid() == 0
+    if root:
         programs.append("/usr/bin/" + COMMAND)
     else:
         print("not root: the package is not installed on the system")
-    try:
+    with on_system(deb) if root else contextlib.nullcontext():
         with xvfb() as x:
             # Each runs from an unrelated directory with its data, and captures.
             for program in programs:
@@ -246,9 +237,6 @@ def main():
                 if CAPTURE_MODULE:
                     checked(program, *capture_command("out.mkv", "--seconds", "0")[1:],
                             cwd=elsewhere)
-    finally:
-        if undo:
-            undo()
     shutil.rmtree(tmp)
     print("ok")
 

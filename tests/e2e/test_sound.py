@@ -1,5 +1,5 @@
-"""The intro's sound through SDL's disk driver (the frames the engine hands the device, whose ratio
-to music_probe's offline render is the fade's gain), without a device, and the music tools."""
+"""The intro's sound through SDL's disk driver (its ratio to music_probe's render is the fade's
+gain), without a device, and the music tools."""
 import cmath
 import math
 import os
@@ -7,8 +7,8 @@ import shutil
 import tempfile
 
 from session import (COMMAND, DATA, FAST, MODULE, fail, gain_curve, hold_alt_f4, intro_copy,
-                     module_left, one_order_module, peak, read_samples, run, shows_header, sigterm,
-                     tool, xvfb)
+                     module_left, one_order_module, peak, read, read_samples, run, shows_header,
+                     sigterm, tool, write, xvfb)
 
 RATE = 44100
 SHORT_SECONDS = 7.68  # one pass of the module cut to one order; the scroll text's takes 112 s
@@ -49,8 +49,7 @@ def check_shipped_module(display):
 
 def check_silent_runs(display):
     """No module or a broken one: silent, and still fades and exits 0."""
-    with open(MODULE, "rb") as f:
-        broken = f.read()[:200] + bytes(range(256)) * 4
+    broken = read(MODULE)[:200] + bytes(range(256)) * 4
     for what, module, close in (("no module.xm", None, sigterm),
                                 ("a broken module.xm", broken, hold_alt_f4)):
         workdir = intro_copy(module)
@@ -81,8 +80,7 @@ def check_no_device(display):
 
 
 def read_wav(path):
-    with open(path, "rb") as f:
-        head = f.read(44)
+    head = read(path)[:44]
     if head[:4] != b"RIFF" or head[8:16] != b"WAVEfmt " or head[36:40] != b"data":
         fail("the WAV header is not the plain 44-byte one")
     return read_samples(path, skip=44)
@@ -133,9 +131,8 @@ def check_probe(workdir):
     paths = [os.path.join(workdir, name) for name in ("missing", "dir", "fifo", "empty", "broken")]
     os.mkdir(paths[1])
     os.mkfifo(paths[2])
-    open(paths[3], "wb").close()
-    with open(paths[4], "wb") as f:
-        f.write(b"Extended Module: " + bytes(300))
+    write(paths[3], b"")
+    write(paths[4], b"Extended Module: " + bytes(300))
     for path in paths:
         run = tool("music_probe", path, "--seconds", "1", timeout=30, expect=1)
         if not run.stderr.startswith("error: ") or run.stdout:
@@ -147,14 +144,13 @@ def check_make_module(workdir):
     score = os.path.join(os.path.dirname(DATA), "tools", "score", "module.txt")
     built = os.path.join(workdir, "module.xm")
     tool("make_module", score, built, timeout=120, expect=0)
-    with open(built, "rb") as f, open(MODULE, "rb") as g:
-        if f.read() != g.read():
-            fail("data/module.xm differs from what the score makes; rebuild and commit it")
+    if read(built) != read(MODULE):
+        fail("data/module.xm differs from what the score makes; rebuild and commit it")
 
-    with open(score) as f, open(os.path.join(workdir, "broken.txt"), "w") as g:
-        g.write(f.read().replace("A-3 07", "H-3 07", 1))
+    broken = write(os.path.join(workdir, "broken.txt"),
+                   read(score).replace(b"A-3 07", b"H-3 07", 1))
     broken_out = os.path.join(workdir, "broken.xm")
-    run = tool("make_module", g.name, broken_out, timeout=120, expect=1)
+    run = tool("make_module", broken, broken_out, timeout=120, expect=1)
     if "line" not in run.stderr or os.path.exists(broken_out):
         fail("a bad note was not reported: %r" % run.stderr)
 
