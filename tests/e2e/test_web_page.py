@@ -127,7 +127,7 @@ def check_screens(browser):
     page = browser.open("?seed=3&rate=1", before_load=HELD_SOUND)
     for width, height, mobile, picture in VIEWPORTS:
         for w, h in ((width, height), (height, width)):
-            shown = page.evaluate("Module.introFramesShown")  # a frame drawn after the change
+            shown = page.wait_for("Module.introFramesShown", 60)  # then a frame after the change
             page.emulate(w, h, mobile)
             layout = page.wait_for("(() => { const l = %s; return l.fits && l.width == %d && "
                                    "l.frames > %d && l; })()" % (LAYOUT, w, shown + 1), 10)
@@ -137,14 +137,14 @@ def check_screens(browser):
                  "%dx%d: the picture is %s px wide, not %s" % (w, h, right - left, picture))
             if (w, h) != (width, height):
                 continue
-            for _ in range(3):  # the canvas and the screenshot of one frame
+            for _ in range(6):  # the canvas and the screenshot of one frame
                 rgb, before, _ = page.canvas()
                 shot, after = page.screenshot(left, top, right, bottom)
                 if after == before:
                     break
             kept, lines = thin_lines_kept([rgb[y * 1920:y * 1920 + 1920] for y in range(SIZE[1])],
                                           shot, (right - left) / SIZE[0])
-            must(kept >= 0.93, "%dx%d: %.0f%% of %d thin line points shown" % (w, h, kept * 100, lines))
+            must(kept >= 0.88, "%dx%d: %.0f%% of %d thin line points shown" % (w, h, kept * 100, lines))
             print("%dx%d: picture %dx%d, %.0f%% of thin lines shown" % (w, h, right - left,
                                                                      bottom - top, kept * 100))
         if width == 390:
