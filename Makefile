@@ -79,8 +79,9 @@ windows: host-tools
 	  -DINTRO_REFERENCE_BUILD=$(REFERENCE_BUILD) >/dev/null
 	@$(PHASE) "build: Windows" cmake --build $(WIN_BUILD) -j $(JOBS)
 
-# The web page: build-web/ with index.html, cubescroll.js, .wasm and .data (the module and the
-# header), a static folder any web server serves. Built with Debian's emscripten; the libraries
+# The web page: build-web/site/ with index.html, cubescroll.js, .wasm and .data (the module and
+# the header) and the licences, the folder to upload to any web server; and the same page as one
+# file, intro.html, in build-web/intro-VERSION-web.zip. Built with Debian's emscripten; the libraries
 # come from Debian's source packages, built once into the same cache as the Windows build's.
 # emcc runs its JavaScript half on node, which finds Debian's modules only through NODE_PATH, and
 # itself on Debian's Python.
@@ -93,7 +94,7 @@ web: host-tools
 	  -DINTRO_DEPS_PREFIX="$$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
 	  -DINTRO_BENCH=OFF -DINTRO_CAPTURE=OFF -DINTRO_HOST_MAKE_ICON=$(CURDIR)/$(BUILD)/make_icon \
 	  -DINTRO_REFERENCE_BUILD=$(REFERENCE_BUILD) >/dev/null
-	@$(PHASE) "build: web page" cmake --build $(WEB_BUILD) -j $(JOBS) --target intro render_frames
+	@$(PHASE) "build: web page" cmake --build $(WEB_BUILD) -j $(JOBS) --target intro web_zip render_frames
 
 # The web build's test programs, which node runs.
 web-tests: export NODE_PATH = /usr/share/nodejs

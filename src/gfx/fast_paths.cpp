@@ -29,9 +29,11 @@ const PixelKernels* pixel_kernels_for(KernelLevel level) {
   switch (level) {
     case KernelLevel::Scalar:
       return &ScalarKernels;
-#if GFX_HAVE_X86_KERNELS
+#if GFX_HAVE_SSE2_KERNELS
     case KernelLevel::Sse2:
-      return &Sse2Kernels;  // part of every x86-64 processor
+      return &Sse2Kernels;  // part of every x86-64 processor, and of the page's WebAssembly
+#endif
+#if GFX_HAVE_X86_KERNELS
     case KernelLevel::Avx2:
       __builtin_cpu_init();
       return __builtin_cpu_supports("avx2") ? &Avx2Kernels : nullptr;

@@ -10,7 +10,11 @@
 // ThreadSanitizer instruments the caller; the cast reads no such value.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if defined(__x86_64__)
 #include <immintrin.h>
+#else  // WebAssembly's 128-bit vectors, onto which emscripten maps SSE2
+#include <emmintrin.h>
+#endif
 #pragma GCC diagnostic pop
 
 #include <cstdint>
@@ -26,12 +30,14 @@
 struct BlendTerms128 {
   __m128i weight_d, sa_rb, sa_ag;
 };
+#if defined(__x86_64__)
 struct BlendTerms256 {
   __m256i weight_d, sa_rb, sa_ag;
 };
 struct BlendTerms512 {
   __m512i weight_d, sa_rb, sa_ag;
 };
+#endif
 
 // The same three words for every pixel blended with one colour at weight a.
 constexpr uint32_t weight_word(uint32_t a) {
@@ -89,6 +95,7 @@ inline __m128i blit_lanes(__m128i s, __m128i d) {
                          _mm_mullo_epi16(_mm_srli_epi16(s, 8), a)});
 }
 
+#if defined(__x86_64__)
 // ---- 256 bits: eight pixels ----
 
 GFX_AVX2 inline __m256i blend_lanes(__m256i d, const BlendTerms256& k) {
@@ -148,3 +155,4 @@ GFX_AVX512 inline __m512i blit_lanes(__m512i s, __m512i d) {
                          _mm512_mullo_epi16(_mm512_and_si512(s, _mm512_set1_epi16(0x00FF)), a),
                          _mm512_mullo_epi16(_mm512_srli_epi16(s, 8), a)});
 }
+#endif

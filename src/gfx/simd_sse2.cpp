@@ -1,9 +1,12 @@
-// SSE2 kernels: four pixels per vector. Every x86-64 processor has SSE2.
+// SSE2 kernels: four pixels per vector. Every x86-64 processor has SSE2; in the browser the same
+// code runs on WebAssembly's 128-bit vectors.
 #include "gfx/simd_kernels.h"
 
+#if GFX_HAVE_SSE2_KERNELS
+#include <emmintrin.h>
 #if GFX_HAVE_X86_KERNELS
 #include <cpuid.h>
-#include <emmintrin.h>
+#endif
 
 #include "gfx/simd_blend.h"
 
@@ -63,6 +66,7 @@ void alpha_blit_row_sse2(const uint32_t* src, uint32_t* dst, int count) {
 
 }  // namespace
 
+#if GFX_HAVE_X86_KERNELS
 bool has_fast_string_store() {
   static const bool erms = [] {
     unsigned a = 0, b = 0, c = 0, d = 0;
@@ -74,6 +78,13 @@ bool has_fast_string_store() {
 void string_fill(uint8_t* address, size_t count, uint32_t pixel) {
   asm volatile("rep stosl" : "+D"(address), "+c"(count) : "a"(pixel) : "memory");
 }
+#else
+bool has_fast_string_store() {
+  return false;  // no string store: the vector loop fills every span
+}
+
+void string_fill(uint8_t*, size_t, uint32_t) {}
+#endif
 
 const PixelKernels Sse2Kernels{KernelLevel::Sse2,   kernel_level_name(KernelLevel::Sse2),
                                span_fill_sse2,      span_blend_sse2,

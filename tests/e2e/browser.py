@@ -1,11 +1,11 @@
-"""Debian's headless Chromium showing the web build's folder, served by a local HTTP server, driven
-through its DevTools protocol on a pipe: no network port, no browser download. Each page is a tab
-of its own; the profile is a fresh folder, removed afterwards."""
+"""Debian's headless Chromium showing the web site folder from a local HTTP server, driven over
+DevTools on a pipe. Each page is a tab of its own; the profile a fresh folder, removed after."""
 import base64
 import contextlib
 import fcntl
 import functools
 import http.server
+import io
 import json
 import os
 import shutil
@@ -16,22 +16,23 @@ import time
 
 CHROMIUM = shutil.which("chromium")
 
-# The canvas as base64 of its RGB bytes, top row first, and the page's own counters.
-CANVAS_RGB = """(() => {
-  const canvas = document.getElementById("canvas");
-  const context = canvas.getContext("2d");
-  if (!context) return {error: "the canvas has no 2D context"};
-  const pixels = context.getImageData(0, 0, canvas.width, canvas.height).data;
-  const rgb = new Uint8Array(pixels.length / 4 * 3);
-  for (let i = 0, j = 0; i < pixels.length; i += 4, j += 3) {
-    rgb[j] = pixels[i]; rgb[j + 1] = pixels[i + 1]; rgb[j + 2] = pixels[i + 2];
-  }
+# A 2D context's pixels as base64 of their RGB bytes, top row first.
+RGB_OF = """((context, width, height) => {
+  const pixels = context.getImageData(0, 0, width, height).data;
+  const rgb = pixels.filter((_, i) => i % 4 != 3);
   let text = "";
-  for (let i = 0; i < rgb.length; i += 32768)
-    text += String.fromCharCode.apply(null, rgb.subarray(i, i + 32768));
-  return {width: canvas.width, height: canvas.height, rgb: btoa(text),
-          frames: Module.introFramesShown, exited: window.introExitStatus};
-})()"""
+  for (let i = 0; i < rgb.length; i += 32768) text += String.fromCharCode(...rgb.subarray(i, i + 32768));
+  return btoa(text);
+})"""
+# The canvas's pixels and the page's own counters.
+CANVAS_RGB = """({rgb: %s(canvas.getContext("2d"), canvas.width, canvas.height),
+                  frames: Module.introFramesShown, exited: window.introExitStatus})""" % RGB_OF
+# A PNG's pixels, decoded by the page.
+PNG_RGB = """fetch("data:image/png;base64,%s").then((r) => r.blob()).then(createImageBitmap).then((i) => {
+  const context = new OffscreenCanvas(i.width, i.height).getContext("2d");
+  context.drawImage(i, 0, 0);
+  return %s(context, i.width, i.height);
+})"""
 
 
 class Page:
@@ -51,8 +52,7 @@ class Page:
         return result["result"].get("value")
 
     def wait_for(self, expression, timeout, interval=0.05):
-        """The expression's value once it is truthy, or None after timeout seconds. Until the
-        page has loaded, names it defines are missing: such an error is waited out too."""
+        """The expression's value once truthy (errors, as before the page loads, waited out)."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             try:
@@ -77,13 +77,25 @@ class Page:
             self.browser.send("Input.dispatchKeyEvent", self.session, type=kind, key=key,
                               code=code, windowsVirtualKeyCode=key_code, modifiers=modifiers)
 
+    def screenshot(self, left, top, right, bottom):
+        """The page as shown in that rectangle of CSS pixels (rows of RGB bytes), frames shown."""
+        left, top, width, height = round(left), round(top), round(right - left), round(bottom - top)
+        png = self.browser.send("Page.captureScreenshot", self.session, format="png", clip={
+            "x": left, "y": top, "width": width, "height": height, "scale": 1})["data"]
+        frames, rgb = self.evaluate("Module.introFramesShown"), base64.b64decode(
+            self.evaluate(PNG_RGB % (png, RGB_OF), await_promise=True))
+        return [rgb[y * width * 3:(y + 1) * width * 3] for y in range(height)], frames
+
+    def emulate(self, width, height, mobile, **screen):
+        """A viewport of that size, as a phone or tablet (touch) would show it or a desktop."""
+        self.browser.send("Emulation.setDeviceMetricsOverride", self.session, width=width,
+                          height=height, deviceScaleFactor=1, mobile=mobile, **screen)
+        self.browser.send("Emulation.setTouchEmulationEnabled", self.session, enabled=mobile)
+
     def canvas(self):
-        """(width, height, rgb bytes, frames shown, exit status or None)."""
+        """(its RGB bytes, frames shown, exit status or None)."""
         value = self.evaluate(CANVAS_RGB)
-        if not value or "error" in value:
-            raise RuntimeError("no canvas to read: %s" % value)
-        return (value["width"], value["height"], base64.b64decode(value["rgb"]), value["frames"],
-                value.get("exited"))
+        return base64.b64decode(value["rgb"]), value["frames"], value.get("exited")
 
     def exceptions(self):
         return [e["params"]["exceptionDetails"] for e in self.browser.events
@@ -91,8 +103,7 @@ class Page:
 
 
 class Browser:
-    """Chromium's DevTools protocol over --remote-debugging-pipe: JSON messages ended by NUL, the
-    browser reading fd 3 and writing fd 4."""
+    """DevTools over --remote-debugging-pipe: JSON ended by NUL, the browser on fds 3 and 4."""
 
     def __init__(self, process, to_browser, from_browser, base_url):
         self.process, self.to_browser, self.from_browser = process, to_browser, from_browser
@@ -123,55 +134,51 @@ class Browser:
         message, self.buffer = self.buffer.split(b"\0", 1)
         return json.loads(message)
 
-    def open(self, query="", before_load=None, replace=None):
-        """A new tab showing index.html with the URL query given; `before_load` is a script run
-        in the page before its own; `replace` is (file name, bytes) served instead of that file."""
+    def open(self, query="", before_load=None, replace=None, url=None):
+        """A tab showing index.html or url + query, before_load run first, replace: (name, bytes)."""
         target = self.send("Target.createTarget", url="about:blank")["targetId"]
         session = self.send("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
         self.send("Runtime.enable", session)
         self.send("Page.enable", session)
         if before_load:
             self.send("Page.addScriptToEvaluateOnNewDocument", session, source=before_load)
-        if replace:
-            self.send("Fetch.enable", session, patterns=[{"urlPattern": "*/" + replace[0]}])
-        self.send("Page.navigate", session, url=self.base_url + "index.html" + query)
-        if replace:
-            self.fulfil(session, replace[1])
+        REPLACED.clear()
+        REPLACED.update([replace] if replace else [])
+        self.send("Page.navigate", session, url=(url or self.base_url + "index.html") + query)
         return Page(self, target, session)
-
-    def fulfil(self, session, body):
-        """Answers the tab's paused request with `body`, waiting for the request to come."""
-        while True:
-            paused = [e for e in self.events if e.get("method") == "Fetch.requestPaused"
-                      and e.get("sessionId") == session]
-            if paused:
-                self.events.remove(paused[0])
-                self.send("Fetch.fulfillRequest", session, requestId=paused[0]["params"]["requestId"],
-                          responseCode=200, body=base64.b64encode(body).decode(),
-                          responseHeaders=[{"name": "Content-Type",
-                                            "value": "application/octet-stream"}])
-                self.send("Fetch.disable", session)
-                return
-            self.events.append(self.receive())
 
 
 def pipe_ends_at_3_and_4(reading, writing):
-    """In the child: the browser's ends of the pipes as fds 3 and 4, by way of free numbers
-    above them, since either may already be 3 or 4."""
+    """In the child: the browser's pipe ends as fds 3 and 4, by way of free numbers above them."""
     reading, writing = fcntl.fcntl(reading, fcntl.F_DUPFD, 10), fcntl.fcntl(writing, fcntl.F_DUPFD, 10)
     os.dup2(reading, 3)
     os.dup2(writing, 4)
+
+
+REPLACED = {}  # file name: the bytes served instead of the file
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    def end_headers(self):  # a replaced file is never read from the cache, nor the file after it
+        self.send_header("Cache-Control", "no-store")
+        super().end_headers()
+
+    def send_head(self):
+        body = REPLACED.get(self.path.lstrip("/"))
+        if body is None:
+            return super().send_head()
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        return io.BytesIO(body)
+
 
 @contextlib.contextmanager
 def chromium(folder):
-    """Chromium showing `folder`, with sound allowed without a gesture (a test cannot click in
-    a way the browser counts) and muted."""
+    """Chromium showing `folder`, muted, with sound allowed without a gesture a test cannot give."""
     handler = functools.partial(QuietHandler, directory=folder)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()

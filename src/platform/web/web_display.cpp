@@ -1,11 +1,14 @@
 // The "SDL" back end in the browser, which gives the page one thread: the window (SDL's canvas)
 // is opened and served on the drawing thread itself. After each finished frame that thread runs
-// the window's cycle the window thread runs elsewhere; the wait for the retrace hands control back
-// to the browser until its next animation frame (or, at a requested rate, the frame's deadline).
+// the window's cycle the window thread runs elsewhere, but puts the picture on the canvas itself;
+// the wait for the retrace hands control back to the browser until its next animation frame (or,
+// at a requested rate, the frame's deadline).
 #include <SDL2/SDL.h>
 #include <emscripten.h>
 
 #include <chrono>
+#include <cstring>
+#include <vector>
 
 #include "platform/display_driver.h"
 #include "platform/keyboard.h"
@@ -15,11 +18,14 @@
 #include "platform/this_thread.h"
 
 // The browser's own pacing, in step with the display; without it (a worker, node) a 60 Hz timer.
+// The runtime ends a program that has returned only after a callback of its own, a timer's, so
+// one follows each wait: had the program ended after it (the fade's last frame), it exits then.
 // clang-format off
 EM_ASYNC_JS(void, await_animation_frame, (), {
   await new Promise(function(resolve) {
-    if (typeof requestAnimationFrame == "function") requestAnimationFrame(function() { resolve(); });
-    else setTimeout(resolve, 1000 / 60);
+    const resume = function() { resolve(); setTimeout(maybeExit); };
+    if (typeof requestAnimationFrame == "function") requestAnimationFrame(resume);
+    else setTimeout(resume, 1000 / 60);
   });
 });
 
@@ -37,6 +43,15 @@ EM_JS(void, note_frame_shown, (), {
   Module["introFramesShown"] = (Module["introFramesShown"] | 0) + 1;
   if (Module["introFirstFrameMs"] === undefined) Module["introFirstFrameMs"] = performance.now();
 });
+// The canvas's rows first..last from a buffer of its RGBA pixels, put as they are: SDL's own
+// route would turn every pixel of every frame over in JavaScript.
+EM_JS(void, put_canvas_rows, (const uint8_t* rgba, int width, int first, int last), {
+  const context = Module["canvas"].getContext("2d");
+  if (!context) return;
+  const pixels = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * (last + 1) * 4);
+  context.putImageData(new ImageData(pixels, width, last + 1), 0, 0, 0, first, width,
+                       last - first + 1);
+});
 // clang-format on
 
 namespace {
@@ -45,6 +60,35 @@ Window* window = nullptr;
 RetracePacer pacer;
 bool rate_requested = false;
 bool retrace_passed = false;  // await_retrace returned; the next release finishes a frame
+
+std::vector<uint32_t> canvas_pixels;  // the visible page in the canvas's byte order
+
+// Under the presenter lock: the visible page's changed lines onto the canvas, their flags
+// cleared, so that SDL's picture output finds none left to show.
+void show_changed_lines() {
+  const DisplayView& view = *window_settings.view;
+  const uint32_t* page = *view.visible_page;
+  if (page == nullptr) return;
+  int first = -1, last = -1;
+  for (int y = 0; y < view.height; ++y) {
+    if (!view.dirty_lines[y]) continue;
+    if (first < 0) first = y;
+    last = y;
+  }
+  if (first < 0) return;
+  const auto width = static_cast<size_t>(view.width);
+  canvas_pixels.resize(width * static_cast<size_t>(view.height));
+  for (int y = first; y <= last; ++y) {
+    const uint32_t* row = page + static_cast<size_t>(y) * static_cast<size_t>(view.pitch / 4);
+    uint32_t* out = canvas_pixels.data() + static_cast<size_t>(y) * width;
+    // 0xAARRGGBB words to R, G, B bytes in order, opaque: red and blue swap places.
+    for (size_t x = 0; x < width; ++x)
+      out[x] =
+          0xFF000000u | (row[x] & 0x0000FF00u) | (row[x] >> 16 & 0xFFu) | (row[x] & 0xFFu) << 16;
+  }
+  std::memset(view.dirty_lines + first, 0, static_cast<size_t>(last - first + 1));
+  put_canvas_rows(reinterpret_cast<const uint8_t*>(canvas_pixels.data()), view.width, first, last);
+}
 
 void drop_window() {
   close_window(*window);
@@ -93,9 +137,9 @@ void web_release_lock() {
   SDL_PumpEvents();
   take_presenter_lock();
   if (take_page_close_request()) push_key(CLOSE_KEY_CODE);
+  show_changed_lines();
   serve_window(*window);
   release_presenter_lock();
-  present_window(*window);
   note_frame_shown();
 }
 
