@@ -30,26 +30,22 @@ using ImageTest = NullScreen;
 TEST_F(ImageTest, DepthsFillsAndPitches) {
   // Rows are padded to 16 bytes, and the padding is filled too; the default fill overrides the
   // colour, in RGB565 at 16 bits and index 0 at 8; depths round up to 1, 2 or 4 bytes.
-  struct Case {
-    int width, height;
-    Color colour;
-    int depth, flags, bytes, pitch, x, y;
-    uint32_t want;
-  };
-  const Case cases[] = {{3, 2, 0x11223344, 0, 0, 4, 16, 3, 1, 0x11223344},
-                        {5, 1, 0x00FF8040, 16, 0, 2, 16, 0, 0, 0xFC08},
-                        {5, 1, 0, 9, IMAGE_DEFAULT_FILL, 2, 16, 4, 0, 0xF81F},
-                        {17, 1, 0x1234, 8, 0, 1, 32, 16, 0, 0x34},
-                        {2, 1, 0x1234, 1, IMAGE_DEFAULT_FILL, 1, 16, 1, 0, 0},
-                        {1, 1, 0, 25, IMAGE_DEFAULT_FILL, 4, 16, 0, 0, kMagenta}};
-  for (const Case& c : cases) {
-    Image image = create_image(c.width, c.height, c.colour, c.depth, c.flags);
-    ASSERT_NE(image, nullptr) << c.width << "@" << c.depth;
+  // width, height, colour, depth, flags, bytes per pixel, pitch, x, y, the word there
+  const int64_t cases[][10] = {{3, 2, 0x11223344, 0, 0, 4, 16, 3, 1, 0x11223344},
+                               {5, 1, 0x00FF8040, 16, 0, 2, 16, 0, 0, 0xFC08},
+                               {5, 1, 0, 9, IMAGE_DEFAULT_FILL, 2, 16, 4, 0, 0xF81F},
+                               {17, 1, 0x1234, 8, 0, 1, 32, 16, 0, 0x34},
+                               {2, 1, 0x1234, 1, IMAGE_DEFAULT_FILL, 1, 16, 1, 0, 0},
+                               {1, 1, 0, 25, IMAGE_DEFAULT_FILL, 4, 16, 0, 0, kMagenta}};
+  for (const auto& [width, height, colour, depth, flags, bytes, pitch, x, y, want] : cases) {
+    SCOPED_TRACE(testing::Message() << width << "@" << depth);
+    Image image = create_image(int(width), int(height), Color(colour), int(depth), int(flags));
+    ASSERT_NE(image, nullptr);
     const ImageView v = image_view(image, 4);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(image) % 16, 0u);
-    EXPECT_EQ(v.bytes_per_pixel, c.bytes) << c.depth;
-    EXPECT_EQ(v.pitch, c.pitch) << c.width << "@" << c.depth;
-    EXPECT_EQ(image_pixel(image, c.x, c.y), c.want) << c.width << "@" << c.depth;
+    EXPECT_EQ(v.bytes_per_pixel, bytes);
+    EXPECT_EQ(v.pitch, pitch);
+    EXPECT_EQ(image_pixel(image, int(x), int(y)), want);
     destroy_image(image);
   }
 }

@@ -56,8 +56,7 @@ TEST_F(TextTest, GlyphsAreClippedAtThePageEdges) {
     SCOPED_TRACE(px);
     expect_text_at(text, px, 30);
   }
-  // Spelled out once, so that the check above is not merely the drawing code mirrored: at
-  // x = -3 row 3 (0x0F) shows only its column 3, at x = 0.
+  // Spelled out once: at x = -3 row 3 (0x0F) shows only its column 3, at x = 0.
   draw_text(nullptr, -3, 0, kScroller, glyph, 0);
   EXPECT_EQ(pixel(0, 0, 3), kWhite);
   EXPECT_EQ(pixel(0, 1, 3), kBlack);
@@ -135,17 +134,18 @@ TEST_F(TextTest, PrintWrapsAtTheRightEdgeAndScrollsAtTheBottom) {
   EXPECT_EQ(pixel(0, 0, 472), kBlack);
 }
 
+// The fonts are 8, 14 and 16 rows high with 0xDB the full block; after them the two-colour
+// palette: black, white.
 TEST_F(TextTest, BuiltInStorageHoldsCodePage437AndThePalettes) {
-  const int heights[] = {8, 14, 16};
   for (int f = 0; f < 3; ++f) {
     const FontInfo font = font_info(f);
-    EXPECT_EQ(font.height, heights[f]);
-    // 0xDB is the full block.
-    for (int r = 0; r < font.height; ++r) EXPECT_EQ(font.data[0xDB * font.height + r], 0xFF);
+    EXPECT_EQ(font.height, f == 0 ? 8 : 12 + 2 * f);
+    EXPECT_EQ(std::count(font.data + 0xDB * font.height, font.data + 0xDC * font.height, 0xFF),
+              font.height);
   }
-  // The two-colour palette right after the fonts: black, white.
-  const uint8_t two[] = {0, 0, 0, 255, 255, 255};
-  EXPECT_EQ(std::memcmp(font_storage() + FONT_TABLE_SIZE, two, 6), 0);
+  EXPECT_EQ(
+      std::vector<uint8_t>(font_storage() + FONT_TABLE_SIZE, font_storage() + FONT_TABLE_SIZE + 6),
+      std::vector<uint8_t>({0, 0, 0, 255, 255, 255}));
 }
 
 }  // namespace

@@ -82,17 +82,4 @@ TEST(GlyphTable, RepertoireRulesHoldInAllThreeFonts) {
   }
 }
 
-using GlyphInstall = NullScreen;
-
-// The scroller draws with the installed glyphs in every golden frame.
-TEST_F(GlyphInstall, ReplacesTheFontsAndKeepsThePalette) {
-  uint8_t* storage = font_storage();
-  const Rows palette(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE);
-  // Before installing, the built-in code page 437 glyphs are there: 0xC0 is box drawing.
-  EXPECT_NE(std::memcmp(storage + 8 * 0xC0, GlyphTable + 8 * 0xC0, 8), 0);
-  install_glyph_table();
-  EXPECT_EQ(std::memcmp(storage, GlyphTable, GLYPH_TABLE_SIZE), 0);
-  EXPECT_EQ(Rows(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE), palette);
-}
-
 }  // namespace

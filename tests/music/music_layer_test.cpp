@@ -46,24 +46,3 @@ TEST_F(MusicLayer, APreloadOfAnotherFileIsNotPlayed) {
   start_music();
   EXPECT_EQ(MusicChannel, 1u);
 }
-
-// Without a device the module stays loaded for its length, silent, and the reason is SDL's.
-TEST_F(MusicLayer, NoDeviceKeepsTheLengthAndSaysWhy) {
-  SDL_setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
-  MusicFileName = "../../data/module.xm";
-  start_music();
-  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
-  EXPECT_EQ(MusicChannel, 0u);
-  EXPECT_NE(music_output_problem().find("no_such_driver"), std::string::npos)
-      << music_output_problem();
-  EXPECT_GT(music_length_seconds(), 1.0);
-  EXPECT_GE(music_heard_seconds(), 0.0);
-  EXPECT_LT(music_heard_seconds(), music_length_seconds());
-  EXPECT_EQ(music_level(1), 0u);
-  // With a device there is nothing to say.
-  reset_music();
-  MusicFileName = "../../data/module.xm";
-  start_music();
-  EXPECT_EQ(MusicChannel, 1u);
-  EXPECT_EQ(music_output_problem(), "");
-}

@@ -73,14 +73,3 @@ TEST(SoundDevice, PullsWholeBlocksOnlyWhilePlaying) {
   const int closed = pulls.calls;
   EXPECT_EQ(calls_after_a_while(pulls), closed);
 }
-
-TEST(SoundDevice, NoDeviceGivesTheSoundLibrarysReason) {
-  SDL_setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
-  Pulls pulls;
-  std::string why;
-  EXPECT_EQ(open_sound_device(kFormat, count_pull, &pulls, why), nullptr);
-  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
-  EXPECT_NE(why.find("no_such_driver"), std::string::npos) << why;
-  close_sound_device(nullptr);  // what a caller without a device may do
-  EXPECT_EQ(pulls.calls, 0);
-}

@@ -32,7 +32,10 @@ struct RuntimeDir {
   }
 };
 
-TEST(SessionBus, AnAddressSetIsKeptAndNoAddressAndNoBusSocketDisablesAutolaunch) {
+// An address set is kept; no address and no bus socket (no directory, a relative one, none or
+// a plain file named bus) disables autolaunch; the per-user bus is used where its socket exists,
+// the space in the directory's name escaped as D-Bus addresses require.
+TEST(SessionBus, AnAddressSetOrTheUsersBusSocketElseAutolaunchDisabled) {
   EXPECT_EQ(session_bus_address("unix:path=/run/user/1000/bus", "/nonexistent"),
             "unix:path=/run/user/1000/bus");
   EXPECT_EQ(session_bus_address("", nullptr), "disabled:");
@@ -43,15 +46,10 @@ TEST(SessionBus, AnAddressSetIsKeptAndNoAddressAndNoBusSocketDisablesAutolaunch)
   ASSERT_NE(not_a_socket, nullptr);
   std::fclose(not_a_socket);
   EXPECT_EQ(session_bus_address(nullptr, dir.path.c_str()), "disabled:");
-}
-
-TEST(SessionBus, ThePerUserBusIsUsedWhereItsSocketExists) {
-  RuntimeDir dir;
+  unlink((dir.path + "/bus").c_str());
   dir.add_bus();
-  // The space in the directory's name is escaped as D-Bus addresses require.
-  const std::string expected =
-      "unix:path=/tmp/bus%20dir" + dir.path.substr(sizeof "/tmp/bus dir" - 1) + "/bus";
-  EXPECT_EQ(session_bus_address(nullptr, dir.path.c_str()), expected);
+  EXPECT_EQ(session_bus_address(nullptr, dir.path.c_str()),
+            "unix:path=/tmp/bus%20dir" + dir.path.substr(sizeof "/tmp/bus dir" - 1) + "/bus");
 }
 
 }  // namespace
