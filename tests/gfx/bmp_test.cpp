@@ -70,9 +70,7 @@ class BmpLoad : public NullScreen {
     bytes = encode_bmp(spec);
     return load_bmp_memory(bytes.data(), bytes.size(), target ? target : image, palette);
   }
-  // The 512x96 image holds the file's picture, the last stored row on top unless the file is
-  // top-down, clipped to the image; magenta wherever the file, or its first `kept` stored rows
-  // when it was cut short, does not reach.
+  // The image holds the file's picture (its first `kept` stored rows), magenta elsewhere.
   void expect_picture(const BmpFileSpec& f, int kept = INT_MAX) {
     const int rows = std::abs(f.height);
     for (int y = 0; y < 96; ++y) {
@@ -88,9 +86,7 @@ class BmpLoad : public NullScreen {
 };
 
 TEST_F(BmpLoad, EveryLayoutLoads) {
-  // Odd widths leave padding at the ends of rows: 24-bit width 3 stores 9 bytes in 12, 4-bit width
-  // 5 stores 3 bytes in 4. Checked on the writer's side, so that the loader is not merely read
-  // against a mirror of itself.
+  // Rows are padded (checked on the writer's side, lest the loader be read against its mirror).
   EXPECT_EQ(bmp_row_bytes(3, 24), 12u);
   EXPECT_EQ(bmp_row_bytes(5, 4), 4u);
   EXPECT_EQ(encode_bmp(layout(40, 4, 5, 1))[54 + 64], 0x07);  // pixel 0 in the high nibble

@@ -1,6 +1,5 @@
 #pragma once
-// Builds Windows bitmap files byte by byte for tests and fuzz seeds, including layouts a careful
-// writer would never produce. No dependencies beyond the standard library.
+// Windows bitmap files byte by byte, odd layouts included, for tests and fuzz seeds.
 #include <cstdint>
 #include <cstdio>
 #include <functional>

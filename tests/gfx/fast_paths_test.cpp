@@ -14,8 +14,7 @@
 
 namespace {
 
-// Every length up to a few vectors, the intro's 640 and whole-page spans, at every pixel offset
-// within a 32-byte line, with guard pixels on both sides.
+// Lengths up to a few vectors, 640 and whole pages, at every offset, between guard pixels.
 constexpr int kOffsets = 9, kGuard = 16;
 const std::vector<int> kLengths = [] {
   std::vector<int> v;

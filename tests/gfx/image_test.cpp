@@ -28,9 +28,8 @@ int put(Image target, float x, float y, Image source, int x1 = IMAGE_WHOLE, int 
 using ImageTest = NullScreen;
 
 TEST_F(ImageTest, DepthsFillsAndPitches) {
-  // Rows are padded to 16 bytes, and the padding is filled too; the default fill overrides the
-  // colour, in RGB565 at 16 bits and index 0 at 8; depths round up to 1, 2 or 4 bytes.
-  // width, height, colour, depth, flags, bytes per pixel, pitch, x, y, the word there
+  // Width, height, colour, depth, flags; bytes per pixel, pitch, and the word at x, y: rows padded
+  // to 16 bytes and filled too, the default fill magenta (RGB565 at 16 bits, index 0 at 8).
   const int64_t cases[][10] = {{3, 2, 0x11223344, 0, 0, 4, 16, 3, 1, 0x11223344},
                                {5, 1, 0x00FF8040, 16, 0, 2, 16, 0, 0, 0xFC08},
                                {5, 1, 0, 9, IMAGE_DEFAULT_FILL, 2, 16, 4, 0, 0xF81F},

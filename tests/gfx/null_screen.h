@@ -1,6 +1,5 @@
 #pragma once
-// A fixture that opens the intro's screen (640x480, two pages, blended primitives) on the
-// window-less back end, and reads pixels of pages and images back.
+// The intro's screen on the window-less back end, and pixels of pages and images read back.
 #include <gtest/gtest.h>
 
 #include <algorithm>

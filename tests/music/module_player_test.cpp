@@ -1,5 +1,4 @@
-// Decoding the shipped module without a device: loading, looping and the volume ramp on real
-// music. Files that are no module are refused, silently, by the program's own tests.
+// The shipped module decoded without a device: its length, looping and volume.
 #include "music/module_player.h"
 
 #include <gtest/gtest.h>

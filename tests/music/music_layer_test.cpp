@@ -12,8 +12,7 @@ class MusicLayer : public ::testing::Test {
   void SetUp() override { reset_music(); }  // an earlier test may have left a module playing
 };
 
-// A corrupt module fails in the player (its own test) and reaches this layer as a missing one
-// does; directories and FIFOs are refused by the data file reader (and its test) before it.
+// A corrupt module or a folder reaches this layer as a missing file does.
 TEST_F(MusicLayer, AMissingFileLeavesHandleZeroAndStaysQuiet) {
   MusicFileName = "no_such_module.xm";
   testing::internal::CaptureStderr();

@@ -1,5 +1,4 @@
-// Keys from SDL's events to the codes read_key returns: PC scan codes, the key tables, the
-// 16-slot ring and its key-hit flag.
+// SDL's key events to read_key's codes: scan codes, key tables, the ring and its key-hit flag.
 #include "platform/keyboard.h"
 
 #include <SDL2/SDL_events.h>
@@ -145,9 +144,7 @@ struct Press {
   const char* text = nullptr;  // the text event that follows, if any
 };
 
-// Every press of a held key's auto-repeat is a key press of its own: it queues its code again,
-// as the first press did; system keys queue nothing however often they repeat. Modifiers count
-// on either side and Num Lock and Caps Lock count for nothing here.
+// Each auto-repeat of a held key queues its code again; system keys queue nothing, ever.
 TEST_F(Keyboard, KeyEventsQueueTheirCodesOncePerPressAndRepeat) {
   const SDL_Scancode f4 = SDL_SCANCODE_F4, alt = SDL_SCANCODE_LALT, up = SDL_SCANCODE_UP,
                      esc = SDL_SCANCODE_ESCAPE, f10 = SDL_SCANCODE_F10;

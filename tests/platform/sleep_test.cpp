@@ -41,8 +41,7 @@ TEST(SleepSlices, LongWaitsGoInSlicesThatAKeyHitEnds) {
   }
 }
 
-// With the real key-hit flag: a key already hit ends the wait at once and is taken; without one
-// the timer sees the whole wait.
+// A key already hit ends the wait at once and is taken; else the timer sees the whole wait.
 TEST(SleepMs, AKeyHitEndsTheWaitAndWithoutOneTheTimerSeesItWhole) {
   reset_keyboard();
   push_key('k');

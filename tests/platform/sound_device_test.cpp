@@ -1,5 +1,4 @@
-// The sound device on SDL's dummy driver, which pulls blocks from a thread of its own at the
-// device's pace: whole blocks of the opened format, and none while paused or after the close.
+// SDL's dummy driver pulls whole blocks from its thread, none while paused or after the close.
 #include "platform/sound_device.h"
 
 #include <SDL2/SDL_stdinc.h>

@@ -1,5 +1,4 @@
-// The capture's output file: refusals before anything is created, a new private temporary file
-// beside its target with the umask's permissions, and the writer's reads, seeks and commit.
+// The capture's output file: refusals, its temporary file, reads, seeks and commit.
 #include "platform/output_file.h"
 
 #include <gtest/gtest.h>
@@ -80,8 +79,7 @@ TEST_F(OutputFileTest, TheTemporaryFileIsNewBesideItsTargetWithTheUmasksMode) {
   EXPECT_NE(error.find("missing"), std::string::npos) << error;
 }
 
-// Writes, seeks and reads back as the writer does (the .mp4 index is moved by reading back); a
-// target that appeared meanwhile is kept unless replacing was allowed, and the temporary file goes.
+// As the .mp4 writer uses it; a target that appeared meanwhile stays unless replacing is allowed.
 TEST_F(OutputFileTest, WritesSeeksReadsBackAndCommitsOnlyWhereAllowed) {
   for (bool replace : {false, true}) {
     OutputFile file;

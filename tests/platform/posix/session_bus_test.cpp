@@ -32,9 +32,7 @@ struct RuntimeDir {
   }
 };
 
-// An address set is kept; no address and no bus socket (no directory, a relative one, none or
-// a plain file named bus) disables autolaunch; the per-user bus is used where its socket exists,
-// the space in the directory's name escaped as D-Bus addresses require.
+// The address set, else the user's bus socket (its path escaped), else autolaunch disabled.
 TEST(SessionBus, AnAddressSetOrTheUsersBusSocketElseAutolaunchDisabled) {
   EXPECT_EQ(session_bus_address("unix:path=/run/user/1000/bus", "/nonexistent"),
             "unix:path=/run/user/1000/bus");

@@ -1,5 +1,4 @@
-// The win32 back end's answers where Windows differs from POSIX: window messages wake the window
-// thread, and names are UTF-8 with '/' whatever Windows itself uses.
+// Where Windows differs: window messages wake the window thread; names are UTF-8 with '/'.
 #include <gtest/gtest.h>
 #include <windows.h>
 
