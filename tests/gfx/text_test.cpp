@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gfx/image.h"
@@ -44,17 +44,14 @@ class TextTest : public NullScreen {
 };
 
 TEST_F(TextTest, GlyphsAreClippedAtThePageEdges) {
+  // A glyph cut on each side or wholly outside; strings lose whole characters outside the page.
   const std::string glyph(1, kTriangle), text = std::string("AB\xDB") + kTriangle + "CD";
-  // Cut on each side, or wholly outside.
-  const int positions[][2] = {{0, 0}, {-3, -5}, {636, 476}, {-8, 0}, {640, 0}, {300, -8}, {0, 480}};
-  for (const auto& p : positions) {
-    SCOPED_TRACE(testing::Message() << "at " << p[0] << "," << p[1]);
-    expect_text_at(glyph, p[0], p[1]);
-  }
-  // Strings lose whole characters outside the page, and keep their parts inside.
-  for (int px : {-13, 615, 639}) {
-    SCOPED_TRACE(px);
-    expect_text_at(text, px, 30);
+  const std::tuple<std::string, int, int> cases[] = {
+      {glyph, 0, 0},    {glyph, -3, -5}, {glyph, 636, 476}, {glyph, -8, 0},  {glyph, 640, 0},
+      {glyph, 300, -8}, {glyph, 0, 480}, {text, -13, 30},   {text, 615, 30}, {text, 639, 30}};
+  for (const auto& [what, x, y] : cases) {
+    SCOPED_TRACE(testing::Message() << what.size() << " at " << x << "," << y);
+    expect_text_at(what, x, y);
   }
   // Spelled out once: at x = -3 row 3 (0x0F) shows only its column 3, at x = 0.
   draw_text(nullptr, -3, 0, kScroller, glyph, 0);

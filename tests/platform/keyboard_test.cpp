@@ -54,42 +54,27 @@ TEST(ScanCodes, MainBlockAndExtendedKeysThatShareTheirBaseCode) {
   }
 }
 
+// Function keys: Alt wins over Ctrl, and Ctrl over Shift; letters: Caps Lock's upper case keeps
+// Alt's special code, AltGr+Q's '@' stays '@'; past the table only the character counts; extended
+// keys outside the table (the Windows keys) give nothing; scan 72 unextended is the keypad's 8.
 TEST(TranslateKey, Table) {
-  const int x = KEY_MOD_EXTENDED;
-  const struct {
-    int character, scan, layout, modifiers, code;
-  } rows[] = {
-      // Function keys: Alt wins over Ctrl, and Ctrl over Shift.
-      {0, 59, 0, 0, 0x3BFF},
-      {0, 59, 0, KEY_MOD_SHIFT, 0x54FF},
-      {0, 59, 0, KEY_MOD_CTRL, 0x5EFF},
-      {0, 88, 0, KEY_MOD_RIGHT_ALT, 0x8CFF},
-      {0, 59, 0, KEY_MOD_CTRL | KEY_MOD_ALT, 0x68FF},
-      {0, 59, 0, KEY_MOD_RIGHT_CTRL | KEY_MOD_RIGHT_ALT | KEY_MOD_SHIFT, 0x68FF},
-      {0, 59, 0, KEY_MOD_CTRL | KEY_MOD_SHIFT, 0x5EFF},
-      {0, 62, 0, KEY_MOD_ALT, CLOSE_KEY_CODE},
-      {0, 62, 0, KEY_MOD_RIGHT_ALT, CLOSE_KEY_CODE},
-      // Letters; Caps Lock's upper case keeps Alt's special code; AltGr+Q's '@' stays '@'.
-      {'a', 30, 'a', 0, 'a'},
-      {'A', 30, 'a', KEY_MOD_SHIFT, 'A'},
-      {1, 30, 'a', KEY_MOD_CTRL, 1},
-      {'q', 16, 'q', KEY_MOD_ALT, 0x10FF},
-      {'Q', 16, 'q', KEY_MOD_ALT, 0x10FF},
-      {'@', 16, 'q', KEY_MOD_CTRL | KEY_MOD_RIGHT_ALT, '@'},
-      // Past the table only the character counts.
-      {0, 89, 0, 0, -1},
-      {0x84, 100, 0, 0, 0x84},
-      // Extended keys; those outside the table (the Windows keys) give nothing; scan 72 without
-      // the flag is the keypad's 8, typing its digit under Num Lock.
-      {0, 72, 0, x | KEY_MOD_CTRL, 0x8DFF},
-      {0, 83, 0, x | KEY_MOD_ALT, 0xA3FF},
-      {0, 28, 0, x | KEY_MOD_CTRL, 0x0A},
-      {0, 53, 0, x | KEY_MOD_SHIFT, 0x3F},
-      {0, 91, 0, x, -1},
-      {'8', 72, '8', 0, '8'}};
-  for (const auto& r : rows)
-    EXPECT_EQ(translate_key(r.character, r.scan, r.layout, r.modifiers), r.code)
-        << "scan " << r.scan << " modifiers " << r.modifiers;
+  const int x = KEY_MOD_EXTENDED, shift = KEY_MOD_SHIFT, ctrl = KEY_MOD_CTRL, alt = KEY_MOD_ALT,
+            right_alt = KEY_MOD_RIGHT_ALT;
+  // character, scan code, layout's character, modifiers, code
+  // clang-format off
+  const int rows[][5] = {
+     {0, 59, 0, 0, 0x3BFF}, {0, 59, 0, shift, 0x54FF}, {0, 59, 0, ctrl, 0x5EFF},
+     {0, 88, 0, right_alt, 0x8CFF}, {0, 59, 0, ctrl | alt, 0x68FF},
+     {0, 59, 0, KEY_MOD_RIGHT_CTRL | right_alt | shift, 0x68FF}, {0, 59, 0, ctrl | shift, 0x5EFF},
+     {0, 62, 0, alt, CLOSE_KEY_CODE}, {0, 62, 0, right_alt, CLOSE_KEY_CODE},
+     {'a', 30, 'a', 0, 'a'}, {'A', 30, 'a', shift, 'A'}, {1, 30, 'a', ctrl, 1},
+     {'q', 16, 'q', alt, 0x10FF}, {'Q', 16, 'q', alt, 0x10FF},
+     {'@', 16, 'q', ctrl | right_alt, '@'}, {0, 89, 0, 0, -1}, {0x84, 100, 0, 0, 0x84},
+     {0, 72, 0, x | ctrl, 0x8DFF}, {0, 83, 0, x | alt, 0xA3FF}, {0, 28, 0, x | ctrl, 0x0A},
+     {0, 53, 0, x | shift, 0x3F}, {0, 91, 0, x, -1}, {'8', 72, '8', 0, '8'}};
+  // clang-format on
+  for (const auto& [character, scan, layout, modifiers, code] : rows)
+    EXPECT_EQ(translate_key(character, scan, layout, modifiers), code) << scan << " " << modifiers;
 }
 
 TEST(TranslateKey, OnlyAltF4GivesTheCloseCodeAndModifierKeysAloneGiveNothing) {
