@@ -1,4 +1,5 @@
-// SDL's key events to read_key's codes: scan codes, key tables, the ring and its key-hit flag.
+// SDL's key events to read_key's codes: scan codes, key tables, typed text in code page 437, the
+// ring and its key-hit flag.
 #include "platform/keyboard.h"
 
 #include <SDL2/SDL_events.h>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page_437.h"
 #include "platform/sdl/scan_codes.h"
 #include "platform/sdl/sdl_key_events.h"
 
@@ -199,6 +201,21 @@ TEST_F(Keyboard, KeyEventsQueueTheirCodesOncePerPressAndRepeat) {
   }
   // The extended flag travels with the modifier bits.
   EXPECT_EQ(key_modifier_bits(KMOD_LALT, true), KEY_MOD_ALT | KEY_MOD_EXTENDED);
+}
+
+// ASCII passes; the upper half's first and last bytes and two- and three-byte sequences are
+// looked up; missing characters and bad text (cut, overlong) become question marks.
+TEST(CodePage437, TypedTextIsConvertedFromUtf8) {
+  const std::pair<const char*, const char*> rows[] = {{"Hello, 1!", "Hello, 1!"},
+                                                      {"\xC3\x87\xC2\xA0", "\x80\xFF"},
+                                                      {"\xC3\xA4\xC3\xB6\xC3\xBC", "\x84\x94\x81"},
+                                                      {"\xE2\x82\xA7", "\x9E"},
+                                                      {"\xE2\x82\xAC", "?"},
+                                                      {"\xF0\x9F\x98\x80", "?"},
+                                                      {"a\xC3z", "a?z"},
+                                                      {"\xC0\xAF", "?"},
+                                                      {"\xFF", "?"}};
+  for (const auto& [utf8, bytes] : rows) EXPECT_EQ(utf8_to_code_page_437(utf8), bytes) << utf8;
 }
 
 }  // namespace

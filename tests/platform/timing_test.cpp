@@ -1,9 +1,11 @@
+#include "platform/timing.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "platform/keyboard.h"
-#include "platform/timing.h"
+#include "platform/retrace_pacer.h"
 
 namespace {
 std::vector<int> pauses;
@@ -54,4 +56,26 @@ TEST(SleepMs, AKeyHitEndsTheWaitAndWithoutOneTheTimerSeesItWhole) {
   sleep_ms(20);
   EXPECT_GE(timer_seconds() - before, 0.019);
 }
+
+// Periods are rounded (60 Hz also for rates not known); deadlines stay on one grid whatever the
+// call time; a late call skips to the next point ahead, one exactly on a missed point does not
+// wait, and a clock that jumped back starts a fresh grid.
+TEST(RetracePacer, DeadlinesStayOnOneGridAndALateCallSkipsAhead) {
+  constexpr int64_t kMs = 1000000;
+  for (int rate : {60, 0, -1}) EXPECT_EQ(refresh_period_ns(rate), 16666667) << rate;
+  EXPECT_EQ(refresh_period_ns(75), 13333333);
+  RetracePacer pacer{10 * kMs};
+  const int64_t start = 1000 * kMs;
+  EXPECT_EQ(next_retrace_ns(pacer, start), start + 10 * kMs);
+  int64_t now = start + 10 * kMs;
+  for (int frame = 2; frame <= 100; ++frame) {
+    now += (frame % 3) * kMs;
+    ASSERT_EQ(now = next_retrace_ns(pacer, now), start + frame * 10 * kMs);
+  }
+  pacer = RetracePacer{10 * kMs};
+  const int64_t calls[][2] = {{0, 10}, {35, 40}, {41, 50}, {60, 60}, {30, 40}};
+  for (const auto& [at, deadline] : calls)
+    EXPECT_EQ(next_retrace_ns(pacer, at * kMs), deadline * kMs) << at;
+}
+
 }  // namespace
