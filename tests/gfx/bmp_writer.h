@@ -15,7 +15,6 @@ struct BmpFileSpec {
   // Inside a header of 108 bytes or more; otherwise, when given, straight after the header.
   std::vector<uint32_t> masks;
   bool zero_data_offset = false;  // write 0 instead of the real offset
-  int64_t data_offset_override = -1;
   // Raw stored value of pixel x in stored row r (palette index or little-endian pixel word).
   std::function<uint32_t(int x, int r)> pixel = [](int, int) { return 0u; };
 };
@@ -62,11 +61,10 @@ inline std::vector<uint8_t> encode_bmp(const BmpFileSpec& f) {
     }
   }
   const uint64_t offset = 18 + info.size();
-  const int64_t stated = f.zero_data_offset ? 0 : f.data_offset_override;
   std::vector<uint8_t> out{'B', 'M'};
   put_le(out, offset + pixels.size(), 4);
   put_le(out, 0, 4);
-  put_le(out, stated >= 0 ? static_cast<uint64_t>(stated) : offset, 4);
+  put_le(out, f.zero_data_offset ? 0 : offset, 4);
   put_le(out, f.header_size, 4);
   out.insert(out.end(), info.begin(), info.end());
   out.insert(out.end(), pixels.begin(), pixels.end());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -67,11 +68,9 @@ TEST_F(ImageTest, PrimitivesDrawIntoImages) {
   draw_line(image, 2, 3, 17, 3, 0xFF00FF00, LINE_KIND_LINE, 0xFFFF, 0);
   plot_pixel(image, 4, 8, 0x80FFFFFF, 0, 0);  // blended as on the screen
   draw_line(image, 15, 6, 30, 30, 0xFF0000FF, LINE_KIND_FILLED_BOX, 0xFFFF, 0);  // clipped
-  EXPECT_EQ(image_pixel(image, 17, 3), 0xFF00FF00u);
-  EXPECT_EQ(image_pixel(image, 18, 3), 0xFF000000u);
-  EXPECT_EQ(image_pixel(image, 4, 8), 0xBF7F7F7Fu);
-  EXPECT_EQ(image_pixel(image, 14, 6), 0xFF000000u);
-  EXPECT_EQ(image_pixel(image, 19, 9), 0xFF0000FFu);
+  EXPECT_EQ((Row{image_pixel(image, 17, 3), image_pixel(image, 18, 3), image_pixel(image, 4, 8),
+                 image_pixel(image, 14, 6), image_pixel(image, 19, 9)}),
+            (Row{0xFF00FF00u, kUnset, 0xBF7F7F7Fu, kUnset, 0xFF0000FFu}));
   // The screen is untouched and its next primitive goes back to it.
   EXPECT_EQ(pixel(0, 17, 3), kUnset);
   plot_pixel(nullptr, 2, 3, 0xFFFFFFFF, 0, 0);
@@ -107,6 +106,10 @@ class PutImage : public NullScreen {
     const uint32_t s = image_pixel(source, x, y);
     return blend_pixel(s, kUnset, s >> 24);
   }
+  // Each page point (x, y) holds what source pixel (sx, sy) left there.
+  void expect_from(std::initializer_list<std::array<int, 4>> points) const {
+    for (auto [x, y, sx, sy] : points) EXPECT_EQ(pixel(0, x, y), from(sx, sy)) << x << "," << y;
+  }
   Image source = nullptr;
 };
 
@@ -123,20 +126,17 @@ TEST_F(PutImage, ClampsCornersToTheImage) {
   EXPECT_EQ(pixel(0, 100, 100), from(100, 95));
   // Negative corners clamp to 0; reversed corners are put in order.
   put(nullptr, 0, 200, source, 5, 3, -9, -4);
-  EXPECT_EQ(pixel(0, 0, 200), from(0, 0));
-  EXPECT_EQ(pixel(0, 5, 203), from(5, 3));
+  expect_from({{0, 200, 0, 0}, {5, 203, 5, 3}});
   expect_pixels(kUnset, {{63, 40}, {576, 40}, {64, 41}, {100, 101}, {6, 203}, {0, 204}});
 }
 
 TEST_F(PutImage, ClipsAgainstEveryEdge) {
   // x = -3.4 rounds to -3: three source pixels are skipped.
   put(nullptr, -3.4f, 10, source, 0, 2, 512, 2);
-  EXPECT_EQ(pixel(0, 0, 10), from(3, 2));
-  EXPECT_EQ(pixel(0, 508, 10), from(511, 2));
+  expect_from({{0, 10, 3, 2}, {508, 10, 511, 2}});
   // Top-left corner: 5 rows and 7 columns cut off.
   put(nullptr, -7, -5, source);
-  EXPECT_EQ(pixel(0, 0, 0), from(7, 5));
-  EXPECT_EQ(pixel(0, 504, 90), from(511, 95));
+  expect_from({{0, 0, 7, 5}, {504, 90, 511, 95}});
   // Bottom-right corner.
   put(nullptr, 600, 450, source);
   EXPECT_EQ(pixel(0, 639, 479), from(39, 29));

@@ -5,16 +5,13 @@
 #include <algorithm>
 #include <vector>
 
-#include "gfx/null_screen.h"
 #include "gfx/text.h"
 
 namespace {
 
 struct Font {
-  int height;
-  int offset;
-};
-constexpr Font kFonts[] = {{8, 0}, {14, 2048}, {16, 5632}};
+  int height, offset;
+} constexpr kFonts[] = {{8, 0}, {14, 2048}, {16, 5632}};
 
 using Rows = std::vector<uint8_t>;
 
