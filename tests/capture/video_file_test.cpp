@@ -106,7 +106,8 @@ TEST_F(VideoFileTest, EveryFormatTakesAnyPieceSizes) {
   std::vector<float> sound(2 * 3000, 0.25f);
   for (VideoFormat format :
        {VIDEO_FORMAT_MKV, VIDEO_FORMAT_MP4, VIDEO_FORMAT_WEBM, VIDEO_FORMAT_MKV_LOSSLESS}) {
-    const std::string magic = format == VIDEO_FORMAT_MP4 ? "ftyp" : "\x1A\x45\xDF\xA3";
+    const std::string magic =
+        format == VIDEO_FORMAT_MP4 ? std::string("\0\0\0 ftyp", 8) : "\x1A\x45\xDF\xA3";
     SCOPED_TRACE(format);
     Memory memory;
     std::string error;
@@ -123,9 +124,10 @@ TEST_F(VideoFileTest, EveryFormatTakesAnyPieceSizes) {
     video->free_picture(picture);
     video->close(file);
     ASSERT_GT(memory.bytes.size(), 1000u);
-    EXPECT_EQ(memory.find(magic), format == VIDEO_FORMAT_MP4 ? 4u : 0u);
+    EXPECT_EQ(memory.find(magic), 0u);
     EXPECT_EQ(memory.reads > 0, format == VIDEO_FORMAT_MP4);
-    EXPECT_EQ(memory.find("moov") < memory.find("mdat"), format == VIDEO_FORMAT_MP4);
+    const size_t mdat = memory.find("mdat");
+    EXPECT_EQ(memory.find("moov") < mdat && mdat != std::string::npos, format == VIDEO_FORMAT_MP4);
   }
 }
 
