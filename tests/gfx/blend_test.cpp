@@ -15,8 +15,7 @@ TEST(Blend, WorkedExamples) {
       {0xFF000000, 0xFFFFFFFF, 0xFF, 0xFF000000},
       // Channels that rise and fall side by side: no carry or borrow crosses into a neighbour.
       {0x00FF00FF, 0xFF00FF00, 0x01, 0xFE00FE00},
-      {0xFF00FF00, 0x00FF00FF, 0xFF, 0xFE00FE00},
-  };
+      {0xFF00FF00, 0x00FF00FF, 0xFF, 0xFE00FE00}};
   for (const auto& [s, d, a, want] : cases) {
     EXPECT_EQ(blend_pixel(s, d, a), want) << std::hex << s << " over " << d << " at " << a;
   }

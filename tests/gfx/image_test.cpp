@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -28,28 +29,23 @@ int put(Image target, float x, float y, Image source, int x1 = IMAGE_WHOLE, int 
 using ImageTest = NullScreen;
 
 TEST_F(ImageTest, DepthsFillsAndPitches) {
-  // Rows are padded to 16 bytes, and the padding is filled too; the default fill overrides the
-  // colour, in RGB565 at 16 bits and index 0 at 8; depths round up to 1, 2 or 4 bytes.
-  struct Case {
-    int width, height;
-    Color colour;
-    int depth, flags, bytes, pitch, x, y;
-    uint32_t want;
-  };
-  const Case cases[] = {{3, 2, 0x11223344, 0, 0, 4, 16, 3, 1, 0x11223344},
-                        {5, 1, 0x00FF8040, 16, 0, 2, 16, 0, 0, 0xFC08},
-                        {5, 1, 0, 9, IMAGE_DEFAULT_FILL, 2, 16, 4, 0, 0xF81F},
-                        {17, 1, 0x1234, 8, 0, 1, 32, 16, 0, 0x34},
-                        {2, 1, 0x1234, 1, IMAGE_DEFAULT_FILL, 1, 16, 1, 0, 0},
-                        {1, 1, 0, 25, IMAGE_DEFAULT_FILL, 4, 16, 0, 0, kMagenta}};
-  for (const Case& c : cases) {
-    Image image = create_image(c.width, c.height, c.colour, c.depth, c.flags);
-    ASSERT_NE(image, nullptr) << c.width << "@" << c.depth;
+  // Width, height, colour, depth, flags; bytes per pixel, pitch, and the word at x, y: rows padded
+  // to 16 bytes and filled too, the default fill magenta (RGB565 at 16 bits, index 0 at 8).
+  const int64_t cases[][10] = {{3, 2, 0x11223344, 0, 0, 4, 16, 3, 1, 0x11223344},
+                               {5, 1, 0x00FF8040, 16, 0, 2, 16, 0, 0, 0xFC08},
+                               {5, 1, 0, 9, IMAGE_DEFAULT_FILL, 2, 16, 4, 0, 0xF81F},
+                               {17, 1, 0x1234, 8, 0, 1, 32, 16, 0, 0x34},
+                               {2, 1, 0x1234, 1, IMAGE_DEFAULT_FILL, 1, 16, 1, 0, 0},
+                               {1, 1, 0, 25, IMAGE_DEFAULT_FILL, 4, 16, 0, 0, kMagenta}};
+  for (const auto& [width, height, colour, depth, flags, bytes, pitch, x, y, want] : cases) {
+    SCOPED_TRACE(testing::Message() << width << "@" << depth);
+    Image image = create_image(int(width), int(height), Color(colour), int(depth), int(flags));
+    ASSERT_NE(image, nullptr);
     const ImageView v = image_view(image, 4);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(image) % 16, 0u);
-    EXPECT_EQ(v.bytes_per_pixel, c.bytes) << c.depth;
-    EXPECT_EQ(v.pitch, c.pitch) << c.width << "@" << c.depth;
-    EXPECT_EQ(image_pixel(image, c.x, c.y), c.want) << c.width << "@" << c.depth;
+    EXPECT_EQ(v.bytes_per_pixel, bytes);
+    EXPECT_EQ(v.pitch, pitch);
+    EXPECT_EQ(image_pixel(image, int(x), int(y)), want);
     destroy_image(image);
   }
 }
@@ -72,11 +68,9 @@ TEST_F(ImageTest, PrimitivesDrawIntoImages) {
   draw_line(image, 2, 3, 17, 3, 0xFF00FF00, LINE_KIND_LINE, 0xFFFF, 0);
   plot_pixel(image, 4, 8, 0x80FFFFFF, 0, 0);  // blended as on the screen
   draw_line(image, 15, 6, 30, 30, 0xFF0000FF, LINE_KIND_FILLED_BOX, 0xFFFF, 0);  // clipped
-  EXPECT_EQ(image_pixel(image, 17, 3), 0xFF00FF00u);
-  EXPECT_EQ(image_pixel(image, 18, 3), 0xFF000000u);
-  EXPECT_EQ(image_pixel(image, 4, 8), 0xBF7F7F7Fu);
-  EXPECT_EQ(image_pixel(image, 14, 6), 0xFF000000u);
-  EXPECT_EQ(image_pixel(image, 19, 9), 0xFF0000FFu);
+  EXPECT_EQ((Row{image_pixel(image, 17, 3), image_pixel(image, 18, 3), image_pixel(image, 4, 8),
+                 image_pixel(image, 14, 6), image_pixel(image, 19, 9)}),
+            (Row{0xFF00FF00u, kUnset, 0xBF7F7F7Fu, kUnset, 0xFF0000FFu}));
   // The screen is untouched and its next primitive goes back to it.
   EXPECT_EQ(pixel(0, 17, 3), kUnset);
   plot_pixel(nullptr, 2, 3, 0xFFFFFFFF, 0, 0);
@@ -112,6 +106,10 @@ class PutImage : public NullScreen {
     const uint32_t s = image_pixel(source, x, y);
     return blend_pixel(s, kUnset, s >> 24);
   }
+  // Each page point (x, y) holds what source pixel (sx, sy) left there.
+  void expect_from(std::initializer_list<std::array<int, 4>> points) const {
+    for (auto [x, y, sx, sy] : points) EXPECT_EQ(pixel(0, x, y), from(sx, sy)) << x << "," << y;
+  }
   Image source = nullptr;
 };
 
@@ -128,20 +126,17 @@ TEST_F(PutImage, ClampsCornersToTheImage) {
   EXPECT_EQ(pixel(0, 100, 100), from(100, 95));
   // Negative corners clamp to 0; reversed corners are put in order.
   put(nullptr, 0, 200, source, 5, 3, -9, -4);
-  EXPECT_EQ(pixel(0, 0, 200), from(0, 0));
-  EXPECT_EQ(pixel(0, 5, 203), from(5, 3));
+  expect_from({{0, 200, 0, 0}, {5, 203, 5, 3}});
   expect_pixels(kUnset, {{63, 40}, {576, 40}, {64, 41}, {100, 101}, {6, 203}, {0, 204}});
 }
 
 TEST_F(PutImage, ClipsAgainstEveryEdge) {
   // x = -3.4 rounds to -3: three source pixels are skipped.
   put(nullptr, -3.4f, 10, source, 0, 2, 512, 2);
-  EXPECT_EQ(pixel(0, 0, 10), from(3, 2));
-  EXPECT_EQ(pixel(0, 508, 10), from(511, 2));
+  expect_from({{0, 10, 3, 2}, {508, 10, 511, 2}});
   // Top-left corner: 5 rows and 7 columns cut off.
   put(nullptr, -7, -5, source);
-  EXPECT_EQ(pixel(0, 0, 0), from(7, 5));
-  EXPECT_EQ(pixel(0, 504, 90), from(511, 95));
+  expect_from({{0, 0, 7, 5}, {504, 90, 511, 95}});
   // Bottom-right corner.
   put(nullptr, 600, 450, source);
   EXPECT_EQ(pixel(0, 639, 479), from(39, 29));

@@ -1,11 +1,12 @@
 #pragma once
-// A fixture that opens the intro's screen (640x480, two pages, blended primitives) on the
-// window-less back end, and reads pixels back.
+// The intro's screen on the window-less back end, and pixels of pages and images read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -28,24 +29,19 @@ class NullScreen : public ::testing::Test {
   }
 
  public:
-  static uint32_t pixel(int page, int x, int y) {
-    const Screen* s = current_screen();
-    return reinterpret_cast<const uint32_t*>(s->pages[static_cast<size_t>(page)] +
-                                             static_cast<ptrdiff_t>(y) * s->pitch)[x];
-  }
-  static void set_pixel(int page, int x, int y, uint32_t value) {
+  static uint32_t& pixel_at(int page, int x, int y) {
     Screen* s = current_screen();
-    reinterpret_cast<uint32_t*>(s->pages[static_cast<size_t>(page)] +
-                                static_cast<ptrdiff_t>(y) * s->pitch)[x] = value;
+    return reinterpret_cast<uint32_t*>(s->pages[size_t(page)] + ptrdiff_t(y) * s->pitch)[x];
   }
+  static uint32_t pixel(int page, int x, int y) { return pixel_at(page, x, y); }
+  static void set_pixel(int page, int x, int y, uint32_t value) { pixel_at(page, x, y) = value; }
   // Each of the points of page 0 holds the colour.
   static void expect_pixels(uint32_t colour, std::initializer_list<std::pair<int, int>> points) {
     for (auto [x, y] : points) EXPECT_EQ(pixel(0, x, y), colour) << "at " << x << "," << y;
   }
   static int dirty_count() {
-    int n = 0;
-    for (uint8_t f : current_screen()->dirty_lines) n += f;
-    return n;
+    const auto& d = current_screen()->dirty_lines;
+    return std::accumulate(d.begin(), d.end(), 0);
   }
   static void clear_dirty() {
     auto& d = current_screen()->dirty_lines;
@@ -54,22 +50,19 @@ class NullScreen : public ::testing::Test {
 };
 
 // Pixel (x, y) of an image, as wide as the image's pixels.
-inline uint8_t* image_pixel_address(Image image, int x, int y) {
+inline uint32_t image_pixel(Image image, int x, int y, const uint32_t* set = nullptr) {
   const ImageView v = image_view(image, 4);
-  return v.pixels + static_cast<ptrdiff_t>(y) * v.pitch + x * v.bytes_per_pixel;
-}
-inline uint32_t image_pixel(Image image, int x, int y) {
+  uint8_t* at = v.pixels + ptrdiff_t(y) * v.pitch + x * v.bytes_per_pixel;
   uint32_t word = 0;
-  std::memcpy(&word, image_pixel_address(image, x, y),
-              static_cast<size_t>(image_view(image, 4).bytes_per_pixel));
+  if (set) std::memcpy(at, set, size_t(v.bytes_per_pixel));
+  std::memcpy(&word, at, size_t(v.bytes_per_pixel));
   return word;
 }
 inline void set_image_pixel(Image image, int x, int y, uint32_t word) {
-  std::memcpy(image_pixel_address(image, x, y), &word,
-              static_cast<size_t>(image_view(image, 4).bytes_per_pixel));
+  image_pixel(image, x, y, &word);
 }
 inline std::vector<uint32_t> image_row(Image image, int y) {
-  std::vector<uint32_t> row(static_cast<size_t>(image_view(image, 4).width));
-  for (size_t x = 0; x < row.size(); ++x) row[x] = image_pixel(image, static_cast<int>(x), y);
+  std::vector<uint32_t> row(size_t(image_view(image, 4).width));
+  for (size_t x = 0; x < row.size(); ++x) row[x] = image_pixel(image, int(x), y);
   return row;
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gfx/image.h"
@@ -44,20 +44,16 @@ class TextTest : public NullScreen {
 };
 
 TEST_F(TextTest, GlyphsAreClippedAtThePageEdges) {
+  // A glyph cut on each side or wholly outside; strings lose whole characters outside the page.
   const std::string glyph(1, kTriangle), text = std::string("AB\xDB") + kTriangle + "CD";
-  // Cut on each side, or wholly outside.
-  const int positions[][2] = {{0, 0}, {-3, -5}, {636, 476}, {-8, 0}, {640, 0}, {300, -8}, {0, 480}};
-  for (const auto& p : positions) {
-    SCOPED_TRACE(testing::Message() << "at " << p[0] << "," << p[1]);
-    expect_text_at(glyph, p[0], p[1]);
+  const std::tuple<std::string, int, int> cases[] = {
+      {glyph, 0, 0},    {glyph, -3, -5}, {glyph, 636, 476}, {glyph, -8, 0},  {glyph, 640, 0},
+      {glyph, 300, -8}, {glyph, 0, 480}, {text, -13, 30},   {text, 615, 30}, {text, 639, 30}};
+  for (const auto& [what, x, y] : cases) {
+    SCOPED_TRACE(testing::Message() << what.size() << " at " << x << "," << y);
+    expect_text_at(what, x, y);
   }
-  // Strings lose whole characters outside the page, and keep their parts inside.
-  for (int px : {-13, 615, 639}) {
-    SCOPED_TRACE(px);
-    expect_text_at(text, px, 30);
-  }
-  // Spelled out once, so that the check above is not merely the drawing code mirrored: at
-  // x = -3 row 3 (0x0F) shows only its column 3, at x = 0.
+  // Spelled out once: at x = -3 row 3 (0x0F) shows only its column 3, at x = 0.
   draw_text(nullptr, -3, 0, kScroller, glyph, 0);
   EXPECT_EQ(pixel(0, 0, 3), kWhite);
   EXPECT_EQ(pixel(0, 1, 3), kBlack);
@@ -135,17 +131,18 @@ TEST_F(TextTest, PrintWrapsAtTheRightEdgeAndScrollsAtTheBottom) {
   EXPECT_EQ(pixel(0, 0, 472), kBlack);
 }
 
+// The fonts are 8, 14 and 16 rows high with 0xDB the full block; after them the two-colour
+// palette: black, white.
 TEST_F(TextTest, BuiltInStorageHoldsCodePage437AndThePalettes) {
-  const int heights[] = {8, 14, 16};
   for (int f = 0; f < 3; ++f) {
     const FontInfo font = font_info(f);
-    EXPECT_EQ(font.height, heights[f]);
-    // 0xDB is the full block.
-    for (int r = 0; r < font.height; ++r) EXPECT_EQ(font.data[0xDB * font.height + r], 0xFF);
+    EXPECT_EQ(font.height, f == 0 ? 8 : 12 + 2 * f);
+    EXPECT_EQ(std::count(font.data + 0xDB * font.height, font.data + 0xDC * font.height, 0xFF),
+              font.height);
   }
-  // The two-colour palette right after the fonts: black, white.
-  const uint8_t two[] = {0, 0, 0, 255, 255, 255};
-  EXPECT_EQ(std::memcmp(font_storage() + FONT_TABLE_SIZE, two, 6), 0);
+  EXPECT_EQ(
+      std::vector<uint8_t>(font_storage() + FONT_TABLE_SIZE, font_storage() + FONT_TABLE_SIZE + 6),
+      std::vector<uint8_t>({0, 0, 0, 255, 255, 255}));
 }
 
 }  // namespace

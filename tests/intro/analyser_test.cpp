@@ -1,5 +1,4 @@
-// The analyser bars on the intro's screen: silence with no music, and the bars of real music
-// read through SDL's disk audio driver, pixel for pixel.
+// The analyser bars, pixel for pixel: worked out by hand, silent, and following real music.
 #include "intro/analyser.h"
 
 #include <SDL2/SDL_stdinc.h>
@@ -7,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <map>
 #include <thread>
 #include <vector>
@@ -19,33 +17,23 @@
 
 namespace {
 
-constexpr uint32_t RGB = 0x00FFFFFF;
-constexpr uint32_t LEVEL_GREEN = 0x00FF00;
-constexpr uint32_t SPECTRUM_GREEN_ON_BLACK = 0x003F00;  // alpha 64: floor(255 * 64 / 256)
-
 class Analyser : public NullScreen {
  protected:
   static void clear_page() {
     draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, 0xFF000000, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
   }
-  // Every pixel of page 0 after drawing on a black page: level bars over columns 0..8 (rows
-  // 0..left) and 632..639 (rows 0..right; x = 640 lies off the page), spectrum bar i over columns
-  // 4i+64..4i+66 from its top row to the bottom.
+  // Level bars over x 0..8 and 632..639 down to rows left and right; spectrum bar i over x
+  // 4i+64..4i+66 from its top down, green at alpha 64 (0x3F on black).
   static void expect_bars(int left, int right, const std::map<int, int>& spectrum_tops) {
-    int wrong = 0;
     for (int y = 0; y < 480; ++y) {
       for (int x = 0; x < 640; ++x) {
-        uint32_t want = (x <= 8 && y <= left) || (x >= 632 && y <= right) ? LEVEL_GREEN : 0;
+        uint32_t want = (x <= 8 && y <= left) || (x >= 632 && y <= right) ? 0xFF00 : 0;
         const auto bar = spectrum_tops.find((x - 64) / 4);
         if (x >= 68 && (x - 64) % 4 != 3 && bar != spectrum_tops.end() && y >= bar->second)
-          want = SPECTRUM_GREEN_ON_BLACK;
-        const uint32_t got = pixel(0, x, y) & RGB;
-        if (got != want && ++wrong <= 5)
-          ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << got
-                        << ", expected " << want;
+          want = 0x3F00;
+        ASSERT_EQ(pixel(0, x, y) & 0xFFFFFF, want) << x << ", " << y;
       }
     }
-    EXPECT_EQ(wrong, 0);
   }
 };
 
@@ -71,14 +59,11 @@ TEST_F(Analyser, BarHeightsFromPeaksAndMagnitudes) {
   expect_bars(0, 0, {});
 }
 
-// The disk driver is made to sleep 200 ms after each 23 ms block, so once a block has been heard
-// the queries stay the same for most of those 200 ms: the picture can be checked against them.
-// The module starts with pads fading in; a few seconds in, the bars are tens of rows high.
+// The disk driver sleeps 200 ms after each block, so the queries hold still while drawing.
 TEST_F(Analyser, BarsFollowTheLevelAndSpectrumOfThePlayingMusic) {
   SDL_setenv("SDL_AUDIODRIVER", "disk", 1);
 #ifdef _WIN32
-  // SDL 2.26's disk driver reads the file's name from a buffer that its next SDL_getenv, of the
-  // delay, overwrites on Windows: it would write a file named "200" here.
+  // SDL 2.26 overwrites the disk driver's file name on Windows with the delay: a file "200".
   GTEST_SKIP() << "SDL's disk audio driver loses its file name on Windows";
 #endif
   SDL_setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
@@ -91,25 +76,23 @@ TEST_F(Analyser, BarsFollowTheLevelAndSpectrumOfThePlayingMusic) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!checked && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    float before[513] = {};
-    float after[513] = {};
-    const uint32_t level_before = music_level(MusicChannel);
+    float before[513] = {}, after[513] = {};
+    const uint32_t level = music_level(MusicChannel);
     music_spectrum(MusicChannel, before);
     clear_page();
     draw_analyser();
-    const uint32_t level_after = music_level(MusicChannel);
     music_spectrum(MusicChannel, after);
-    if ((level_before & 0xFFFF) < 2048 || level_before != level_after ||
-        !std::equal(before, before + 513, after)) {
-      continue;  // still quiet, or the heard position moved while drawing
-    }
-    // What the queries answered is what was drawn.
+    // Still quiet, or the heard position moved while drawing: try again.
+    if ((level & 0xFFFF) < 2048 || level != music_level(MusicChannel) ||
+        !std::equal(before, before + 513, after))
+      continue;
+    // What the queries answered is what was drawn; some bar is 25+ rows high.
     const std::vector<uint8_t> drawn(current_screen()->pages[0],
                                      current_screen()->pages[0] + 640 * 480 * 4);
     clear_page();
-    draw_analyser_bars(level_before, before);
+    draw_analyser_bars(level, before);
     EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), current_screen()->pages[0]));
-    EXPECT_GT(*std::max_element(before + 1, before + 129), 0.01f);  // some bar 25+ rows high
+    EXPECT_GT(*std::max_element(before + 1, before + 129), 0.01f);
     checked = true;
   }
   EXPECT_TRUE(checked) << "the music never held still long enough to compare";

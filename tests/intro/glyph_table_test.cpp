@@ -3,19 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
-#include "gfx/null_screen.h"
 #include "gfx/text.h"
 
 namespace {
 
 struct Font {
-  int height;
-  int offset;
-};
-constexpr Font kFonts[] = {{8, 0}, {14, 2048}, {16, 5632}};
+  int height, offset;
+} constexpr kFonts[] = {{8, 0}, {14, 2048}, {16, 5632}};
 
 using Rows = std::vector<uint8_t>;
 
@@ -80,19 +76,6 @@ TEST(GlyphTable, RepertoireRulesHoldInAllThreeFonts) {
     for (int c : {int{'g'}, int{'p'}, int{'q'}, int{'y'}, 0xF0, 0xF3})
       EXPECT_EQ(extent(font, c).bottom, descent[f]) << std::hex << c;
   }
-}
-
-using GlyphInstall = NullScreen;
-
-// The scroller draws with the installed glyphs in every golden frame.
-TEST_F(GlyphInstall, ReplacesTheFontsAndKeepsThePalette) {
-  uint8_t* storage = font_storage();
-  const Rows palette(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE);
-  // Before installing, the built-in code page 437 glyphs are there: 0xC0 is box drawing.
-  EXPECT_NE(std::memcmp(storage + 8 * 0xC0, GlyphTable + 8 * 0xC0, 8), 0);
-  install_glyph_table();
-  EXPECT_EQ(std::memcmp(storage, GlyphTable, GLYPH_TABLE_SIZE), 0);
-  EXPECT_EQ(Rows(storage + FONT_TABLE_SIZE, storage + FONT_STORAGE_SIZE), palette);
 }
 
 }  // namespace

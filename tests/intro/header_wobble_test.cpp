@@ -1,5 +1,4 @@
-// Where the header's strips land. The shipped picture itself, drawn through all 128 strips with
-// its last row repeated and its clear pixels, is pinned by the golden frames.
+// Where the header's strips land (the shipped picture itself is pinned by the golden frames).
 #include "intro/header_wobble.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The starfield's draws and re-entry. The cube, whose every edge and copy shows in the golden
-// frames, has no test of its own here.
+// The starfield's draws and re-entry (the cube is pinned by the golden frames).
 #include "intro/starfield.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +19,7 @@ TEST_F(Stars, DrawInOrderAndRespawnWithTwoDraws) {
   EXPECT_EQ(Starfield.y[1], 717.0f);  // 956.51 rounded, less 240
   EXPECT_EQ(Starfield.depth[2048], 164.0f);
   for (int i = 1; i <= STAR_COUNT; ++i) Starfield.x[i] = 0.0f;
-  // Star 5 was created at the far edge: it moves past it, is plotted off the page and respawns
-  // in the same frame; star 9 is near and bright.
+  // Star 5 at the far edge moves past it and respawns in the same frame; star 9 is near.
   Starfield.x[5] = 640.0f;
   Starfield.depth[5] = 256.0f;
   Starfield.x[9] = 639.5f;

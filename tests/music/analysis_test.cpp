@@ -22,9 +22,7 @@ TEST(PeakLevel, ReadsEachChannelsPeakInTheLowAndHighWords) {
 
 TEST(Spectrum, MagnitudesOfSyntheticSignals) {
   SpectrumAnalyser* analyser = create_spectrum_analyser();
-  // An on-bin sine reads 0.5 in its bin, half that in its two neighbours through the Hann window
-  // and nothing elsewhere; in one channel only, half as much. A constant reads 1 in bin 0 and
-  // leaks into bin 1.
+  // An on-bin sine: 0.5 in its bin, 0.25 either side (Hann), half in one channel; a constant: 1.
   const auto sine = [](int i) {
     return std::sin(2.0 * std::numbers::pi * 10.0 * i / SPECTRUM_FRAMES);
   };

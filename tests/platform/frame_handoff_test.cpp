@@ -12,8 +12,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// The window thread takes the frame number under a lock standing in for the presenter lock; each
-// number must arrive once, in order, with one wake per frame.
+// Each frame number, taken under a stand-in presenter lock, arrives once, in order, one wake each.
 TEST(FrameHandoff, EveryFrameArrivesOnceAndInOrder) {
   constexpr int kFrames = 1000;
   FrameHandoff handoff;

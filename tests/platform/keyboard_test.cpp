@@ -1,5 +1,5 @@
-// Keys from SDL's events to the codes read_key returns: PC scan codes, the key tables, the
-// 16-slot ring and its key-hit flag.
+// SDL's key events to read_key's codes: scan codes, key tables, typed text in code page 437, the
+// ring and its key-hit flag.
 #include "platform/keyboard.h"
 
 #include <SDL2/SDL_events.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page_437.h"
 #include "platform/sdl/scan_codes.h"
 #include "platform/sdl/sdl_key_events.h"
 
@@ -31,20 +32,18 @@ TEST(ScanCodes, MainBlockAndExtendedKeysThatShareTheirBaseCode) {
     SDL_Scancode sdl;
     int scan;
     bool extended;
-  } keys[] = {
-      {SDL_SCANCODE_LALT, 56, false},    {SDL_SCANCODE_RALT, 56, true},
-      {SDL_SCANCODE_F4, 62, false},      {SDL_SCANCODE_LCTRL, 29, false},
-      {SDL_SCANCODE_RCTRL, 29, true},    {SDL_SCANCODE_RETURN, 28, false},
-      {SDL_SCANCODE_KP_ENTER, 28, true}, {SDL_SCANCODE_KP_DIVIDE, 53, true},
-      {SDL_SCANCODE_UP, 72, true},       {SDL_SCANCODE_KP_8, 72, false},
-      {SDL_SCANCODE_DELETE, 83, true},   {SDL_SCANCODE_ESCAPE, 1, false},
-      {SDL_SCANCODE_1, 2, false},        {SDL_SCANCODE_0, 11, false},
-      {SDL_SCANCODE_Q, 16, false},       {SDL_SCANCODE_A, 30, false},
-      {SDL_SCANCODE_Z, 44, false},       {SDL_SCANCODE_SPACE, 57, false},
-      {SDL_SCANCODE_F1, 59, false},      {SDL_SCANCODE_F10, 68, false},
-      {SDL_SCANCODE_F11, 87, false},     {SDL_SCANCODE_F12, 88, false},
-      {SDL_SCANCODE_UNKNOWN, 0, false},  {SDL_SCANCODE_AUDIOPLAY, 0, false},
-  };
+  } keys[] = {{SDL_SCANCODE_LALT, 56, false},    {SDL_SCANCODE_RALT, 56, true},
+              {SDL_SCANCODE_F4, 62, false},      {SDL_SCANCODE_LCTRL, 29, false},
+              {SDL_SCANCODE_RCTRL, 29, true},    {SDL_SCANCODE_RETURN, 28, false},
+              {SDL_SCANCODE_KP_ENTER, 28, true}, {SDL_SCANCODE_KP_DIVIDE, 53, true},
+              {SDL_SCANCODE_UP, 72, true},       {SDL_SCANCODE_KP_8, 72, false},
+              {SDL_SCANCODE_DELETE, 83, true},   {SDL_SCANCODE_ESCAPE, 1, false},
+              {SDL_SCANCODE_1, 2, false},        {SDL_SCANCODE_0, 11, false},
+              {SDL_SCANCODE_Q, 16, false},       {SDL_SCANCODE_A, 30, false},
+              {SDL_SCANCODE_Z, 44, false},       {SDL_SCANCODE_SPACE, 57, false},
+              {SDL_SCANCODE_F1, 59, false},      {SDL_SCANCODE_F10, 68, false},
+              {SDL_SCANCODE_F11, 87, false},     {SDL_SCANCODE_F12, 88, false},
+              {SDL_SCANCODE_UNKNOWN, 0, false},  {SDL_SCANCODE_AUDIOPLAY, 0, false}};
   for (const auto& key : keys) {
     const PcScanCode pc = pc_scan_code(key.sdl);
     EXPECT_EQ(pc.scan, key.scan) << "SDL scancode " << key.sdl;
@@ -57,64 +56,39 @@ TEST(ScanCodes, MainBlockAndExtendedKeysThatShareTheirBaseCode) {
   }
 }
 
+// Function keys: Alt wins over Ctrl, and Ctrl over Shift; letters: Caps Lock's upper case keeps
+// Alt's special code, AltGr+Q's '@' stays '@'; past the table only the character counts; extended
+// keys outside the table (the Windows keys) give nothing; scan 72 unextended is the keypad's 8.
 TEST(TranslateKey, Table) {
-  const int x = KEY_MOD_EXTENDED;
-  const struct {
-    int character, scan, layout, modifiers, code;
-  } rows[] = {
-      // Function keys: Alt wins over Ctrl, and Ctrl over Shift.
-      {0, 59, 0, 0, 0x3BFF},
-      {0, 59, 0, KEY_MOD_SHIFT, 0x54FF},
-      {0, 59, 0, KEY_MOD_CTRL, 0x5EFF},
-      {0, 88, 0, KEY_MOD_RIGHT_ALT, 0x8CFF},
-      {0, 59, 0, KEY_MOD_CTRL | KEY_MOD_ALT, 0x68FF},
-      {0, 59, 0, KEY_MOD_RIGHT_CTRL | KEY_MOD_RIGHT_ALT | KEY_MOD_SHIFT, 0x68FF},
-      {0, 59, 0, KEY_MOD_CTRL | KEY_MOD_SHIFT, 0x5EFF},
-      {0, 62, 0, KEY_MOD_ALT, CLOSE_KEY_CODE},
-      {0, 62, 0, KEY_MOD_RIGHT_ALT, CLOSE_KEY_CODE},
-      // Letters; Caps Lock's upper case keeps Alt's special code; AltGr+Q's '@' stays '@'.
-      {'a', 30, 'a', 0, 'a'},
-      {'A', 30, 'a', KEY_MOD_SHIFT, 'A'},
-      {1, 30, 'a', KEY_MOD_CTRL, 1},
-      {'q', 16, 'q', KEY_MOD_ALT, 0x10FF},
-      {'Q', 16, 'q', KEY_MOD_ALT, 0x10FF},
-      {'@', 16, 'q', KEY_MOD_CTRL | KEY_MOD_RIGHT_ALT, '@'},
-      // Past the table only the character counts.
-      {0, 89, 0, 0, -1},
-      {0x84, 100, 0, 0, 0x84},
-      // Extended keys; those outside the table (the Windows keys) give nothing; scan 72 without
-      // the flag is the keypad's 8, typing its digit under Num Lock.
-      {0, 72, 0, x | KEY_MOD_CTRL, 0x8DFF},
-      {0, 83, 0, x | KEY_MOD_ALT, 0xA3FF},
-      {0, 28, 0, x | KEY_MOD_CTRL, 0x0A},
-      {0, 53, 0, x | KEY_MOD_SHIFT, 0x3F},
-      {0, 91, 0, x, -1},
-      {'8', 72, '8', 0, '8'},
-  };
-  for (const auto& r : rows)
-    EXPECT_EQ(translate_key(r.character, r.scan, r.layout, r.modifiers), r.code)
-        << "scan " << r.scan << " modifiers " << r.modifiers;
+  const int x = KEY_MOD_EXTENDED, shift = KEY_MOD_SHIFT, ctrl = KEY_MOD_CTRL, alt = KEY_MOD_ALT,
+            right_alt = KEY_MOD_RIGHT_ALT;
+  // character, scan code, layout's character, modifiers, code
+  // clang-format off
+  const int rows[][5] = {
+     {0, 59, 0, 0, 0x3BFF}, {0, 59, 0, shift, 0x54FF}, {0, 59, 0, ctrl, 0x5EFF},
+     {0, 88, 0, right_alt, 0x8CFF}, {0, 59, 0, ctrl | alt, 0x68FF},
+     {0, 59, 0, KEY_MOD_RIGHT_CTRL | right_alt | shift, 0x68FF}, {0, 59, 0, ctrl | shift, 0x5EFF},
+     {0, 62, 0, alt, CLOSE_KEY_CODE}, {0, 62, 0, right_alt, CLOSE_KEY_CODE},
+     {'a', 30, 'a', 0, 'a'}, {'A', 30, 'a', shift, 'A'}, {1, 30, 'a', ctrl, 1},
+     {'q', 16, 'q', alt, 0x10FF}, {'Q', 16, 'q', alt, 0x10FF},
+     {'@', 16, 'q', ctrl | right_alt, '@'}, {0, 89, 0, 0, -1}, {0x84, 100, 0, 0, 0x84},
+     {0, 72, 0, x | ctrl, 0x8DFF}, {0, 83, 0, x | alt, 0xA3FF}, {0, 28, 0, x | ctrl, 0x0A},
+     {0, 53, 0, x | shift, 0x3F}, {0, 91, 0, x, -1}, {'8', 72, '8', 0, '8'}};
+  // clang-format on
+  for (const auto& [character, scan, layout, modifiers, code] : rows)
+    EXPECT_EQ(translate_key(character, scan, layout, modifiers), code) << scan << " " << modifiers;
 }
 
 TEST(TranslateKey, OnlyAltF4GivesTheCloseCodeAndModifierKeysAloneGiveNothing) {
-  const int modifier_sets[] = {0,
-                               KEY_MOD_SHIFT,
-                               KEY_MOD_CTRL,
-                               KEY_MOD_RIGHT_CTRL,
-                               KEY_MOD_ALT,
-                               KEY_MOD_RIGHT_ALT,
-                               KEY_MOD_SHIFT | KEY_MOD_CTRL,
-                               KEY_MOD_CTRL | KEY_MOD_ALT};
-  const std::vector<int> modifier_keys = {0, 29, 42, 54, 56, 58, 69, 70, 84, 85, 86};
+  const int alt = KEY_MOD_ALT | KEY_MOD_RIGHT_ALT,
+            modifier_keys[] = {0, 29, 42, 54, 56, 58, 69, 70, 84, 85, 86};
   for (int scan = 0; scan < 128; ++scan) {
-    const bool modifier_key =
-        std::find(modifier_keys.begin(), modifier_keys.end(), scan) != modifier_keys.end();
-    for (int modifiers : modifier_sets) {
+    const bool modifier_key = std::count(modifier_keys, modifier_keys + 11, scan);
+    for (int modifiers : {0, KEY_MOD_SHIFT, KEY_MOD_CTRL, KEY_MOD_RIGHT_CTRL, KEY_MOD_ALT,
+                          KEY_MOD_RIGHT_ALT, KEY_MOD_SHIFT | KEY_MOD_CTRL, KEY_MOD_CTRL | alt}) {
       for (int extended : {0, KEY_MOD_EXTENDED}) {
         const int code = translate_key(0, scan, 0, modifiers | extended);
-        const bool alt_f4 =
-            scan == 62 && (modifiers & (KEY_MOD_ALT | KEY_MOD_RIGHT_ALT)) && !extended;
-        EXPECT_EQ(code == CLOSE_KEY_CODE, alt_f4) << scan << " " << modifiers << " " << extended;
+        EXPECT_EQ(code == CLOSE_KEY_CODE, scan == 62 && (modifiers & alt) && !extended) << scan;
         EXPECT_TRUE(!modifier_key || extended || code == -1) << scan << " " << modifiers;
       }
     }
@@ -152,62 +126,57 @@ TEST_F(Keyboard, KeyHitFlagSetByPushClearedByPopTakeAndReset) {
 struct Press {
   SDL_Scancode scancode;
   SDL_Keycode sym;
-  int modifiers;
-  bool repeat;
-  const char* text;  // the text event that follows, if any
+  int modifiers = 0;
+  bool repeat = false;
+  const char* text = nullptr;  // the text event that follows, if any
 };
 
-// Every press of a held key's auto-repeat is a key press of its own: it queues its code again,
-// as the first press did; system keys queue nothing however often they repeat.
+// Each auto-repeat of a held key queues its code again; system keys queue nothing, ever.
 TEST_F(Keyboard, KeyEventsQueueTheirCodesOncePerPressAndRepeat) {
-  const SDL_Scancode tab = SDL_SCANCODE_TAB, f4 = SDL_SCANCODE_F4, alt = SDL_SCANCODE_LALT;
+  const SDL_Scancode f4 = SDL_SCANCODE_F4, alt = SDL_SCANCODE_LALT, up = SDL_SCANCODE_UP,
+                     esc = SDL_SCANCODE_ESCAPE, f10 = SDL_SCANCODE_F10;
   const struct {
     const char* what;
     std::vector<Press> presses;
     std::string codes;
-  } rows[] = {
-      {"special keys push their codes",
-       {{tab, SDLK_TAB, KMOD_LSHIFT, false, nullptr},
-        {SDL_SCANCODE_F12, SDLK_F12, KMOD_RCTRL, false, nullptr},
-        {SDL_SCANCODE_UP, SDLK_UP, 0, false, nullptr},
-        {SDL_SCANCODE_LEFT, SDLK_LEFT, KMOD_LCTRL, false, nullptr},
-        {SDL_SCANCODE_KP_7, SDLK_KP_7, 0, false, nullptr}},
-       std::string("\xFF\x0F\xFF\x8A\xFF\x48\xFF\x73\xFF\x47", 10)},
-      {"with Num Lock the keypad types through the text event",
-       {{SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM, false, nullptr}},
-       ""},
-      {"letters come from the text event in code page 437",
-       {{SDL_SCANCODE_A, SDLK_a, 0, false, "a\xC3\xA9"}},
-       "a\x82"},
-      {"control characters come from the key press",
-       {{SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 0, false, nullptr},
-        {SDL_SCANCODE_RETURN, SDLK_RETURN, 0, false, nullptr},
-        {SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE, 0, false, nullptr},
-        {SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL, false, nullptr},
-        {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, 0, false, nullptr}},
-       "\x1B\x0D\x08\x03\x0D"},
-      {"a held arrow key repeats its code",
-       {{SDL_SCANCODE_UP, SDLK_UP, 0, false, nullptr},
-        {SDL_SCANCODE_UP, SDLK_UP, 0, true, nullptr},
-        {SDL_SCANCODE_UP, SDLK_UP, 0, true, nullptr}},
-       std::string("\xFF\x48\xFF\x48\xFF\x48", 6)},
-      {"a held Escape and a held letter repeat theirs",
-       {{SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 0, false, nullptr},
-        {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 0, true, nullptr},
-        {SDL_SCANCODE_X, SDLK_x, 0, false, "x"},
-        {SDL_SCANCODE_X, SDLK_x, 0, true, "x"}},
-       "\x1B\x1Bxx"},
-      {"Alt, Alt+F4 held and repeating, F10 and Alt+letters queue nothing",
-       {{alt, SDLK_LALT, KMOD_LALT, false, nullptr},
-        {alt, SDLK_LALT, KMOD_LALT, true, nullptr},
-        {f4, SDLK_F4, KMOD_LALT, false, nullptr},
-        {f4, SDLK_F4, KMOD_LALT, true, nullptr},
-        {f4, SDLK_F4, KMOD_RALT, true, nullptr},
-        {SDL_SCANCODE_F10, SDLK_F10, 0, false, nullptr},
-        {SDL_SCANCODE_F10, SDLK_F10, 0, true, nullptr},
-        {SDL_SCANCODE_Q, SDLK_q, KMOD_LALT, true, "q"}},
-       ""},
-  };
+  } rows[] = {{"special keys push their codes",
+               {{SDL_SCANCODE_TAB, SDLK_TAB, KMOD_RSHIFT | KMOD_CAPS},
+                {SDL_SCANCODE_F12, SDLK_F12, KMOD_RCTRL},
+                {up, SDLK_UP},
+                {SDL_SCANCODE_LEFT, SDLK_LEFT, KMOD_LCTRL},
+                {SDL_SCANCODE_KP_7, SDLK_KP_7}},
+               std::string("\xFF\x0F\xFF\x8A\xFF\x48\xFF\x73\xFF\x47", 10)},
+              {"with Num Lock the keypad types through the text event",
+               {{SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM}},
+               ""},
+              {"letters come from the text event in code page 437",
+               {{SDL_SCANCODE_A, SDLK_a, 0, false, "a\xC3\xA9"}},
+               "a\x82"},
+              {"control characters come from the key press",
+               {{esc, SDLK_ESCAPE},
+                {SDL_SCANCODE_RETURN, SDLK_RETURN},
+                {SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE},
+                {SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL},
+                {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER}},
+               "\x1B\x0D\x08\x03\x0D"},
+              {"held keys repeat their codes",
+               {{up, SDLK_UP},
+                {up, SDLK_UP, 0, true},
+                {esc, SDLK_ESCAPE},
+                {esc, SDLK_ESCAPE, 0, true},
+                {SDL_SCANCODE_X, SDLK_x, 0, false, "x"},
+                {SDL_SCANCODE_X, SDLK_x, 0, true, "x"}},
+               std::string("\xFF\x48\xFF\x48\x1B\x1Bxx", 8)},
+              {"Alt, Alt+F4 held and repeating, F10 and Alt+letters queue nothing",
+               {{alt, SDLK_LALT, KMOD_LALT},
+                {alt, SDLK_LALT, KMOD_LALT, true},
+                {f4, SDLK_F4, KMOD_LALT},
+                {f4, SDLK_F4, KMOD_LALT, true},
+                {f4, SDLK_F4, KMOD_RALT | KMOD_NUM, true},
+                {f10, SDLK_F10},
+                {f10, SDLK_F10, 0, true},
+                {SDL_SCANCODE_Q, SDLK_q, KMOD_LALT, true, "q"}},
+               ""}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     reset_keyboard();
@@ -230,21 +199,23 @@ TEST_F(Keyboard, KeyEventsQueueTheirCodesOncePerPressAndRepeat) {
     EXPECT_EQ(take_key_hit(), row.codes.empty() ? 0 : 1);
     EXPECT_EQ(drain(), row.codes);
   }
+  // The extended flag travels with the modifier bits.
+  EXPECT_EQ(key_modifier_bits(KMOD_LALT, true), KEY_MOD_ALT | KEY_MOD_EXTENDED);
 }
 
-TEST(KeyModifierBits, SidesAndExtendedFlag) {
-  const struct {
-    int sdl;
-    bool extended;
-    int bits;
-  } rows[] = {
-      {KMOD_LSHIFT, false, KEY_MOD_SHIFT},
-      {KMOD_RSHIFT, false, KEY_MOD_SHIFT},
-      {KMOD_LCTRL | KMOD_RCTRL, false, KEY_MOD_CTRL | KEY_MOD_RIGHT_CTRL},
-      {KMOD_LALT, true, KEY_MOD_ALT | KEY_MOD_EXTENDED},
-      {KMOD_RALT | KMOD_NUM | KMOD_CAPS, false, KEY_MOD_RIGHT_ALT},
-  };
-  for (const auto& r : rows) EXPECT_EQ(key_modifier_bits(r.sdl, r.extended), r.bits) << r.sdl;
+// ASCII passes; the upper half's first and last bytes and two- and three-byte sequences are
+// looked up; missing characters and bad text (cut, overlong) become question marks.
+TEST(CodePage437, TypedTextIsConvertedFromUtf8) {
+  const std::pair<const char*, const char*> rows[] = {{"Hello, 1!", "Hello, 1!"},
+                                                      {"\xC3\x87\xC2\xA0", "\x80\xFF"},
+                                                      {"\xC3\xA4\xC3\xB6\xC3\xBC", "\x84\x94\x81"},
+                                                      {"\xE2\x82\xA7", "\x9E"},
+                                                      {"\xE2\x82\xAC", "?"},
+                                                      {"\xF0\x9F\x98\x80", "?"},
+                                                      {"a\xC3z", "a?z"},
+                                                      {"\xC0\xAF", "?"},
+                                                      {"\xFF", "?"}};
+  for (const auto& [utf8, bytes] : rows) EXPECT_EQ(utf8_to_code_page_437(utf8), bytes) << utf8;
 }
 
 }  // namespace

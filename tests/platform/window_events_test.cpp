@@ -34,21 +34,18 @@ class WindowEvents : public ::testing::Test {
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
   }
 
-  void send_window_event(Uint8 what) {
+  // A window event, or Alt+Enter (repeated or not) when `what` is 0.
+  void send(Uint8 what, bool repeat = false) {
     SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
+    event.type = what ? SDL_WINDOWEVENT : SDL_KEYDOWN;
     event.window.event = what;
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-    handle_events(w);
-  }
-  void send_alt_enter(bool repeat = false) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
-    event.key.repeat = repeat ? 1 : 0;
-    event.key.keysym.scancode = SDL_SCANCODE_RETURN;
-    event.key.keysym.sym = SDLK_RETURN;
-    event.key.keysym.mod = KMOD_LALT;
+    if (!what) {
+      event.key.state = SDL_PRESSED;
+      event.key.repeat = repeat ? 1 : 0;
+      event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+      event.key.keysym.sym = SDLK_RETURN;
+      event.key.keysym.mod = KMOD_LALT;
+    }
     ASSERT_EQ(SDL_PushEvent(&event), 1);
     handle_events(w);
   }
@@ -60,14 +57,13 @@ TEST_F(WindowEvents, FocusAndMinimisingSetActivityClearHeldKeysAndRedrawEveryLin
       {SDL_WINDOWEVENT_FOCUS_LOST, false},
       {SDL_WINDOWEVENT_MINIMIZED, false},
       {SDL_WINDOWEVENT_FOCUS_GAINED, false},  // still minimised
-      {SDL_WINDOWEVENT_RESTORED, true},
-  };
+      {SDL_WINDOWEVENT_RESTORED, true}};
   const auto zero = [](uint8_t value) { return value == 0; };
   for (const auto& [change, active] : changes) {
     SCOPED_TRACE(static_cast<int>(change));
     keys[56] = keys[62] = 1;  // Alt and F4 held when the change comes
     std::fill(dirty.begin(), dirty.end(), 0);
-    send_window_event(change);
+    send(change);
     EXPECT_EQ(w.active, active);
     EXPECT_TRUE(std::all_of(keys, keys + 128, zero));
     EXPECT_TRUE(std::none_of(dirty.begin(), dirty.end(), zero));
@@ -75,25 +71,25 @@ TEST_F(WindowEvents, FocusAndMinimisingSetActivityClearHeldKeysAndRedrawEveryLin
 }
 
 TEST_F(WindowEvents, MaximiseAndAltEnterAskForFullScreenWhereAllowed) {
-  send_window_event(SDL_WINDOWEVENT_MAXIMIZED);
+  send(SDL_WINDOWEVENT_MAXIMIZED);
   EXPECT_TRUE(w.toggle_requested);
   w.toggle_requested = false;
-  send_alt_enter();
+  send(0);
   EXPECT_TRUE(w.toggle_requested);
   // Alt+Enter held: its auto-repeat would switch back and forth.
   w.toggle_requested = false;
-  send_alt_enter(true);
+  send(0, true);
   EXPECT_FALSE(w.toggle_requested);
   // Neither in a fixed mode, nor Alt+Enter while inactive, nor a maximise in full screen.
   w.toggle_requested = false;
   window_settings.flags = SCREEN_FIXED_MODE;
-  send_window_event(SDL_WINDOWEVENT_MAXIMIZED);
-  send_alt_enter();
+  send(SDL_WINDOWEVENT_MAXIMIZED);
+  send(0);
   window_settings.flags = 0;
-  send_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
-  send_alt_enter();
+  send(SDL_WINDOWEVENT_FOCUS_LOST);
+  send(0);
   w.fullscreen = true;
-  send_window_event(SDL_WINDOWEVENT_MAXIMIZED);
+  send(SDL_WINDOWEVENT_MAXIMIZED);
   EXPECT_FALSE(w.toggle_requested);
 }
 

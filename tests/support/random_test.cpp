@@ -1,5 +1,4 @@
-// The generator's words against an independent MT19937 with the intro's seeding
-// (s[0] = seed, s[i] = s[i-1] * 1664525 + 1013904223), computed outside this code base.
+// Words of an independent MT19937 seeded s[i] = s[i-1] * 1664525 + 1013904223 from s[0] = seed.
 #include "support/random.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The browser back end's answers where the page has one thread: the wake signal is a flag that a
-// wait takes or, when clear, sleeps out; pauses return to the browser and come back no earlier
-// than asked; page memory is aligned and refuses sizes that would wrap.
+// The browser back end, where the page has one thread: wake flag, pauses and page memory.
 #include <gtest/gtest.h>
 
 #include <chrono>
