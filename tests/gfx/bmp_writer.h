@@ -38,8 +38,8 @@ inline std::vector<uint8_t> encode_bmp(const BmpFileSpec& f) {
   put_le(info, f.planes, 2);
   put_le(info, f.bits, 2);
   if (!core) {
-    for (uint64_t v : {uint64_t{f.compression}, row_bytes * rows, uint64_t{2835}, uint64_t{2835},
-                       uint64_t{f.palette.size()}, uint64_t{0}})
+    for (uint64_t v : {uint64_t{f.compression}, uint64_t{row_bytes} * rows, uint64_t{2835},
+                       uint64_t{2835}, uint64_t{f.palette.size()}, uint64_t{0}})
       put_le(info, v, 4);
     for (size_t i = 0; f.header_size >= 108 && i < 5; ++i)
       put_le(info, i < 4 ? (i < f.masks.size() ? f.masks[i] : 0) : 0x73524742, 4);  // "sRGB"
