@@ -96,7 +96,8 @@ for bad in (["--frames", "1"], ["--seed", "x", "--frames", "1", "--out", "/tmp"]
             ["--seed", "1", "--frames", "1", "--out", "/tmp", "--kernels", "mmx"]):
     result = tool("render_frames", *bad, timeout=60)
     if result.returncode != 2 or "usage" not in result.stderr:
-        failures.append(f"{bad}: status {result.returncode}, expected 2 with a usage message")
+        failures.append(f"{bad}: status {result.returncode}, expected 2 with a usage message: "
+                        f"{result.stderr.strip()[:300]!r}")
 
 for failure in failures:
     print("FAIL:", failure)
