@@ -81,7 +81,7 @@ windows: host-tools
 
 # The web page: build-web/site/ with index.html, cubescroll.js, .wasm and .data (the module and
 # the header) and the licences, the folder to upload to any web server; and the same page as one
-# file, intro.html, in build-web/intro-VERSION-web.zip. Built with Debian's emscripten; the libraries
+# file, intro.html, in build-web/cubescroll-VERSION-web.zip. Built with Debian's emscripten; the libraries
 # come from Debian's source packages, built once into the same cache as the Windows build's.
 # emcc runs its JavaScript half on node, which finds Debian's modules only through NODE_PATH, and
 # itself on Debian's Python.
