@@ -41,6 +41,11 @@ def skip(message):
     fail(message, 77)  # CTest's SKIP_RETURN_CODE
 
 
+def must(ok, message):
+    """ok, or a failure with message."""
+    return ok or fail(message)
+
+
 def call(args, expect=None, timeout=600, **options):
     """Runs a command to its end; a status other than `expect`, if given, fails with its output."""
     result = subprocess.run(list(args), capture_output=True, text=True, timeout=timeout, **options)
@@ -93,14 +98,13 @@ def background(args, **popen):
     finally:
         if process.poll() is None:
             process.terminate()
-            process.wait(timeout=10)
+            process.wait(timeout=60)
 
 
 class Server(types.SimpleNamespace):
     @contextlib.contextmanager
     def window_manager(self):
-        """openbox on this server while the block runs: it decorates, focuses and maximises
-        windows and grants full screen."""
+        """openbox on this server while the block runs (decorations, focus, full screen)."""
         with background(["openbox", "--sm-disable"], env=environment(self.display),
                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as manager:
             deadline = time.monotonic() + 20.0
@@ -136,8 +140,7 @@ def xvfb(size=(1600, 1200), window_manager=False):
 
 @contextlib.contextmanager
 def running(display, args=(), cwd=DATA, program=INTRO, **env):
-    """The intro on display (None: without one), with SDL's dummy audio unless env says else;
-    killed when the block ends if it still runs (under the emulator, SIGTERM first)."""
+    """The intro on display (None: none), killed at the block's end (the emulator's: SIGTERM)."""
     process = subprocess.Popen([*EMULATOR, program, *args], cwd=cwd,
                                env=environment(display, **env), stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True)
@@ -167,9 +170,8 @@ def wait_exit(process, timeout=60.0):
 def check_one_line_and_status_1(intro, what, line=None):
     """The intro ended with status 1 and one line on stderr (exactly `line` when given)."""
     status, out, err = wait_exit(intro)
-    if status != 1 or out or len(err.strip().splitlines()) != 1 or not err.endswith("\n") or \
-            (line and err != line + "\n"):
-        fail("%s: status %d, stdout %r, stderr %r" % (what, status, out, err))
+    must(status == 1 and not out and len(err.strip().splitlines()) == 1 and err.endswith("\n")
+         and (not line or err == line + "\n"), "%s: status %d, %r, %r" % (what, status, out, err))
 
 
 def find_window(display, process, name="intro", timeout=30.0):
@@ -222,8 +224,7 @@ def wm_close(display, window, process=None):
 
 
 def grab_window(display, window, width, height, seconds=None, rate=25):
-    """The client area as rgb24 pictures without the pointer: one, or `rate` a second for
-    `seconds`; each is one request to the server, never part of one update."""
+    """The client area as rgb24 pictures (each one server request): one, or `rate` a second."""
     span = ["-framerate", str(rate), "-t", "%.1f" % seconds] if seconds else []
     grab = subprocess.run(["ffmpeg", "-v", "error", "-f", "x11grab", "-draw_mouse", "0"] + span +
                           ["-window_id", str(window), "-video_size", "%dx%d" % (width, height),
@@ -231,8 +232,8 @@ def grab_window(display, window, width, height, seconds=None, rate=25):
                           ["-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
                           capture_output=True, timeout=60)
     size = width * height * 3
-    if grab.returncode != 0 or not grab.stdout or len(grab.stdout) % size:
-        fail("cannot read the window's picture: " + grab.stderr.decode(errors="replace"))
+    must(grab.returncode == 0 and grab.stdout and not len(grab.stdout) % size,
+         "cannot read the window's picture: " + grab.stderr.decode(errors="replace"))
     return [grab.stdout[i:i + size] for i in range(0, len(grab.stdout), size)]
 
 
@@ -244,13 +245,11 @@ def window_pixels(display, window, width, height):
 
 
 def wait_whole_picture(display, window, what, size=SIZE, picture=None, timeout=30.0):
-    """A screenshot once the client area has `size` and the picture (the rectangle `picture`,
-    all of it by default) reaches all four edges."""
+    """A screenshot once the client area has `size` and `picture` (all) reaches its four edges."""
     deadline = time.monotonic() + timeout
     while client_size(display, window) != size:
-        if time.monotonic() > deadline:
-            fail("%s: the client area is %s, not %dx%d" % ((what, client_size(display, window))
-                                                           + size))
+        must(time.monotonic() < deadline, "%s: the client area is %s, not %dx%d" % (
+            (what, client_size(display, window)) + size))
         time.sleep(0.1)
     x0, y0, width, height = picture or (0, 0) + size
     band = 80  # the effects reach all four edges of the picture
@@ -262,8 +261,8 @@ def wait_whole_picture(display, window, what, size=SIZE, picture=None, timeout=3
                 if sum(1 for row in rows[y:y + h] for p in row[x:x + w] if p) < 0.002 * w * h]
         if not dark:
             return rows
-        if time.monotonic() > deadline:
-            fail("%s: the picture's %s edge stays black" % (what, ", ".join(dark)))
+        must(time.monotonic() < deadline, "%s: the picture's %s edge stays black" % (
+            what, ", ".join(dark)))
         time.sleep(0.2)
 
 
@@ -285,14 +284,11 @@ def module_left(seconds):
 
 
 def gain_curve(heard, reference):
-    """(frame, gain) where the reference is loud enough to read the gain; the heard sound may
-    start with device silence, so the offset is where both first sound."""
+    """(frame, gain) where the reference is loud; both aligned where they first sound."""
     first_heard = next((i for i, v in enumerate(heard) if v != 0.0), None)
-    if first_heard is None:
-        fail("the intro wrote only silence")
+    must(first_heard is not None, "the intro wrote only silence")
     offset = first_heard - next(i for i, v in enumerate(reference) if v != 0.0)
-    if offset < 0:
-        fail("the heard sound starts before the module does")
+    must(offset >= 0, "the heard sound starts before the module does")
     return [(i, heard[i] / reference[i - offset])
             for i in range(first_heard, min(len(heard), len(reference) + offset))
             if abs(reference[i - offset]) > 0.02]
@@ -304,8 +300,8 @@ def peak(values):
 
 def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
         audio="disk", **env):
-    """The intro's status, out, err, screen after `seconds`, disk driver's sound and seconds from
-    its window to its end, closed by close(display, window, process) unless None."""
+    """Status, out, err, screen after `seconds`, the disk driver's sound and seconds from the
+    window to the end; closed by close(display, window, process) unless None."""
     with tempfile.TemporaryDirectory(prefix="intro_run_") as scratch:
         sound = os.path.join(scratch, "sound.raw")
         env = dict({"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}, **env)
@@ -315,8 +311,7 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
             time.sleep(seconds)
             screen = window_pixels(display, window, *SIZE)
             if close:
-                if process.poll() is not None:
-                    fail("the intro ended before it was asked to close")
+                must(process.poll() is None, "the intro ended before it was asked to close")
                 close(display, window, process)
             status, out, err = wait_exit(process)
             return types.SimpleNamespace(status=status, out=out, err=err, screen=screen,
@@ -325,8 +320,7 @@ def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
 
 
 def intro_copy(module=None, folder=None, header=True):
-    """A folder (new unless given) with a copy of the intro (COMMAND), header.bmp unless not
-    `header`, and module.xm holding `module` if given: all the copy finds outside the build."""
+    """A folder (new unless given) with a copy of the intro, header.bmp, and `module` if given."""
     folder = folder or tempfile.mkdtemp(prefix="intro_copy_")
     os.makedirs(folder, exist_ok=True)
     libraries = glob.glob(os.path.join(os.path.dirname(INTRO), "*.dll")) if WINDOWS else []
@@ -373,8 +367,8 @@ def rendered_frames(seed):
 
 
 def check_seed_at_rate_1(display, seed, program, watch=3.5):
-    """The window filmed for `watch` s, 25 pictures a second: each is one of render_frames'
-    frames in order (or the loading text before), at least two, no later than one a second."""
+    """The window filmed for `watch` s shows render_frames' frames in order, at least two, one a
+    second at most (the loading text before them)."""
     frames = rendered_frames(seed)
     with running(display, ["--seed", str(seed), "--rate", "1"], os.path.dirname(program),
                  program) as intro:
@@ -384,25 +378,21 @@ def check_seed_at_rate_1(display, seed, program, watch=3.5):
         for picture in grab_window(display, window, *SIZE, seconds=watch):
             if picture in frames and frames.index(picture) + 1 >= max(seen, default=0):
                 seen.append(frames.index(picture) + 1)
-            elif seen:
-                fail("--seed %d: after frames %s the window shows no later frame of "
-                     "render_frames --seed %d" % (seed, sorted(set(seen)), seed))
-        last = max(seen, default=0)
-        if len(set(seen)) < 2 or last > time.monotonic() - shown + 2:
-            fail("--seed %d --rate 1: frames %s seen in %.1f s" %
-                 (seed, sorted(set(seen)), time.monotonic() - shown))
-        print("--seed %d --rate 1: frames %s in %d pictures" %
-              (seed, sorted(set(seen)), len(seen)))
+            else:
+                must(not seen, "--seed %d: after frames %s the window shows no later frame of "
+                     "render_frames'" % (seed, sorted(set(seen))))
+        took, distinct = time.monotonic() - shown, sorted(set(seen))
+        must(len(distinct) >= 2 and max(seen) <= took + 2,
+             "--seed %d --rate 1: frames %s seen in %.1f s" % (seed, distinct, took))
+        print("--seed %d --rate 1: frames %s in %d pictures" % (seed, distinct, len(seen)))
 
 
 def read_header():
-    """The shipped picture's pixel words, top row first: a 108-byte header, 512x96 pixels of 32
-    bits in bit fields (alpha on top), bottom-up."""
+    """The shipped picture's pixel words, top row first (512x96 32-bit ARGB bit fields)."""
     data = read(HEADER)
     offset, size, width, height, _, bits, compression = struct.unpack_from("<IIiiHHI", data, 10)
-    if (size, width, height, bits, compression, struct.unpack_from("<4I", data, 54)) != \
-            (108, 512, 96, 32, 3, (0xFF0000, 0xFF00, 0xFF, 0xFF000000)):
-        fail("unexpected header.bmp layout")
+    must((size, width, height, bits, compression, struct.unpack_from("<4I", data, 54)) ==
+         (108, 512, 96, 32, 3, (0xFF0000, 0xFF00, 0xFF, 0xFF000000)), "unexpected header.bmp")
     return b"".join(data[offset + r * 2048:offset + (r + 1) * 2048] for r in range(95, -1, -1))
 
 
@@ -417,8 +407,8 @@ def colour_share(screen, colour):
 
 
 def shows_header(screen, top=40):
-    """Every eighth well-filled row of the shipped picture appears on its screen row at some
-    offset of the wave (64 +- 8), in 95% of its opaque pixels."""
+    """Every eighth full row of the shipped picture on its screen row at an offset of 64 +- 8 (the
+    wave), in 95% of its opaque pixels."""
     words = struct.unpack("<%dI" % (512 * 96), read_header())
     picture = [[(w >> 24, w & 0xFFFFFF) for w in words[i:i + 512]] for i in range(0, 512 * 96, 512)]
     rows = [i for i, row in enumerate(picture) if sum(1 for a, _ in row if a == 255) >= 200]

@@ -15,8 +15,8 @@ import subprocess
 import tempfile
 import time
 
-from session import (CAPTURE_MODULE, COMMAND, HEADER, MODULE, SIZE, THREAD_SANITIZER,
-                     capture_command, checked, fail, find_window, intro_copy, read, read_samples,
+from session import (CAPTURE_MODULE, COMMAND, HEADER, MODULE, SIZE, THREAD_SANITIZER, background,
+                     capture_command, checked, find_window, intro_copy, must, read, read_samples,
                      rendered_rgb, running, tool, wait_exit, write, xvfb)
 
 RATE, SOUND_RATE, FADE_FRAMES, SECONDS = 60, 44100, 256, 2
@@ -40,17 +40,14 @@ def temporary_files(path):
 
 
 def capture(path, *options, status=0, one_line=False, **popen):
-    """`intro --capture path` on the shipped data with that status (and one line on stderr if
-    `one_line`), no temporary file left; its stderr."""
+    """`intro --capture path` ends with status (one line on stderr if one_line), leaving no
+    temporary file; its stderr."""
     result = subprocess.run(capture_command(path, *options), capture_output=True, text=True,
                             timeout=600, **popen)
-    if result.returncode != status:
-        fail("capture to %s: status %d, expected %d: %s" % (path, result.returncode, status,
-                                                             result.stderr))
-    if temporary_files(path):
-        fail("%s left behind" % temporary_files(path))
-    if one_line and len(result.stderr.splitlines()) != 1:
-        fail("not one line on standard error: %r" % result.stderr)
+    must(result.returncode == status, "capture to %s: status %d, expected %d: %s" % (
+        path, result.returncode, status, result.stderr))
+    must(not temporary_files(path), "%s left behind" % temporary_files(path))
+    must(not one_line or len(result.stderr.splitlines()) == 1, "not one line: %r" % result.stderr)
     return result.stderr
 
 
@@ -59,34 +56,30 @@ def probe(path, *entries):
 
 
 def decode(path, stream, raw_format, *limit):
-    """The decoded pictures ("v", raw_format a pixel format) or sound ("a", a raw sample format
-    such as s16le) of the file; `limit` adds options such as -frames:v 2."""
+    """The file's pictures ("v", in pixel format raw_format) or sound ("a", e.g. s16le)."""
     args = ["-f", "rawvideo", "-pix_fmt", raw_format] if stream == "v" else ["-f", raw_format]
     result = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:" + stream, *limit,
                              *args, "-"], capture_output=True, timeout=300)
-    if result.returncode != 0:
-        fail("ffmpeg cannot decode %s: %s" % (path, result.stderr.decode(errors="replace")))
+    must(result.returncode == 0, "ffmpeg cannot decode %s: %s" % (path, result.stderr[-2000:]))
     return result.stdout
 
 
 def check_timing(path, rate, frames):
-    """Every picture 1/rate s after the one before from 0 and the sound as long as the pictures.
-    Opus starts 312 samples early (its look-ahead), which moves the other stream by 6.5 ms."""
+    """Pictures 1/rate s apart from 0, the sound as long (Opus's look-ahead moves them 6.5 ms)."""
     found = probe(path, "-show_entries",
                   "packet=codec_type,pts_time,duration_time:stream=start_time")
     times = sorted(float(p["pts_time"]) for p in found["packets"] if p["codec_type"] == "video")
     close = min(0.001, 0.5 / rate)
-    if len(times) != frames or abs(times[0]) > (0.008 if path.endswith(".webm") else close) or \
-            any(abs(t - times[0] - n / rate) > close for n, t in enumerate(times)):
-        fail("%s: %d pictures from %.4f s, expected %d 1/%d s apart" % (
-            path, len(times), times[0] if times else -1, frames, rate))
-    if any(abs(float(s["start_time"])) >= 1.0 / rate for s in found["streams"]):
-        fail("%s: streams start at %s" % (path, [s["start_time"] for s in found["streams"]]))
+    must(len(times) == frames and abs(times[0]) <= (0.008 if path.endswith(".webm") else close)
+         and all(abs(t - times[0] - n / rate) <= close for n, t in enumerate(times)),
+         "%s: %d pictures from %s s, expected %d 1/%d s apart" % (path, len(times), times[:1],
+                                                                  frames, rate))
+    must(all(abs(float(s["start_time"])) < 1.0 / rate for s in found["streams"]),
+         "%s: streams start at %s" % (path, [s["start_time"] for s in found["streams"]]))
     sound_end = max(float(p["pts_time"]) + float(p["duration_time"]) for p in found["packets"]
                     if p["codec_type"] == "audio")
-    if abs(sound_end - frames / rate) > 1.0 / rate:
-        fail("%s: the sound ends at %.3f s, the pictures at %.3f s" % (path, sound_end,
-                                                                     frames / rate))
+    must(abs(sound_end - frames / rate) <= 1.0 / rate, "%s: the sound ends at %.3f s, the "
+         "pictures at %.3f s" % (path, sound_end, frames / rate))
 
 
 def check_pictures(path, work, seed, numbers, *render_options):
@@ -95,9 +88,9 @@ def check_pictures(path, work, seed, numbers, *render_options):
     tool("render_frames", "--seed", str(seed), "--module", MODULE, "--header", HEADER, "--out",
          work, "--frames", ",".join(map(str, numbers)), *render_options, expect=0)
     for number in numbers:
-        expected = rendered_rgb(os.path.join(work, "frame_%05d.bin" % number))
-        if pictures[(number - 1) * PICTURE_BYTES:number * PICTURE_BYTES] != expected:
-            fail("--seed %d: picture %d differs from render_frames' frame" % (seed, number))
+        must(pictures[(number - 1) * PICTURE_BYTES:number * PICTURE_BYTES] ==
+             rendered_rgb(os.path.join(work, "frame_%05d.bin" % number)),
+             "--seed %d: picture %d differs from render_frames' frame" % (seed, number))
 
 
 def to_float(value):
@@ -105,8 +98,7 @@ def to_float(value):
 
 
 def fade_gains():
-    """The gain on each sound frame: 1 before the fade, then in fade frame k a ramp from the last
-    frame's volume to (257 - k) / 256, as the engine applies it."""
+    """Each sound frame's gain: 1, then in fade frame k a ramp from the last to (257 - k) / 256."""
     gains, before = [1.0] * (BEFORE_FADE * PER_FRAME), 1.0
     for k in range(1, FADE_FRAMES + 1):
         volume = to_float((257 - k) / 256)
@@ -120,18 +112,17 @@ def fade_gains():
 def check_sound(path, work):
     """music_probe's sound through the fade's gains, within one 16-bit step."""
     got = array.array("h", decode(path, "a", "s16le"))
-    if len(got) != FRAMES * PER_FRAME * 2:
-        fail("%d sound frames, expected %d" % (len(got) // 2, FRAMES * PER_FRAME))
+    must(len(got) == FRAMES * PER_FRAME * 2, "%d sound frames, expected %d" % (
+        len(got) // 2, FRAMES * PER_FRAME))
     wav = os.path.join(work, "probe.wav")
     tool("music_probe", MODULE, "--seconds", repr(FRAMES / RATE), "--wav", wav, expect=0)
     heard, gains = read_samples(wav, skip=44), fade_gains()
     for i, sample in enumerate(got):
         expected = heard[i] * gains[i // 2] * 32768.0
-        if abs(sample - expected) > 1.0 and not (sample == 32767 and expected > 32767):
-            fail("sound frame %d (picture %d): %d, expected %.2f" % (
-                i // 2, i // 2 // PER_FRAME + 1, sample, expected))
-    if max(map(abs, got)) < 1000:
-        fail("the captured sound is silent")
+        must(abs(sample - expected) <= 1.0 or sample == 32767 and expected > 32767, "sound frame "
+             "%d (picture %d): %d, expected %.2f" % (i // 2, i // 2 // PER_FRAME + 1, sample,
+                                                      expected))
+    must(max(map(abs, got)) >= 1000, "the captured sound is silent")
 
 
 def capture_file(work, name, video, audio, rate, frames, *options):
@@ -140,15 +131,15 @@ def capture_file(work, name, video, audio, rate, frames, *options):
     summary = capture(path, *options)
     found = probe(path, "-show_entries", "stream=codec_type,codec_name,pix_fmt")["streams"]
     codecs = {s["codec_type"]: (s["codec_name"], s.get("pix_fmt")) for s in found}
-    if len(summary.splitlines()) != 1 or codecs != {"video": video, "audio": (audio, None)}:
-        fail("%s: streams %s, summary %r (one line without a terminal)" % (name, codecs, summary))
+    must(len(summary.splitlines()) == 1 and codecs == {"video": video, "audio": (audio, None)},
+         "%s: streams %s, summary %r (one line without a terminal)" % (name, codecs, summary))
     check_timing(path, rate, frames)
     return path
 
 
 def check_formats(work):
-    """Lossless .mkv equal to render_frames and music_probe through the fade; the default .mkv
-    within 40 dB of it and the same twice; .mp4 with its index first; .webm; the rate's edges."""
+    """Lossless .mkv equal to render_frames and music_probe; the default .mkv within 40 dB of it
+    and the same twice; .mp4 with its index first; .webm; the rate's and the seed's edges."""
     lossless = capture_file(work, "lossless.mkv", ("ffv1", "bgr0"), "flac", RATE, FRAMES,
                             "--seconds", str(SECONDS), "--lossless")
     check_pictures(lossless, work, 1, (1, BEFORE_FADE // 2, BEFORE_FADE + 1, FRAMES),
@@ -161,17 +152,15 @@ def check_formats(work):
          "[1:v]format=yuv420p[reference];[0:v][reference]psnr", "-f", "null", "-"],
         capture_output=True, text=True, timeout=300)
     found = re.search(r"PSNR .* average:([0-9.]+)", result.stderr)
-    if not found or float(found.group(1)) < 40.0:
-        fail("default .mkv against the lossless capture: %s" % (found and found.group(0)))
+    must(found and float(found.group(1)) >= 40.0, "default .mkv against the lossless capture: "
+         "%s" % (found and found.group(0)))
     for name in ("a.mkv", "b.mkv"):
         capture(os.path.join(work, name), "--seconds", "0.5")
-    if read(os.path.join(work, "a.mkv")) != read(os.path.join(work, "b.mkv")):
-        fail("two captures with the default seed differ")
+    must(read(os.path.join(work, "a.mkv")) == read(os.path.join(work, "b.mkv")),
+         "two captures with the default seed differ")
     mp4 = capture_file(work, "out.mp4", ("h264", "yuv420p"), "aac", 50, 20 + FADE_FRAMES,
                        "--seconds", "0.4", "--rate", "50")
-    head = read(mp4)
-    if not 0 < head.find(b"moov") < head.find(b"mdat"):
-        fail("the mp4 index does not come before the media data")
+    must(0 < read(mp4).find(b"moov") < read(mp4).find(b"mdat"), "the mp4 index is not first")
     for name, video, audio, rate, seconds in (
             ("out.webm", ("vp9", "yuv420p"), "opus", 60, "0"),
             ("rate_1.mkv", ("h264", "yuv420p"), "flac", 1, "0"),
@@ -186,16 +175,14 @@ def check_formats(work):
 
 
 def check_longest_seconds(work):
-    """--seconds 86400 sets out to capture a day's frames (as its progress on a terminal counts
-    them); Ctrl+C then ends it with status 130, removing its temporary file."""
+    """--seconds 86400 counts a day's frames in its progress on a terminal; Ctrl+C then ends it
+    with status 130, removing its temporary file."""
     path = os.path.join(work, "day.mkv")
     leader, follower = pty.openpty()
-    process = subprocess.Popen(capture_command(path, "--seconds", "86400"),
-                               stdout=subprocess.DEVNULL, stderr=follower)
-    os.close(follower)
-    progress, total, started = b"", None, []
-    deadline = time.monotonic() + 60.0
-    try:
+    progress, total, deadline = b"", None, time.monotonic() + 60.0
+    with background(capture_command(path, "--seconds", "86400"), stdout=subprocess.DEVNULL,
+                    stderr=follower) as process:
+        os.close(follower)
         while total is None and time.monotonic() < deadline and process.poll() is None:
             if select.select([leader], [], [], 1.0)[0]:
                 try:
@@ -207,20 +194,16 @@ def check_longest_seconds(work):
         started = temporary_files(path)
         process.send_signal(signal.SIGINT)
         status, _, _ = wait_exit(process)
-    finally:
-        if process.poll() is None:
-            process.kill()
-            process.wait()
-        os.close(leader)
-    if total != 86400 * 60 + FADE_FRAMES or status != 130 or not started or \
-            temporary_files(path) or os.path.exists(path):
-        fail("--seconds 86400: %s frames in all, status %s, temporary files %s then %s, "
-             "progress %r" % (total, status, started, temporary_files(path), progress[-200:]))
+    os.close(leader)
+    must(total == 86400 * 60 + FADE_FRAMES and status == 130 and started and not
+         temporary_files(path) and not os.path.exists(path), "--seconds 86400: %s frames in all, "
+         "status %s, temporary files %s then %s, progress %r" % (
+             total, status, started, temporary_files(path), progress[-200:]))
 
 
 def check_names_are_files(work):
-    """pipe:1.mkv, clip:2.mkv and file:x.mkv are files; tcp://host:port/x.mkv is a path
-    (refused while its folder is missing), and a listener on that port is never contacted."""
+    """pipe:1.mkv, clip:2.mkv, file:x.mkv and tcp://host:port/x.mkv (refused without its folder)
+    are files; a listener on that port is never contacted."""
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(4)
@@ -228,18 +211,18 @@ def check_names_are_files(work):
     for name in ("pipe:1.mkv", "clip:2.mkv", "file:x.mkv"):
         result = subprocess.run(capture_command(name, *QUICK), cwd=work, capture_output=True,
                                 timeout=600)
-        if result.returncode != 0 or result.stdout or \
-                not decode(os.path.join(work, name), "a", "s16le"):
-            fail("%s: status %d, %d bytes on standard output" % (name, result.returncode,
-                                                                  len(result.stdout)))
-    if sorted(os.listdir(work)) != ["clip:2.mkv", "file:x.mkv", "pipe:1.mkv"]:
-        fail("the URL-like names made %s" % sorted(os.listdir(work)))
+        must(result.returncode == 0 and not result.stdout and decode(
+            os.path.join(work, name), "a", "s16le"), "%s: status %d, %d bytes on standard output"
+             % (name, result.returncode, len(result.stdout)))
+    must(sorted(os.listdir(work)) == ["clip:2.mkv", "file:x.mkv", "pipe:1.mkv"],
+         "the URL-like names made %s" % sorted(os.listdir(work)))
     refused_at_once(address + " without its folder", capture_command(address, *QUICK),
                     ["tcp:/"], work)
     os.makedirs(os.path.join(work, os.path.dirname(address)))
     capture(os.path.join(work, address), *QUICK)
-    if not os.path.isfile(os.path.join(work, address)) or select.select([listener], [], [], 0)[0]:
-        fail("no file at %s, or its port was contacted" % address)
+    contacted = select.select([listener], [], [], 0)[0]
+    must(os.path.isfile(os.path.join(work, address)) and not contacted,
+         "no file at %s, or its port was contacted" % address)
     listener.close()
 
 
@@ -251,20 +234,17 @@ def check_links_not_followed(work):
     os.symlink(victim, target)
     capture(target, *QUICK, status=1)
     capture(target, *QUICK, "--force")
-    if read(victim) != b"precious":
-        fail("a capture wrote through a planted link")
-    if os.path.islink(target) or not os.path.islink(target + ".part"):
-        fail("--force did not replace the link at FILE with the capture (or touched FILE.part)")
+    must(read(victim) == b"precious", "a capture wrote through a planted link")
+    must(not os.path.islink(target) and os.path.islink(target + ".part"),
+         "--force did not replace the link at FILE with the capture (or touched FILE.part)")
 
 
 def check_two_at_once(work):
     """Two captures into one FILE end with one whole capture or one clean refusal."""
-    references = []
     for seed in ("1", "2"):
         capture(os.path.join(work, "reference%s.mkv" % seed), *QUICK, "--seed", seed)
-        references.append(read(os.path.join(work, "reference%s.mkv" % seed)))
-    if references[0] == references[1]:
-        fail("the two seeds made the same capture")
+    references = [read(os.path.join(work, "reference%s.mkv" % seed)) for seed in ("1", "2")]
+    must(references[0] != references[1], "the two seeds made the same capture")
     shared = os.path.join(work, "shared.mkv")
     # With --force the last rename wins; without, the second finds FILE taken.
     for force, expected in ((["--force"], [[0, 0]]), ([], [[0, 1], [1, 0]])):
@@ -274,10 +254,10 @@ def check_two_at_once(work):
                                  stderr=subprocess.PIPE, text=True) for seed in ("1", "2")]
         statuses = [run.wait(timeout=600) for run in runs]
         result = read(shared)
-        if statuses not in expected or result not in references or temporary_files(shared):
-            fail("two captures %s into one file: statuses %s, %s, a reference: %s, left %s" %
-                 (force, statuses, [run.stderr.read() for run in runs], result in references,
-                  temporary_files(shared)))
+        must(statuses in expected and result in references and not temporary_files(shared),
+             "two captures %s into one file: statuses %s, %s, a reference: %s, left %s" % (
+                 force, statuses, [run.stderr.read() for run in runs], result in references,
+                 temporary_files(shared)))
         decode(shared, "v", "rgb24")
 
 
@@ -287,15 +267,15 @@ def refused_at_once(what, command, needles, cwd, **options):
     result = subprocess.run(command, cwd=cwd, capture_output=True, text=True, timeout=60,
                             **options)
     took = time.monotonic() - started
-    if result.returncode != 1 or len(result.stderr.splitlines()) != 1 or took > 1.0 or \
-            not all(needle in result.stderr for needle in needles):
-        fail("%s: status %d after %.2f s: %r" % (what, result.returncode, took, result.stderr))
+    must(result.returncode == 1 and len(result.stderr.splitlines()) == 1 and took <= 1.0 and all(
+        needle in result.stderr for needle in needles), "%s: status %d after %.2f s: %r" % (
+            what, result.returncode, took, result.stderr))
     return result.stderr
 
 
 def check_refused_before_work(work):
     """A folder as FILE, an existing FILE without --force, no module, a module whose FFmpeg
-    library is missing or broken: refused before the first frame, the library named."""
+    library is missing or broken: refused at once, the library named."""
     folder, old = os.path.join(work, "folder.mkv"), write(os.path.join(work, "old.mkv"), b"older")
     os.mkdir(folder)
     before = sorted(os.listdir(work))
@@ -320,16 +300,14 @@ def check_refused_before_work(work):
                     [library, "install the Debian packages", "libavcodec" + library.split(".")[-1]],
                     work, env=dict(os.environ, LD_LIBRARY_PATH=scratch))
     shutil.rmtree(scratch)
-    if sorted(os.listdir(work)) != before or read(old) != b"older":
-        fail("a refused capture changed %s" % sorted(os.listdir(work)))
+    must(sorted(os.listdir(work)) == before and read(old) == b"older",
+         "a refused capture changed %s" % sorted(os.listdir(work)))
 
 
 def expect_only_old(directory, names):
-    if sorted(os.listdir(directory)) != names:
-        fail("%s holds %s afterwards, expected %s" % (directory, os.listdir(directory), names))
-    for name in names:
-        if read(os.path.join(directory, name)) != OLD:
-            fail(name + " was changed")
+    found = sorted(os.listdir(directory))
+    must(found == names and all(read(os.path.join(directory, n)) == OLD for n in names),
+         "%s holds %s afterwards, expected %s unchanged" % (directory, found, names))
 
 
 def wait_written(process, target, size):
@@ -337,18 +315,17 @@ def wait_written(process, target, size):
     deadline = time.monotonic() + 120
     while not any(os.path.getsize(os.path.join(os.path.dirname(target), n)) > size
                   for n in temporary_files(target)):
-        if process.poll() is not None or time.monotonic() > deadline:
-            fail("the capture did not get going: %s" %
-                 (process.stderr.read() if process.poll() is not None else "still running"))
+        must(process.poll() is None and time.monotonic() < deadline, "the capture did not get "
+             "going: %s" % (process.stderr.read() if process.poll() is not None else "running"))
         time.sleep(0.05)
 
 
 def check_failures(work):
-    """An extension without a format, a missing or unwritable folder, the file size limit and
-    each stopping signal: one line, the stated status, nothing left, an older FILE untouched."""
+    """An unknown extension, a missing or unwritable folder, the file size limit, each stopping
+    signal: one line, the stated status, nothing left, an older FILE untouched."""
     message = capture(os.path.join(work, "out.avi"), status=2, one_line=True)
-    if not all(extension in message for extension in (".mkv", ".mp4", ".webm")):
-        fail("the extension message does not list the supported ones: " + message)
+    must(all(extension in message for extension in (".mkv", ".mp4", ".webm")),
+         "the extension message does not list the supported ones: " + message)
     capture(os.path.join(work, "out.mp4"), "--lossless", status=2, one_line=True)
     capture(os.path.join(work, "missing", "out.mkv"), "--seconds", "0", status=1, one_line=True)
     expect_only_old(work, [])
@@ -357,8 +334,7 @@ def check_failures(work):
     os.makedirs(closed, 0o555, exist_ok=True)
     before = sorted(os.listdir(closed))
     capture(os.path.join(closed, "out.mkv"), "--seconds", "0", status=1, one_line=True)
-    if sorted(os.listdir(closed)) != before:
-        fail("the capture left something in " + closed)
+    must(sorted(os.listdir(closed)) == before, "the capture left something in " + closed)
     if closed != "/sys":
         os.rmdir(closed)
     target = write(os.path.join(work, "out.mkv"), OLD)
@@ -372,9 +348,8 @@ def check_failures(work):
         wait_written(process, target, 100000)
         process.send_signal(number)
         _, errors = process.communicate(timeout=60)
-        if process.returncode != 128 + number or len(errors.splitlines()) != 1:
-            fail("after %s: status %d, %r" % (signal.Signals(number).name, process.returncode,
-                                              errors))
+        must(process.returncode == 128 + number and len(errors.splitlines()) == 1, "after %s: "
+             "status %d, %r" % (signal.Signals(number).name, process.returncode, errors))
         expect_only_old(work, ["out.mkv"])
 
 
@@ -383,25 +358,20 @@ def mapped(what, pid, ffmpeg_expected):
     with open("/proc/%d/maps" % pid) as f:
         files = {line.split()[-1] for line in f if "/" in line}
     ffmpeg = sorted(f for f in files if FFMPEG.search(f))
-    if not any("libSDL2" in f for f in files) or bool(ffmpeg) != ffmpeg_expected:
-        fail("%s maps %s among %d files" % (what, ffmpeg or "no FFmpeg library", len(files)))
+    must(any("libSDL2" in f for f in files) and bool(ffmpeg) == ffmpeg_expected,
+         "%s maps %s among %d files" % (what, ffmpeg or "no FFmpeg library", len(files)))
 
 
 def check_not_loaded(work):
-    """The running intro maps none of FFmpeg's libraries; a capture does, which shows the check
-    can see them."""
+    """The running intro maps none of FFmpeg's libraries; a capture does (the check sees them)."""
     with xvfb() as x, running(x.display) as intro:
         find_window(x.display, intro)
         time.sleep(1.0)
         mapped("the running intro", intro.pid, False)
     target = os.path.join(work, "out.mkv")
-    process = subprocess.Popen(capture_command(target), stderr=subprocess.PIPE, text=True)
-    try:
+    with background(capture_command(target), stderr=subprocess.PIPE, text=True) as process:
         wait_written(process, target, -1)
         mapped("a capture", process.pid, True)
-    finally:
-        process.send_signal(signal.SIGTERM)
-        process.wait(timeout=60)
 
 
 def main():

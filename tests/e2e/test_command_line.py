@@ -12,7 +12,8 @@ import zipfile
 
 from session import (BUILD, COMMAND, EMULATOR, EXE, FAST, HEADER, INTRO, SIZE, bitmap, checked,
                      check_seed_at_rate_1, environment, fail, find_window, gain_curve, geometry,
-                     intro_copy, module_left, peak, read, run, running, wait_exit, write, xvfb)
+                     intro_copy, module_left, must, peak, read, run, running, wait_exit, write,
+                     xvfb)
 
 NAME = os.path.splitext(COMMAND)[0]  # every message starts with it, ".exe" or ".js" aside
 CAPTURE = os.environ.get("INTRO_HAS_CAPTURE", "1") == "1"
@@ -54,20 +55,16 @@ def run_intro(args, cwd=None, stdout=subprocess.PIPE):
                                 stderr=subprocess.PIPE, timeout=120, env=environment(None))
     except subprocess.TimeoutExpired:
         fail("%r did not end: it waits on something" % args)
-    texts = []
-    for raw in (result.stdout or b"", result.stderr):
-        text = raw.replace(b"\r\n", b"\n") if EXE else raw
-        if b"\r" in text:
-            fail("%r: a stray carriage return in %r" % (args, raw[:300]))
-        texts.append(text.decode())
-    return result.returncode, texts[0], texts[1]
+    out, err = (raw.replace(b"\r\n", b"\n") if EXE else raw
+                for raw in (result.stdout or b"", result.stderr))
+    must(b"\r" not in out + err, "%r: a stray carriage return in %r" % (args, (out + err)[:300]))
+    return result.returncode, out.decode(), err.decode()
 
 
 def expect(args, status, err, out="".__eq__, cwd=None):
     got, stdout, stderr = run_intro(args, cwd)
-    if got != status or stderr != (err + "\n" if err else "") or not out(stdout):
-        fail("%r: status %d, stdout %r, stderr %r; expected %d, %r" %
-             (args, got, stdout[:300], stderr, status, err))
+    must(got == status and stderr == (err + "\n" if err else "") and out(stdout), "%r: status %d, "
+         "stdout %r, stderr %r; expected %d, %r" % (args, got, stdout[:300], stderr, status, err))
 
 
 def check_named_files(work):
@@ -89,15 +86,13 @@ def check_named_files(work):
         for path, why in (("\u00e9t\u00e9 \u2014 missing", "No such file"),
                           ("folder", "is a directory"), ("empty", "is empty")):
             status, out, err = run_intro(option + [path], work)
-            if (status, out, err.count("\n")) != (1, "", 1) or \
-                    not err.startswith("%s: %s: %s" % (NAME, path, why)):
-                fail("%r: status %d, stdout %r, stderr %r" % (option + [path], status, out, err))
+            must((status, out, err.count("\n")) == (1, "", 1) and err.startswith("%s: %s: %s" % (
+                NAME, path, why)), "%r: status %d, %r, %r" % (option + [path], status, out, err))
     expect(["--module", "good.bmp"], 1, "%s: good.bmp: is not a module that can be played" % NAME,
            cwd=work)
     # A good picture passes its check and gets as far as the window, which is not to be had here.
     status, _, err = run_intro(["--header", "good.bmp", "--rate", "1"], work)
-    if status == 0 or "bitmap" in err:
-        fail("--header good.bmp: status %d, %r" % (status, err))
+    must(status != 0 and "bitmap" not in err, "--header good.bmp: status %d, %r" % (status, err))
 
 
 def check_linux_only(work):
@@ -107,8 +102,8 @@ def check_linux_only(work):
     for args in (["--help"], ["--version"]):
         with open("/dev/full", "w") as full:
             status, _, err = run_intro(args, stdout=full)
-        if status != 1 or not err.startswith(NAME + ": write error") or err.count("\n") != 1:
-            fail("%s > /dev/full: status %d, %r" % (args[0], status, err))
+        must(status == 1 and err.startswith(NAME + ": write error") and err.count("\n") == 1,
+             "%s > /dev/full: status %d, %r" % (args[0], status, err))
 
 
 def check_executable():
@@ -116,25 +111,22 @@ def check_executable():
     zip ships this very exe, without a symbol table."""
     image = read(INTRO)
     zips = glob.glob(os.path.join(BUILD, "*-win64.zip"))
-    if len(zips) != 1:
-        fail("not one Windows zip in %s: %s" % (BUILD, zips))
+    must(len(zips) == 1, "not one Windows zip in %s: %s" % (BUILD, zips))
     with zipfile.ZipFile(zips[0]) as z:
-        if z.read(COMMAND) != image:
-            fail("the zip's %s is not the exe the tests run" % COMMAND)
+        must(z.read(COMMAND) == image, "the zip's %s is not the exe the tests run" % COMMAND)
     pe = struct.unpack_from("<I", image, 0x3C)[0]
     # The Subsystem field sits 68 bytes into the optional header, after the 24-byte PE header.
-    if image[pe:pe + 4] != b"PE\0\0" or struct.unpack_from("<H", image, pe + 92)[0] != 2:
-        fail("%s is not a windowed PE program" % INTRO)
+    must(image[pe:pe + 4] == b"PE\0\0" and struct.unpack_from("<H", image, pe + 92)[0] == 2,
+         "%s is not a windowed PE program" % INTRO)
     table, symbols = struct.unpack_from("<II", image, pe + 12)  # the file header's symbol table
-    if table or symbols:
-        fail("%s has a symbol table: %d symbols at %#x" % (COMMAND, symbols, table))
+    must(not table and not symbols, "%s has %d symbols at %#x" % (COMMAND, symbols, table))
     dump = checked("x86_64-w64-mingw32-objdump", "-p", INTRO).stdout
     imports = {line.split(":", 1)[1].strip().lower() for line in dump.splitlines()
                if "DLL Name:" in line}
     system = {"advapi32", "gdi32", "imm32", "kernel32", "msvcrt", "ole32", "oleaut32", "rpcrt4",
               "setupapi", "shell32", "user32", "version", "winmm", "dinput8", "uuid"}
-    if not imports or imports - {name + ".dll" for name in system}:
-        fail("%s imports %s beyond Windows' own DLLs" % (COMMAND, sorted(imports)))
+    must(imports and not imports - {name + ".dll" for name in system},
+         "%s imports %s beyond Windows' own DLLs" % (COMMAND, sorted(imports)))
 
 
 def check_effects():
@@ -159,8 +151,8 @@ def check_effects():
             # --rate 1000: 256 frames in 0.26 s, never faster; --once: 5790 frames of scroll
             # text, then the fade.
             took = time.monotonic() - asked
-            if status != 0 or not least <= took <= most:
-                fail("%s: status %d after %.2f s: %s" % (" ".join(args), status, took, err))
+            must(status == 0 and least <= took <= most, "%s: status %d after %.2f s: %s" % (
+                " ".join(args), status, took, err))
             print("%s: ended after %.2f s" % (" ".join(args), took))
         reference = module_left(6.0)
         for volume in (0, 50, 100):
@@ -168,9 +160,9 @@ def check_effects():
             # The first second's gain, before the fade the close request starts.
             gains = [g for frame, g in gain_curve(left, reference) if frame < 44100] \
                 if volume else []
-            if len(left) < 44100 or (peak(left) != 0 if volume == 0 else len(gains) < 11025) or \
-                    any(abs(g - volume / 100) > 1e-4 for g in gains):
-                fail("--volume %d: %d samples, gains %s" % (volume, len(left), sorted(gains)[:3]))
+            must(len(left) >= 44100 and (peak(left) == 0 if volume == 0 else len(gains) >= 11025)
+                 and all(abs(g - volume / 100) <= 1e-4 for g in gains), "--volume %d: %d samples, "
+                 "gains %s" % (volume, len(left), sorted(gains)[:3]))
         check_window(x.display, ["--scale", "1"], SIZE)
         check_window(x.display, ["--scale", "3"], SIZE, "%s: scale 3 does not fit the monitor's "
                      "usable 1024x768, scale 1 instead\n" % NAME)
@@ -189,13 +181,11 @@ def check_window(display, args, size, line="", position=None):
         deadline = time.monotonic() + 10.0
         while geometry(display, window)[2:] != size or \
                 position not in (None, geometry(display, window)[:2]):
-            if time.monotonic() > deadline:
-                fail("%r: a window of %s" % (args, geometry(display, window)))
+            must(time.monotonic() < deadline, "%r: window %s" % (args, geometry(display, window)))
             time.sleep(0.1)
         intro.send_signal(signal.SIGKILL)
         _, _, err = wait_exit(intro)
-    if err != line:
-        fail("%r: printed %r, expected %r" % (args, err, line))
+    must(err == line, "%r: printed %r, expected %r" % (args, err, line))
 
 
 def main():

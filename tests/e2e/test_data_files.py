@@ -6,7 +6,7 @@ import struct
 import tempfile
 
 from session import (COMMAND, FAST, HEADER, MODULE, THREAD_SANITIZER, WINDOWS, bitmap,
-                     colour_share, fail, intro_copy, one_order_module, peak, read, read_header,
+                     colour_share, intro_copy, must, one_order_module, peak, read, read_header,
                      run, shows_header, tool, wm_close, write, xvfb)
 
 GREEN, MAGENTA = 0x00C000, 0xFF00FF
@@ -23,28 +23,25 @@ def bmp(width, height, row):
 
 
 def check_tools(scratch):
-    """bmp_dump reads the shipped header as an independent decode does, and a picture of CR, LF
-    and 0x1A bytes whole (a text-mode read would lose them); bad arguments get status 2;
-    make_header remakes the committed picture byte for byte."""
+    """bmp_dump reads the shipped header as our own decode does, and CR, LF and 0x1A bytes whole
+    (unlike a text-mode read); bad arguments get status 2; make_header remakes header.bmp."""
     crlf = write(os.path.join(scratch, "crlf.bmp"), bmp(4, 2, b"\x0d\x0a\x1a" * 4))
     out = os.path.join(scratch, "out.bin")
     for path, extra, expected in ((HEADER, [], read_header()),
                                   (crlf, ["--size", "4x2"], struct.pack("<I", 0xFF1A0A0D) * 8)):
         result = tool("bmp_dump", path, "--out", out, *extra, timeout=120)
         words = read(out)
-        if result.returncode != 0 or result.stdout.strip() != "error 0" or words != expected:
-            fail("bmp_dump %s: status %d, %s, %d bytes of pixels %s" % (
-                path, result.returncode, result.stdout.strip(), len(words), words[:16].hex()))
+        must(result.returncode == 0 and result.stdout.strip() == "error 0" and words == expected,
+             "bmp_dump %s: status %d, %s, %d bytes of pixels %s" % (
+                 path, result.returncode, result.stdout.strip(), len(words), words[:16].hex()))
     for args in ([], ["--size", "0x5", HEADER], ["--size", "12", HEADER], ["--size", "x3", HEADER],
                  [HEADER, "--frobnicate"], [HEADER, "--out"], [HEADER, HEADER]):
-        if "usage" not in tool("bmp_dump", *args, timeout=60, expect=2).stderr:
-            fail("bmp_dump arguments %r: no usage message" % args)
-    if WINDOWS:
-        return
-    remade = os.path.join(scratch, "header.bmp")
-    tool("make_header", remade, timeout=60, expect=0)
-    if read(remade) != read(HEADER):
-        fail("make_header no longer makes the committed header.bmp")
+        must("usage" in tool("bmp_dump", *args, timeout=60, expect=2).stderr,
+             "bmp_dump arguments %r: no usage message" % args)
+    if not WINDOWS:
+        remade = os.path.join(scratch, "header.bmp")
+        tool("make_header", remade, timeout=60, expect=0)
+        must(read(remade) == read(HEADER), "make_header no longer makes the committed header.bmp")
 
 
 def main():
@@ -94,14 +91,12 @@ def main():
             if program:
                 options["program"] = program
             result = run(x.display, FAST + args, cwd, **options)
-            sound = peak(result.sound)
-            if result.status != 0 or not sees(result.screen) or \
-                    loud is not None and not (sound > 0.01 if loud else sound == 0.0):
-                fail("%s: status %d, sound peak %.4f, magenta share %.2f: %s" %
-                     (what, result.status, sound, colour_share(result.screen, MAGENTA),
-                      result.err))
-            if what == "--once" and not 5.0 < result.took < 40.0:
-                fail("--once ended after %.1f s" % result.took)
+            sound, share = peak(result.sound), colour_share(result.screen, MAGENTA)
+            heard = loud is None or (sound > 0.01 if loud else sound == 0.0)
+            timely = what != "--once" or 5.0 < result.took < 40.0
+            must(result.status == 0 and sees(result.screen) and heard and timely,
+                 "%s: status %d after %.1f s, sound peak %.4f, magenta share %.2f: %s" % (
+                     what, result.status, result.took, sound, share, result.err))
     shutil.rmtree(scratch)
     print("ok")
 

@@ -7,7 +7,7 @@ import shutil
 import struct
 import tempfile
 
-from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, call, capture_command, checked, fail,
+from session import (BUILD, CAPTURE_MODULE, COMMAND, FAST, call, capture_command, checked, must,
                      peak, read, run, shows_header, write, xvfb)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -28,8 +28,7 @@ PNG = b"\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR"
 
 
 def expected_files():
-    """EXPECTED and the capture's module where the build installs libraries (lib or
-    lib/<triplet>, as configured)."""
+    """EXPECTED and the capture's module in the build's library folder (lib or lib/<triplet>)."""
     if not CAPTURE_MODULE:
         return EXPECTED
     with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
@@ -76,19 +75,15 @@ def install_and_uninstall(prefix, moved):
     checked("cmake", "--install", BUILD, "--prefix", prefix)
     installed = {p for p in tree(prefix) if not p.endswith("/")} - BEFORE
     expected = expected_files()
-    if installed != expected:
-        fail("installed files differ: extra %s, missing %s" %
-             (sorted(installed - expected), sorted(expected - installed)))
-    for path, size in ICONS.items():
-        if png_size(os.path.join(prefix, path)) != (size, size):
-            fail("%s is %s, not a %d-pixel PNG" % (path, png_size(os.path.join(prefix, path)),
-                                                   size))
+    must(installed == expected, "installed files differ: extra %s, missing %s" % (
+        sorted(installed - expected), sorted(expected - installed)))
+    sizes = {path: png_size(os.path.join(prefix, path)) for path in ICONS}
+    must(sizes == {path: (size, size) for path, size in ICONS.items()}, "icon sizes %s" % sizes)
     shutil.copytree(prefix, moved, symlinks=True)
     checked("make", "-C", ROOT, "uninstall", "BUILD=" + BUILD)
     left = tree(prefix)
-    if left != BEFORE:
-        fail("make uninstall left %s and removed %s" % (sorted(left - BEFORE),
-                                                        sorted(BEFORE - left)))
+    must(left == BEFORE, "make uninstall left %s and removed %s" % (sorted(left - BEFORE),
+                                                                    sorted(BEFORE - left)))
 
 
 def check_installed_files(moved):
@@ -98,18 +93,17 @@ def check_installed_files(moved):
             os.path.join(moved, "share/metainfo/org.example.%s.metainfo.xml" % COMMAND))
     man_page = os.path.join(moved, "share/man/man6/%s.6.gz" % COMMAND)
     man = call(["man", "--warnings", "-l", man_page], env=dict(os.environ, MANWIDTH="80"))
-    if man.returncode != 0 or man.stderr or "--rate" not in man.stdout or \
-            not man.stdout.lstrip().startswith(COMMAND.upper() + "(6)"):
-        fail("the manual page: status %d, warnings %r, start %r" %
-             (man.returncode, man.stderr[:500], man.stdout[:100]))
+    must(man.returncode == 0 and not man.stderr and "--rate" in man.stdout and
+         man.stdout.lstrip().startswith(COMMAND.upper() + "(6)"), "the manual page: status %d, "
+         "warnings %r, start %r" % (man.returncode, man.stderr[:500], man.stdout[:100]))
 
 
 def make_package(directory):
     """The Debian package of this build, made by cpack in directory; its path."""
     checked("cpack", "-G", "DEB", "-B", directory, cwd=BUILD)
     debs = [name for name in os.listdir(directory) if name.endswith(".deb")]
-    if len(debs) != 1 or not (debs[0].startswith(COMMAND + "_") and debs[0].endswith("_amd64.deb")):
-        fail("cpack made %r in %s, not one %s_VERSION_amd64.deb" % (debs, directory, COMMAND))
+    must(len(debs) == 1 and debs[0].startswith(COMMAND + "_") and debs[0].endswith("_amd64.deb"),
+         "cpack made %r in %s, not one %s_VERSION_amd64.deb" % (debs, directory, COMMAND))
     return os.path.join(directory, debs[0])
 
 
@@ -119,14 +113,12 @@ def check_package(deb, unpacked):
     depends, recommends = (checked("dpkg-deb", "-f", deb, field).stdout
                            for field in ("Depends", "Recommends"))
     ffmpeg = ("libavcodec", "libavformat", "libavutil", "libswscale", "libswresample")
-    if "libsdl2" not in depends or "libopenmpt" not in depends or \
-            any(name in depends for name in ("libav", "libsw")) or \
-            "libdecor-0-plugin-1-cairo" not in recommends or \
-            CAPTURE_MODULE and not all(name in recommends for name in ffmpeg):
-        fail("the package depends on %r and recommends %r" % (depends, recommends))
+    wanted = ["libsdl2" in depends, "libopenmpt" in depends, "libav" not in depends,
+              "libsw" not in depends, "libdecor-0-plugin-1-cairo" in recommends,
+              not CAPTURE_MODULE or all(name in recommends for name in ffmpeg)]
+    must(all(wanted), "the package depends on %r and recommends %r" % (depends, recommends))
     errors = [line for line in call(["lintian", deb]).stdout.splitlines() if line.startswith("E:")]
-    if errors:
-        fail("lintian: " + "; ".join(errors))
+    must(not errors, "lintian: " + "; ".join(errors))
     checked("dpkg-deb", "-x", deb, unpacked)
 
 
@@ -155,16 +147,16 @@ def purge(package):
     """Purges the package, installed, half-installed or left as configuration by an earlier run."""
     if status(package) != "absent":
         checked(*APT, "purge", package)
-    if status(package) != "absent":
-        fail("%s is still on the system after the purge: %s" % (package, status(package)))
+    must(status(package) == "absent", "%s is still there after the purge: %s" % (
+        package, status(package)))
 
 
 @contextlib.contextmanager
 def on_system(deb):
     """apt-get install beside Debian's manual pages finds no file of another package in its way;
     purged, it leaves nothing of its own and the manpages package intact. Needs root (CI)."""
-    if status("manpages") != "install ok installed":
-        fail("the manpages package is not installed (scripts/setup.sh installs it)")
+    must(status("manpages") == "install ok installed",
+         "the manpages package is not installed (scripts/setup.sh installs it)")
     os.environ["DEBIAN_FRONTEND"] = "noninteractive"
     package = checked("dpkg-deb", "-f", deb, "Package").stdout.strip()
     files = ["/" + os.path.normpath(line.split()[-1])
@@ -172,8 +164,7 @@ def on_system(deb):
              if not line.startswith("d")]
     purge(package)  # left by an earlier run that was stopped before its own purge
     taken = {path: sorted(owners(path)) for path in files if owners(path)}
-    if taken:
-        fail("files of other packages in the package: %s" % taken)
+    must(not taken, "files of other packages in the package: %s" % taken)
     checked(*APT, "install", "--no-install-recommends", deb)
     try:
         check_installed(package, files)
@@ -182,30 +173,26 @@ def on_system(deb):
         purge(package)
     left = [path for path in files + ["/usr/share/%s" % COMMAND, "/usr/share/doc/%s" % COMMAND]
             if os.path.lexists(path)]
-    if left:
-        fail("the purge left %s" % left)
-    verify = call(["dpkg", "--verify", "manpages"])
-    if verify.returncode != 0 or verify.stdout or verify.stderr:
-        fail("dpkg --verify manpages: status %d: %s%s" %
-             (verify.returncode, verify.stdout[:2000], verify.stderr[:2000]))
+    must(not left, "the purge left %s" % left)
+    verify = call(["dpkg", "--verify", "manpages"], expect=0)
+    must(not verify.stdout and not verify.stderr, "dpkg --verify manpages: %s%s" % (
+        verify.stdout[:2000], verify.stderr[:2000]))
 
 
 def check_installed(package, files):
     """Installed whole; `man COMMAND` finds its page while `man 6 intro` still finds Debian's."""
-    if status(package) != "install ok installed":
-        fail("%s after apt-get install: %s" % (package, status(package)))
+    must(status(package) == "install ok installed", "%s after apt-get install: %s" % (
+        package, status(package)))
     missing = [path for path in files if not os.path.isfile(path)]
-    if missing:
-        fail("installed without %s" % missing)
+    must(not missing, "installed without %s" % missing)
     version = checked("/usr/bin/" + COMMAND, "--version").stdout
-    if not version.startswith(COMMAND + " "):
-        fail("%s --version says %r" % (COMMAND, version))
+    must(version.startswith(COMMAND + " "), "%s --version says %r" % (COMMAND, version))
     own_page = "/usr/share/man/man6/%s.6.gz" % COMMAND
-    if checked("man", "-w", COMMAND).stdout.strip() != own_page:
-        fail("man %s finds another page than %s" % (COMMAND, own_page))
+    must(checked("man", "-w", COMMAND).stdout.strip() == own_page,
+         "man %s finds another page than %s" % (COMMAND, own_page))
     debian_page = checked("man", "-w", "6", "intro").stdout.strip()
-    if owners(debian_page) != {"manpages"}:
-        fail("man 6 intro finds %s of %s" % (debian_page, owners(debian_page)))
+    must(owners(debian_page) == {"manpages"}, "man 6 intro finds %s of %s" % (
+        debian_page, owners(debian_page)))
 
 
 def main():
@@ -230,9 +217,9 @@ def main():
                 elsewhere = tempfile.mkdtemp(dir=tmp)
                 result = run(x.display, FAST, elsewhere, program)
                 shown = shows_header(result.screen)
-                if result.status != 0 or not shown or peak(result.sound) <= 0.01:
-                    fail("%s: status %d, header shown %s, sound peak %.4f: %s" %
-                         (program, result.status, shown, peak(result.sound), result.err))
+                must(result.status == 0 and shown and peak(result.sound) > 0.01, "%s: status %d, "
+                     "header shown %s, sound peak %.4f: %s" % (program, result.status, shown,
+                                                              peak(result.sound), result.err))
                 # A short capture, which must find the installed module.
                 if CAPTURE_MODULE:
                     checked(program, *capture_command("out.mkv", "--seconds", "0")[1:],

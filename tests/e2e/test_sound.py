@@ -6,9 +6,9 @@ import os
 import shutil
 import tempfile
 
-from session import (COMMAND, DATA, FAST, MODULE, fail, gain_curve, hold_alt_f4, intro_copy,
-                     module_left, one_order_module, peak, read, read_samples, run, shows_header,
-                     sigterm, tool, write, xvfb)
+from session import (COMMAND, DATA, FAST, MODULE, gain_curve, hold_alt_f4, intro_copy, module_left,
+                     must, one_order_module, peak, read, read_samples, run, shows_header, sigterm,
+                     tool, write, xvfb)
 
 RATE = 44100
 SHORT_SECONDS = 7.68  # one pass of the module cut to one order; the scroll text's takes 112 s
@@ -22,29 +22,24 @@ def check_shipped_module(display):
     """Full volume before the fade, then a fall in small ramps, never rising, to near silence."""
     result = run(display, seconds=4.0, close=hold_alt_f4)
     left = result.sound[0::2]
-    if result.status != 0 or len(left) < 5 * RATE:
-        fail("status %d, %.1f s of sound" % (result.status, len(left) / RATE))
-
+    must(result.status == 0 and len(left) >= 5 * RATE, "status %d, %.1f s of sound" % (
+        result.status, len(left) / RATE))
     curve = gain_curve(left, module_left(len(left) / RATE + 1.0))
-    if len(curve) < RATE:
-        fail("too little sound to follow the gain")
-
+    must(len(curve) >= RATE, "too little sound to follow the gain")
     # Before the fade the gain is exactly 1; after it, it has fallen to a few 256ths at most.
-    if any(abs(g - 1.0) > 1e-4 for _, g in curve[: len(curve) // 4]):
-        fail("the sound before the fade is not the module at full volume")
-    if curve[-1][1] > 0.05:
-        fail("the fade ended at gain %.4f" % curve[-1][1])
+    must(all(abs(g - 1.0) <= 1e-4 for _, g in curve[: len(curve) // 4]),
+         "the sound before the fade is not the module at full volume")
+    must(curve[-1][1] <= 0.05, "the fade ended at gain %.4f" % curve[-1][1])
     # The gain never rises (as after a gap in the sound) and falls in ramps over 1024-frame
     # blocks: up to 16 of the fade's 1/256 steps a block (an audio thread held up catches up),
     # 64 times less per frame than one step at once; 0.9 to 0.1 takes seconds, not one jump.
     for (previous_frame, previous_gain), (frame, gain) in zip(curve, curve[1:]):
-        if gain > previous_gain + 1e-4 or \
-                previous_gain - gain > 16.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4:
-            fail("the gain went from %.5f to %.5f in %d frames" %
-                 (previous_gain, gain, frame - previous_frame))
+        must(gain <= previous_gain + 1e-4 and
+             previous_gain - gain <= 16.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4,
+             "the gain went from %.5f to %.5f in %d frames" % (previous_gain, gain,
+                                                               frame - previous_frame))
     fall = next(f for f, g in curve if g < 0.1) - next(f for f, g in curve if g < 0.9)
-    if fall < 1.5 * RATE:
-        fail("the fade fell from 0.9 to 0.1 in only %.2f s" % (fall / RATE))
+    must(fall >= 1.5 * RATE, "the fade fell from 0.9 to 0.1 in only %.2f s" % (fall / RATE))
 
 
 def check_silent_runs(display):
@@ -55,34 +50,33 @@ def check_silent_runs(display):
         workdir = intro_copy(module)
         result = run(display, FAST, workdir, os.path.join(workdir, COMMAND), 1.5, close)
         shutil.rmtree(workdir)
-        if result.status != 0 or peak(result.sound) != 0.0:
-            fail("with %s: status %d, peak %.4f" % (what, result.status, peak(result.sound)))
+        must(result.status == 0 and peak(result.sound) == 0.0, "with %s: status %d, peak %.4f" % (
+            what, result.status, peak(result.sound)))
 
 
 def check_no_device(display):
     """A driver SDL does not have, then a device that cannot open (the disk driver's file in a
     directory that does not exist); the second under --once, at the display's rate."""
     result = run(display, FAST, seconds=1.5, audio="no_such_driver")
-    if result.status != 0 or not no_sound_line(result.err) or "no_such_driver" not in result.err \
-            or not shows_header(result.screen):
-        fail("without a sound driver: status %d, stderr %r" % (result.status, result.err))
+    must(result.status == 0 and no_sound_line(result.err) and "no_such_driver" in result.err and
+         shows_header(result.screen), "without a sound driver: status %d, stderr %r" % (
+             result.status, result.err))
     scratch = tempfile.mkdtemp(prefix="intro_nodevice_")
     short = one_order_module(os.path.join(scratch, "short.xm"))
     result = run(display, ["--once", short], seconds=1.0, close=None,
                  SDL_DISKAUDIOFILE="/nonexistent/intro/sound.raw")
     shutil.rmtree(scratch)
-    if result.status != 0 or not no_sound_line(result.err) or not shows_header(result.screen):
-        fail("without a sound device: status %d, stderr %r" % (result.status, result.err))
     # The module's pass, then the 256-frame fade; far less than the scroll text's pass.
-    if not SHORT_SECONDS + 3.5 < result.took < SHORT_SECONDS + 25.0:
-        fail("--once without a sound device ended after %.1f s" % result.took)
+    must(result.status == 0 and no_sound_line(result.err) and shows_header(result.screen) and
+         SHORT_SECONDS + 3.5 < result.took < SHORT_SECONDS + 25.0, "--once without a sound "
+         "device: status %d after %.1f s, %r" % (result.status, result.took, result.err))
     print("--once without a sound device: %.1f s" % result.took)
 
 
 def read_wav(path):
     head = read(path)[:44]
-    if head[:4] != b"RIFF" or head[8:16] != b"WAVEfmt " or head[36:40] != b"data":
-        fail("the WAV header is not the plain 44-byte one")
+    must(head[:4] == b"RIFF" and head[8:16] == b"WAVEfmt " and head[36:40] == b"data",
+         "the WAV header is not the plain 44-byte one")
     return read_samples(path, skip=44)
 
 
@@ -104,29 +98,28 @@ def spectrum_bin(samples, end, k):
 
 
 def check_probe(workdir):
-    """One line per video frame with the level and spectrum of the frames heard then (checked
-    against the WAV it writes); files it cannot load refused with status 1, without waiting."""
+    """A line per video frame: the level and spectrum of the WAV it writes up to then; files it
+    cannot load refused with status 1, without waiting."""
     wav = os.path.join(workdir, "out.wav")
     result = tool("music_probe", MODULE, "--seconds", "12", "--fps", "50", "--wav", wav, expect=0)
     lines, samples = result.stdout.splitlines(), read_wav(wav)
-    if len(lines) != 600 or len(samples) != 12 * RATE * 2:
-        fail("12 s at 50 fps: %d lines, %d samples in the WAV" % (len(lines), len(samples)))
+    must(len(lines) == 600 and len(samples) == 12 * RATE * 2, "12 s at 50 fps: %d lines, %d "
+         "samples in the WAV" % (len(lines), len(samples)))
     loud_frames = 0
     for number in (1, 100, 300, 451, 600):
         fields = lines[number - 1].split()
-        if len(fields) != 130 or int(fields[0]) != number:
-            fail("line %d is not 'frame level 128 values'" % number)
+        must(len(fields) == 130 and int(fields[0]) == number, "line %d: not 'frame level 128 "
+             "values'" % number)
         end = number * RATE // 50
         expected = level_word(samples, end)
-        if int(fields[1], 16) != expected:
-            fail("frame %d: level %s, the heard frames give %08X" % (number, fields[1], expected))
+        must(int(fields[1], 16) == expected, "frame %d: level %s, the heard frames give %08X" % (
+            number, fields[1], expected))
         for k in (1, 5, 40, 128):
             value, want = float(fields[1 + k]), spectrum_bin(samples, end, k)
-            if abs(value - want) > 1e-4 + 1e-3 * want:
-                fail("frame %d bin %d: %f, the heard frames give %f" % (number, k, value, want))
+            must(abs(value - want) <= 1e-4 + 1e-3 * want, "frame %d bin %d: %f, the heard frames "
+                 "give %f" % (number, k, value, want))
         loud_frames += expected != 0
-    if loud_frames < 3:
-        fail("the module is silent where it should play")
+    must(loud_frames >= 3, "the module is silent where it should play")
 
     paths = [os.path.join(workdir, name) for name in ("missing", "dir", "fifo", "empty", "broken")]
     os.mkdir(paths[1])
@@ -135,8 +128,8 @@ def check_probe(workdir):
     write(paths[4], b"Extended Module: " + bytes(300))
     for path in paths:
         run = tool("music_probe", path, "--seconds", "1", timeout=30, expect=1)
-        if not run.stderr.startswith("error: ") or run.stdout:
-            fail("%s: stdout %r, stderr %r" % (path, run.stdout, run.stderr))
+        must(run.stderr.startswith("error: ") and not run.stdout, "%s: stdout %r, stderr %r" % (
+            path, run.stdout, run.stderr))
 
 
 def check_make_module(workdir):
@@ -144,15 +137,12 @@ def check_make_module(workdir):
     score = os.path.join(os.path.dirname(DATA), "tools", "score", "module.txt")
     built = os.path.join(workdir, "module.xm")
     tool("make_module", score, built, timeout=120, expect=0)
-    if read(built) != read(MODULE):
-        fail("data/module.xm differs from what the score makes; rebuild and commit it")
-
+    must(read(built) == read(MODULE), "data/module.xm is not what the score makes; rebuild it")
     broken = write(os.path.join(workdir, "broken.txt"),
                    read(score).replace(b"A-3 07", b"H-3 07", 1))
     broken_out = os.path.join(workdir, "broken.xm")
     run = tool("make_module", broken, broken_out, timeout=120, expect=1)
-    if "line" not in run.stderr or os.path.exists(broken_out):
-        fail("a bad note was not reported: %r" % run.stderr)
+    must("line" in run.stderr and not os.path.exists(broken_out), "a bad note: %r" % run.stderr)
 
 
 def main():
@@ -166,9 +156,9 @@ def main():
         # With the machine's own output (on a build machine usually none) the intro prints at
         # most why it has no sound.
         result = run(x.display, FAST, seconds=1.5, close=hold_alt_f4, audio=None)
-        if result.status != 0 or result.out or (result.err and not no_sound_line(result.err)):
-            fail("with the default audio output: status %d, printed %r" %
-                 (result.status, (result.out + result.err)[:500]))
+        must(result.status == 0 and not result.out and (not result.err or no_sound_line(
+            result.err)), "with the default audio output: status %d, printed %r" % (
+                result.status, (result.out + result.err)[:500]))
     print("ok")
 
 

@@ -11,7 +11,7 @@ import time
 
 from session import (COMMAND, SHORTEST_FADE, SIZE, THREAD_SANITIZER, WINDOWS, background,
                      check_one_line_and_status_1, check_seed_at_rate_1, client_size, environment,
-                     fail, find_window, geometry, hold_alt_f4, intro_copy, keys, running, sigterm,
+                     find_window, geometry, hold_alt_f4, intro_copy, keys, must, running, sigterm,
                      wait_exit, wait_whole_picture, window_pixels, wm_close, x_tool, xvfb)
 
 SCREEN = (1600, 1200)  # 640x480 fits twice: full screen shows the picture at scale 2
@@ -32,25 +32,22 @@ def close_and_check(display, window, intro, what, close):
     close(display, window, intro)
     # Halfway at 60 frames a second; a slow machine drawing a quarter of them still darkens it.
     time.sleep(2.0)
-    if intro.poll() is not None or client_size(display, window) != SIZE:
-        fail("%s: the window went before the fade ran (status %s)" % (what, intro.returncode))
+    must(intro.poll() is None and client_size(display, window) == SIZE,
+         "%s: the window went before the fade ran (status %s)" % (what, intro.returncode))
     during = brightness(window_pixels(display, window, *SIZE))
-    if not 0 < during < 0.9 * before:
-        fail("%s: the header's band went from %d to %d two seconds into the fade" %
-             (what, before, during))
+    must(0 < during < 0.9 * before, "%s: the header's band went from %d to %d two seconds into "
+         "the fade" % (what, before, during))
     status, _, err = wait_exit(intro)
     took = time.monotonic() - asked
-    if status != 0:
-        fail("%s: exit status %d: %s" % (what, status, err))
-    if took < SHORTEST_FADE:
-        fail("%s: exited after %.2f s, before the fade could run" % (what, took))
+    must(status == 0, "%s: exit status %d: %s" % (what, status, err))
+    must(took >= SHORTEST_FADE, "%s: exited after %.2f s, before the fade" % (what, took))
     print("%s: faded out and exited 0 after %.2f s" % (what, took))
     return took
 
 
 def check_keys(display, window, intro):
-    """Ordinary keys, a resize from outside and Alt+Enter without a window manager (full screen
-    not granted) keep the whole picture 1:1 and the intro running."""
+    """Ordinary keys, a resize from outside and Alt+Enter without a window manager (no full
+    screen) keep the whole picture 1:1 and the intro running."""
     keys(display, "windowsize", str(window), "800", "600")
     wait_whole_picture(display, window, "after a resize from outside")
     keys(display, "windowfocus", "--sync", str(window))
@@ -61,8 +58,7 @@ def check_keys(display, window, intro):
         keys(display, "key", "alt+Return")
         time.sleep(1.0)
         wait_whole_picture(display, window, what)
-    if intro.poll() is not None:
-        fail("the intro ended after ordinary keys (status %d)" % intro.returncode)
+    must(intro.poll() is None, "the intro ended after ordinary keys (status %s)" % intro.returncode)
 
 
 def wmctrl(display, window, *args):
@@ -71,8 +67,7 @@ def wmctrl(display, window, *args):
 
 
 def check_picture(display, window, what, size=SIZE, scale=1):
-    """The client area has `size`, the picture centred, black around it, in whole blocks of
-    `scale` x `scale` pixels of one colour."""
+    """The client area has `size`, the picture centred in black, in blocks of scale x scale."""
     width, height = 640 * scale, 480 * scale
     left, top = (size[0] - width) // 2, (size[1] - height) // 2
     rows = wait_whole_picture(display, window, what, size, (left, top, width, height))
@@ -81,9 +76,8 @@ def check_picture(display, window, what, size=SIZE, scale=1):
     uneven = sum(1 for y in range(top, top + height, scale)
                  for x in range(left, left + width, scale)
                  if any(rows[y + dy][x:x + scale] != [rows[y][x]] * scale for dy in range(scale)))
-    if border or uneven:
-        fail("%s: %d pixels around the picture not black, %d pixels not whole %dx%d blocks" %
-             (what, border, uneven, scale, scale))
+    must(not border and not uneven, "%s: %d pixels around the picture not black, %d not whole "
+         "%dx%d blocks" % (what, border, uneven, scale, scale))
 
 
 def wm_state(display, window):
@@ -91,8 +85,8 @@ def wm_state(display, window):
 
 
 def alt_enter(x, window, what, windowed=SIZE, scale=1, late=False):
-    """Alt+Enter covers the screen at scale 2 (also when the window manager answers a second
-    late), and again brings back the window."""
+    """Alt+Enter covers the screen at scale 2 (also with the window manager a second late), and
+    again brings back the window."""
     wmctrl(x.display, window, "-a")
     if late:
         x.manager.send_signal(signal.SIGSTOP)
@@ -110,18 +104,17 @@ def check_maximise(display, window):
     """Maximising switches to full screen; Alt+Enter leaves it, not maximised."""
     wmctrl(display, window, "-b", "add,maximized_vert,maximized_horz", "-r")
     check_picture(display, window, "maximise", SCREEN, 2)
-    if "FULLSCREEN" not in wm_state(display, window):
-        fail("maximising did not switch to full screen: " + wm_state(display, window))
+    state = wm_state(display, window)
+    must("FULLSCREEN" in state, "maximising did not switch to full screen: " + state)
     wmctrl(display, window, "-a")
     keys(display, "key", "alt+Return")
     check_picture(display, window, "Alt+Enter after maximise")
-    if "MAXIMIZED" in wm_state(display, window):
-        fail("the window stays maximised after leaving full screen")
+    must("MAXIMIZED" not in wm_state(display, window), "the window stays maximised")
 
 
 def check_focus_change(display, window, intro):
-    """Alt held while the focus goes to a window lying over the intro, released there: back on
-    the intro, F4 alone does not read as Alt+F4 and the other window's colour does not stay."""
+    """Alt released on a window over the intro: back on it, F4 alone is not Alt+F4 and the other
+    window's colour does not stay."""
     x, y = geometry(display, window)[:2]
     colour = "#%06x" % OTHER_COLOUR
     with background(["xmessage", "-bg", colour, "-fg", colour, "-geometry",
@@ -139,11 +132,9 @@ def check_focus_change(display, window, intro):
         rows = window_pixels(display, window, *SIZE)
         keys(display, "keyup", "F4")
     leftover = sum(1 for row in rows for pixel in row if pixel == OTHER_COLOUR)
-    if leftover:
-        fail("after the focus came back %d pixels still show the other window" % leftover)
+    must(not leftover, "after the focus came back %d pixels show the other window" % leftover)
     time.sleep(5.5)  # a fade would have ended the intro by now
-    if intro.poll() is not None:
-        fail("F4 after the focus came back read as Alt+F4 (status %d)" % intro.returncode)
+    must(intro.poll() is None, "F4 after the focus came back read as Alt+F4: %s" % intro.poll())
 
 
 class SaverInfo(ctypes.Structure):
@@ -160,29 +151,24 @@ def saver_on(display):
     x11.XDefaultRootWindow.restype, x11.XDefaultRootWindow.argtypes = window, [pointer]
     x11.XCloseDisplay.argtypes = [pointer]
     xss.XScreenSaverQueryInfo.argtypes = [pointer, window, ctypes.POINTER(SaverInfo)]
-    connection = x11.XOpenDisplay(display.encode())
-    if not connection:
-        fail("cannot open display " + display)
+    connection = must(x11.XOpenDisplay(display.encode()), "cannot open display " + display)
     info = SaverInfo()
     found = xss.XScreenSaverQueryInfo(connection, x11.XDefaultRootWindow(connection),
                                       ctypes.byref(info))
     x11.XCloseDisplay(connection)
-    if not found:
-        fail("the X server has no ScreenSaver extension")
-    return info.state == 1
+    return must(found, "the X server has no ScreenSaver extension") and info.state == 1
 
 
 def wait_saver(display, what):
     deadline = time.monotonic() + SAVER_TIMEOUT + 10.0
     while not saver_on(display):
-        if time.monotonic() > deadline:
-            fail("%s: the screen saver does not come on" % what)
+        must(time.monotonic() < deadline, "%s: the screen saver does not come on" % what)
         time.sleep(0.2)
 
 
 def check_screen_saver(display):
     """The saver stays off while the intro runs and comes back, its timeout untouched, after a
-    hang-up, a kill or an abort (the three hold it off alike: only the first is waited out)."""
+    hang-up, a kill or an abort (all hold it off alike: only the first is waited out)."""
     x_tool(display, "xset", "s", str(SAVER_TIMEOUT))
     x_tool(display, "xset", "s", "reset")
     wait_saver(display, "before the intro")  # else the check below means nothing
@@ -192,13 +178,12 @@ def check_screen_saver(display):
         with running(display) as intro:
             wait_whole_picture(display, find_window(display, intro), name)
             time.sleep(SAVER_TIMEOUT + 1.5 if ending == signal.SIGHUP else 0)  # no input
-            if saver_on(display):
-                fail("%s: the screen saver came on while the intro ran" % name)
+            must(not saver_on(display), "%s: the screen saver came on while the intro ran" % name)
             intro.send_signal(ending)
             status, _, _ = wait_exit(intro)
         timeout = int(re.search(r"timeout:\s*(\d+)", x_tool(display, "xset", "q").stdout)[1])
-        if status != -ending or timeout != SAVER_TIMEOUT:
-            fail("%s: status %d, saver timeout %d afterwards" % (name, status, timeout))
+        must(status == -ending and timeout == SAVER_TIMEOUT, "%s: status %d, saver timeout %d "
+             "afterwards" % (name, status, timeout))
         wait_saver(display, "after " + name)
     x_tool(display, "xset", "s", "off")
 
@@ -216,8 +201,7 @@ def check_destroyed(display, what):
 def check_moving(display, window, what):
     first = wait_whole_picture(display, window, what)
     time.sleep(0.3)
-    if window_pixels(display, window, *SIZE) == first:
-        fail("%s: the picture does not change" % what)
+    must(window_pixels(display, window, *SIZE) != first, "%s: the picture does not change" % what)
 
 
 def closed(display, what, close, args=("--rate", "60"), **env):
@@ -242,8 +226,8 @@ def without_window_manager(x):
     closed(x.display, "SIGTERM, OpenGL renderer", sigterm, SDL_RENDER_DRIVER="opengl")
     took = closed(x.display, "SIGTERM, software renderer at --rate 30", sigterm,
                   ["--rate", "30"], SDL_RENDER_DRIVER="software")
-    if not 256 / 30.0 - 0.3 <= took <= (float("inf") if THREAD_SANITIZER else 256 / 30.0 * 1.5):
-        fail("the fade at --rate 30 took %.2f s, not about 8.5 s" % took)
+    must(256 / 30.0 - 0.3 <= took <= (float("inf") if THREAD_SANITIZER else 256 / 30.0 * 1.5),
+         "the fade at --rate 30 took %.2f s, not about 8.5 s" % took)
     check_destroyed(x.display, "windowclose without a window manager")
     check_screen_saver(x.display)
 
