@@ -46,6 +46,15 @@ def must(ok, message):
     return ok or fail(message)
 
 
+def wait_until(ready, timeout, message, interval=0.1):
+    """ready()'s first truthy value, polled; after timeout s a failure with message(/call)."""
+    deadline = time.monotonic() + timeout
+    while not (value := ready()):
+        must(time.monotonic() < deadline, message() if callable(message) else message)
+        time.sleep(interval)
+    return value
+
+
 def call(args, expect=None, timeout=600, **options):
     """Runs a command to its end; a status other than `expect`, if given, fails with its output."""
     result = subprocess.run(list(args), capture_output=True, text=True, timeout=timeout, **options)
@@ -107,11 +116,8 @@ class Server(types.SimpleNamespace):
         """openbox on this server while the block runs (decorations, focus, full screen)."""
         with background(["openbox", "--sm-disable"], env=environment(self.display),
                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as manager:
-            deadline = time.monotonic() + 20.0
-            while x_tool(self.display, "wmctrl", "-m").returncode != 0:
-                if manager.poll() is not None or time.monotonic() > deadline:
-                    fail("openbox did not start")
-                time.sleep(0.1)
+            wait_until(lambda: must(manager.poll() is None, "openbox ended") and x_tool(
+                self.display, "wmctrl", "-m").returncode == 0, 20.0, "openbox did not start")
             self.manager = manager
             yield manager
             self.manager = None
@@ -130,8 +136,7 @@ def xvfb(size=(1600, 1200), window_manager=False):
         if display == ":":
             fail("Xvfb did not start")
         if os.environ.get("INTRO_WINEPREFIX"):
-            # A warm Wine session keeps the X server it first met: end it, so that this server's
-            # windows get a desktop of their own (the scripts that use a server run alone).
+            # A warm Wine session keeps the X server it first met: end it (such scripts run alone).
             subprocess.run(EMULATOR + ["--stop"], check=True, timeout=60)
         server = Server(display=display, process=process, manager=None)
         with server.window_manager() if window_manager else contextlib.nullcontext():
@@ -176,16 +181,12 @@ def check_one_line_and_status_1(intro, what, line=None):
 
 def find_window(display, process, name="intro", timeout=30.0):
     """The id of the window titled exactly `name`."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
+    def search():
         if process.poll() is not None:
             fail("%s ended before its window appeared, status %d: %s" %
                  (name, process.returncode, process.stderr.read() if process.stderr else ""))
-        ids = x_tool(display, "xdotool", "search", "--name", "^%s$" % name).stdout.split()
-        if ids:
-            return int(ids[0])
-        time.sleep(0.1)
-    fail("no window titled %r appeared" % name)
+        return x_tool(display, "xdotool", "search", "--name", "^%s$" % name).stdout.split()
+    return int(wait_until(search, timeout, "no window titled %r appeared" % name)[0])
 
 
 def geometry(display, window):
@@ -300,8 +301,7 @@ def peak(values):
 
 def run(display, args=(), cwd=DATA, program=INTRO, seconds=2.5, close=sigterm,
         audio="disk", **env):
-    """Status, out, err, screen after `seconds`, the disk driver's sound and seconds from the
-    window to the end; closed by close(display, window, process) unless None."""
+    """Status, out, err, screen, sound and seconds from window to end; closed by close() if any."""
     with tempfile.TemporaryDirectory(prefix="intro_run_") as scratch:
         sound = os.path.join(scratch, "sound.raw")
         env = dict({"SDL_AUDIODRIVER": audio, "SDL_DISKAUDIOFILE": sound}, **env)
@@ -367,8 +367,7 @@ def rendered_frames(seed):
 
 
 def check_seed_at_rate_1(display, seed, program, watch=3.5):
-    """The window filmed for `watch` s shows render_frames' frames in order, at least two, one a
-    second at most (the loading text before them)."""
+    """The window shows render_frames' frames in order, at least two, one a second at most."""
     frames = rendered_frames(seed)
     with running(display, ["--seed", str(seed), "--rate", "1"], os.path.dirname(program),
                  program) as intro:
@@ -407,8 +406,7 @@ def colour_share(screen, colour):
 
 
 def shows_header(screen, top=40):
-    """Every eighth full row of the shipped picture on its screen row at an offset of 64 +- 8 (the
-    wave), in 95% of its opaque pixels."""
+    """Every 8th full row of the shipped picture on its row, 95% of it, at the wave's 64 +- 8."""
     words = struct.unpack("<%dI" % (512 * 96), read_header())
     picture = [[(w >> 24, w & 0xFFFFFF) for w in words[i:i + 512]] for i in range(0, 512 * 96, 512)]
     rows = [i for i, row in enumerate(picture) if sum(1 for a, _ in row if a == 255) >= 200]

@@ -12,8 +12,8 @@ import zipfile
 
 from session import (BUILD, COMMAND, EMULATOR, EXE, FAST, HEADER, INTRO, SIZE, bitmap, checked,
                      check_seed_at_rate_1, environment, fail, find_window, gain_curve, geometry,
-                     intro_copy, module_left, must, peak, read, run, running, wait_exit, write,
-                     xvfb)
+                     intro_copy, module_left, must, peak, read, run, running, wait_exit,
+                     wait_until, write, xvfb)
 
 NAME = os.path.splitext(COMMAND)[0]  # every message starts with it, ".exe" or ".js" aside
 CAPTURE = os.environ.get("INTRO_HAS_CAPTURE", "1") == "1"
@@ -25,8 +25,7 @@ def refused(what):
     return "%s: %s (try '%s --help')" % (NAME, what, NAME)
 
 
-# (arguments, status, the one line on standard error); status 2 lines end in the hint to --help.
-# What the parser alone decides, word for word, its unit test checks.
+# (arguments, status, the one stderr line); the parser's every word is its unit test's to check.
 CASES = [(words, 2, refused(what)) for words, what in [
     (["--bogus"], "unknown option '--bogus'"),
     (["-fx"], "unknown option '-x'"),
@@ -130,9 +129,8 @@ def check_executable():
 
 
 def check_effects():
-    """Each window option at its edges and between: --seed's exact frames at --rate 1, --rate
-    1000's short fade, --volume's gain, --scale's window (brought down to what fits, saying so),
-    --display's monitor, and --once without a module ending after one pass of the scroll text."""
+    """Window options at their edges: --seed's frames, --rate 1000's fade, --volume's gain, --scale
+    (brought down to fit, saying so), --display, --once ending after the scroll text's pass."""
     copy = intro_copy()
     program = os.path.join(copy, os.path.basename(INTRO))
     with xvfb((1024, 768)) as x:
@@ -148,8 +146,7 @@ def check_effects():
                     asked = time.monotonic()
                     intro.send_signal(signal.SIGTERM)
                 status, _, err = wait_exit(intro, timeout=most)
-            # --rate 1000: 256 frames in 0.26 s, never faster; --once: 5790 frames of scroll
-            # text, then the fade.
+            # --rate 1000: 256 frames in 0.26 s; --once: 5790 frames of scroll text, the fade.
             took = time.monotonic() - asked
             must(status == 0 and least <= took <= most, "%s: status %d after %.2f s: %s" % (
                 " ".join(args), status, took, err))
@@ -178,11 +175,9 @@ def check_window(display, args, size, line="", position=None):
     """The client area has `size` (at `position`, if given) and the intro says `line`."""
     with running(display, args + ["--rate", "1"]) as intro:
         window = find_window(display, intro)
-        deadline = time.monotonic() + 10.0
-        while geometry(display, window)[2:] != size or \
-                position not in (None, geometry(display, window)[:2]):
-            must(time.monotonic() < deadline, "%r: window %s" % (args, geometry(display, window)))
-            time.sleep(0.1)
+        wait_until(lambda: geometry(display, window)[2:] == size and position in (
+            None, geometry(display, window)[:2]), 10.0, lambda: "%r: window %s" % (
+                args, geometry(display, window)))
         intro.send_signal(signal.SIGKILL)
         _, _, err = wait_exit(intro)
     must(err == line, "%r: printed %r, expected %r" % (args, err, line))

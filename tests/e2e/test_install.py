@@ -19,8 +19,7 @@ EXPECTED = {path % {"c": COMMAND} for path in (
     "share/applications/%(c)s.desktop", "share/metainfo/org.example.%(c)s.metainfo.xml",
     "share/man/man6/%(c)s.6.gz", "share/doc/%(c)s/LICENSE", "share/doc/%(c)s/README.md",
     "share/doc/%(c)s/copyright", "share/doc/%(c)s/changelog.gz")} | set(ICONS)
-# Folders of the prefix before the install, as /usr/local/bin is on Debian, and another
-# program's file: uninstalling must leave all of them.
+# The prefix's folders (as /usr/local's on Debian) and another's file: uninstalling leaves them.
 BEFORE = {"bin/", "share/", "share/man/", "share/applications/", "share/applications/other.desktop"}
 # What the install writes in the build tree about itself, which the test's own install replaces.
 RECORDS = ("install_manifest.txt", "install_prefix.txt", "install_created_dirs.txt")

@@ -30,9 +30,8 @@ def check_shipped_module(display):
     must(all(abs(g - 1.0) <= 1e-4 for _, g in curve[: len(curve) // 4]),
          "the sound before the fade is not the module at full volume")
     must(curve[-1][1] <= 0.05, "the fade ended at gain %.4f" % curve[-1][1])
-    # The gain never rises (as after a gap in the sound) and falls in ramps over 1024-frame
-    # blocks: up to 16 of the fade's 1/256 steps a block (an audio thread held up catches up),
-    # 64 times less per frame than one step at once; 0.9 to 0.1 takes seconds, not one jump.
+    # The gain never rises and falls in ramps: at most 16 of the fade's 1/256 steps (a held-up
+    # audio thread catching up) per 1024-frame block; 0.9 to 0.1 takes seconds, not one jump.
     for (previous_frame, previous_gain), (frame, gain) in zip(curve, curve[1:]):
         must(gain <= previous_gain + 1e-4 and
              previous_gain - gain <= 16.0 / 256.0 / 1024.0 * (frame - previous_frame) + 1e-4,
@@ -153,8 +152,7 @@ def main():
         check_shipped_module(x.display)
         check_silent_runs(x.display)
         check_no_device(x.display)
-        # With the machine's own output (on a build machine usually none) the intro prints at
-        # most why it has no sound.
+        # The machine's own output (usually none on a build machine): at most why there is none.
         result = run(x.display, FAST, seconds=1.5, close=hold_alt_f4, audio=None)
         must(result.status == 0 and not result.out and (not result.err or no_sound_line(
             result.err)), "with the default audio output: status %d, printed %r" % (

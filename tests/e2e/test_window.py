@@ -12,7 +12,8 @@ import time
 from session import (COMMAND, SHORTEST_FADE, SIZE, THREAD_SANITIZER, WINDOWS, background,
                      check_one_line_and_status_1, check_seed_at_rate_1, client_size, environment,
                      find_window, geometry, hold_alt_f4, intro_copy, keys, must, running, sigterm,
-                     wait_exit, wait_whole_picture, window_pixels, wm_close, x_tool, xvfb)
+                     wait_exit, wait_until, wait_whole_picture, window_pixels, wm_close, x_tool,
+                     xvfb)
 
 SCREEN = (1600, 1200)  # 640x480 fits twice: full screen shows the picture at scale 2
 OTHER_COLOUR = 0x123456  # another window's background, which must not stay on the intro's
@@ -25,8 +26,7 @@ def brightness(rows):
 
 
 def close_and_check(display, window, intro, what, close):
-    """The window stays while the picture darkens, then the intro exits 0 no sooner than the
-    fade; the seconds from the request to the end."""
+    """The picture darkens in the window, then exits 0 after the fade; seconds since the request."""
     before = brightness(wait_whole_picture(display, window, what))
     asked = time.monotonic()
     close(display, window, intro)
@@ -39,8 +39,8 @@ def close_and_check(display, window, intro, what, close):
          "the fade" % (what, before, during))
     status, _, err = wait_exit(intro)
     took = time.monotonic() - asked
-    must(status == 0, "%s: exit status %d: %s" % (what, status, err))
-    must(took >= SHORTEST_FADE, "%s: exited after %.2f s, before the fade" % (what, took))
+    must(status == 0 and took >= SHORTEST_FADE, "%s: status %d after %.2f s (the fade takes %s): "
+         "%s" % (what, status, took, SHORTEST_FADE, err))
     print("%s: faded out and exited 0 after %.2f s" % (what, took))
     return took
 
@@ -85,8 +85,7 @@ def wm_state(display, window):
 
 
 def alt_enter(x, window, what, windowed=SIZE, scale=1, late=False):
-    """Alt+Enter covers the screen at scale 2 (also with the window manager a second late), and
-    again brings back the window."""
+    """Alt+Enter fills the screen at scale 2 (also with a late window manager), and back again."""
     wmctrl(x.display, window, "-a")
     if late:
         x.manager.send_signal(signal.SIGSTOP)
@@ -160,10 +159,7 @@ def saver_on(display):
 
 
 def wait_saver(display, what):
-    deadline = time.monotonic() + SAVER_TIMEOUT + 10.0
-    while not saver_on(display):
-        must(time.monotonic() < deadline, "%s: the screen saver does not come on" % what)
-        time.sleep(0.2)
+    wait_until(lambda: saver_on(display), SAVER_TIMEOUT + 10.0, what + ": no screen saver", 0.2)
 
 
 def check_screen_saver(display):
@@ -248,8 +244,7 @@ def under_window_manager(x):
         check_focus_change(x.display, window, intro)
         close_and_check(x.display, window, intro, "the close button", wm_close)
     check_destroyed(x.display, "windowclose under openbox")
-    # --scale keeps its size through full screen and back; -f starts in full screen unless a
-    # --window follows it.
+    # --scale's size kept through full screen and back; -f is full screen unless --window follows.
     for args, size, scale in ((["--scale", "2"], (1280, 960), 2), (["-f"], SCREEN, 2),
                               (["--fullscreen", "--window"], SIZE, 1)):
         with running(x.display, args) as intro:
