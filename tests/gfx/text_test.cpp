@@ -98,7 +98,7 @@ TEST_F(TextTest, ColoursBlanksAndMissingText) {
 TEST_F(TextTest, PrintPaintsWholeCellsAndMovesTheCursorDown) {
   Screen* screen = current_screen();
   for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 100; ++x) set_pixel(0, x, y, 0xFF332211);
+    for (int x = 0; x < 100; ++x) pixel(0, x, y) = 0xFF332211;
   print_text("\xDB \xFE", true);  // clear bits and blanks in the background colour
   // The triangle's first row lights its first column only; past the third cell nothing changed.
   expect_pixels(kWhite, {{7, 7}, {16, 0}});
