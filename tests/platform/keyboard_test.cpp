@@ -189,15 +189,12 @@ TEST_F(Keyboard, KeyEventsQueueTheirCodesOncePerPressAndRepeat) {
 // ASCII passes; the upper half's first and last bytes and two- and three-byte sequences are
 // looked up; missing characters and bad text (cut, overlong) become question marks.
 TEST(CodePage437, TypedTextIsConvertedFromUtf8) {
-  const std::pair<const char*, const char*> rows[] = {{"Hello, 1!", "Hello, 1!"},
-                                                      {"\xC3\x87\xC2\xA0", "\x80\xFF"},
-                                                      {"\xC3\xA4\xC3\xB6\xC3\xBC", "\x84\x94\x81"},
-                                                      {"\xE2\x82\xA7", "\x9E"},
-                                                      {"\xE2\x82\xAC", "?"},
-                                                      {"\xF0\x9F\x98\x80", "?"},
-                                                      {"a\xC3z", "a?z"},
-                                                      {"\xC0\xAF", "?"},
-                                                      {"\xFF", "?"}};
+  // clang-format off
+  const std::pair<const char*, const char*> rows[] = {
+      {"Hello, 1!", "Hello, 1!"}, {"\xC3\x87\xC2\xA0", "\x80\xFF"}, {"\xE2\x82\xA7", "\x9E"},
+      {"\xC3\xA4\xC3\xB6\xC3\xBC", "\x84\x94\x81"}, {"\xE2\x82\xAC", "?"}, {"\xFF", "?"},
+      {"\xF0\x9F\x98\x80", "?"}, {"a\xC3z", "a?z"}, {"\xC0\xAF", "?"}};
+  // clang-format on
   for (const auto& [utf8, bytes] : rows) EXPECT_EQ(utf8_to_code_page_437(utf8), bytes) << utf8;
 }
 

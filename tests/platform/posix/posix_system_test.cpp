@@ -95,15 +95,12 @@ TEST_F(OutputFileTest, TargetsRefusedBeforeAnythingIsCreated) {
   fs::create_directory(at("dir.mkv"));
   fs::create_symlink(at("nowhere"), at("link.mkv"));
   // Target, whether replacing is allowed, a part of the refusal or "" for none.
+  // A link, even dangling, is something there.
   const std::tuple<std::string, bool, const char*> rows[] = {
-      {"new.mkv", false, ""},
-      {"missing/new.mkv", true, "cannot write in"},
-      {"file/new.mkv", true, "not a folder"},
-      {"dir.mkv", true, "is a folder"},
-      {"old.mkv", false, "--force"},
-      {"old.mkv", true, ""},
-      {"link.mkv", false, "--force"},  // a link, even dangling, is something there
-      {"link.mkv", true, ""}};
+      {"new.mkv", false, ""},           {"missing/new.mkv", true, "cannot write in"},
+      {"dir.mkv", true, "is a folder"}, {"file/new.mkv", true, "not a folder"},
+      {"old.mkv", false, "--force"},    {"old.mkv", true, ""},
+      {"link.mkv", false, "--force"},   {"link.mkv", true, ""}};
   for (const auto& [target, replace, part] : rows) {
     const std::string problem = output_target_problem(at(target), replace);
     EXPECT_TRUE(*part ? problem.find(part) != std::string::npos : problem.empty())
