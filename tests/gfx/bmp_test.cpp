@@ -217,9 +217,9 @@ TEST_F(BmpLoad, FilesScreenAndNarrowTargets) {
   clear_dirty();
   bytes = encode_bmp(rgb24(700, 3));
   ASSERT_EQ(load_bmp_memory(bytes.data(), bytes.size(), nullptr, nullptr), 0);
-  EXPECT_EQ(pixel(0, 639, 0), 0xFF000000u | raw_rgb(639, 2));
-  EXPECT_EQ(pixel(0, 0, 2), 0xFF000000u | raw_rgb(0, 0));
-  EXPECT_EQ(pixel(0, 0, 3), 0xFF000000u);
+  expect_pixels({{639, 0, 0xFF000000u | raw_rgb(639, 2)},
+                 {0, 2, 0xFF000000u | raw_rgb(0, 0)},
+                 {0, 3, 0xFF000000u}});
   EXPECT_EQ(current_screen()->dirty_lines[479], 1);  // page 0 is shown: every line is marked
 
   Image wide16 = create_image(8, 2, 0, 16, 0), index8 = create_image(8, 2, 0, 8, 0);

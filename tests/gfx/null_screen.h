@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <numeric>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -37,9 +38,12 @@ class NullScreen : public ::testing::Test {
   static void clear_page() {
     for (int y = 0; y < 480; ++y) std::fill_n(&pixel(0, 0, y), 640, 0xFF000000u);
   }
-  // Each of the points of page 0 holds the colour.
+  // Each of the points of page 0 holds the colour, or each point (x, y, colour) its own.
   static void expect_pixels(uint32_t colour, std::initializer_list<std::pair<int, int>> points) {
     for (auto [x, y] : points) EXPECT_EQ(pixel(0, x, y), colour) << "at " << x << "," << y;
+  }
+  static void expect_pixels(std::initializer_list<std::tuple<int, int, uint32_t>> points) {
+    for (auto [x, y, colour] : points) EXPECT_EQ(pixel(0, x, y), colour) << "at " << x << "," << y;
   }
   static int dirty_count() {
     const auto& d = current_screen()->dirty_lines;
