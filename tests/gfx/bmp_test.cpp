@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 
 #include "gfx/bmp_writer.h"
@@ -207,7 +208,9 @@ TEST_F(BmpLoad, HostileHeadersAreRejectedWithoutTouchingTheImage) {
 TEST_F(BmpLoad, FilesScreenAndNarrowTargets) {
   const std::string path =
       testing::TempDir() + "/bmp_test_" + std::to_string(std::random_device()()) + ".bmp";
-  ASSERT_TRUE(write_file(path, encode_bmp(rgb24(30, 20))));
+  bytes = encode_bmp(rgb24(30, 20));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
   EXPECT_EQ(load_bmp(path.c_str(), image, nullptr), 0);
   EXPECT_EQ(image_pixel(image, 29, 0), 0xFF000000u | raw_rgb(29, 19));
   std::remove(path.c_str());

@@ -95,7 +95,8 @@ TEST(TranslateKey, OnlyAltF4GivesTheCloseCodeAndModifierKeysAloneGiveNothing) {
   }
 }
 
-TEST_F(Keyboard, TheRingKeepsTheLastFifteenInOrderAndSpecialCodesReadAsTwoBytes) {
+// The key-hit flag is set by a push, cleared by a pop, a take or a reset.
+TEST_F(Keyboard, TheRingKeepsTheLastFifteenInOrderSpecialCodesReadAsTwoBytesAndSetTheKeyHitFlag) {
   EXPECT_EQ(read_key(), "");
   for (int i = 1; i <= 15; ++i) push_key(i);
   for (int i = 1; i <= 15; ++i) EXPECT_EQ(pop_key(), i);
@@ -107,9 +108,6 @@ TEST_F(Keyboard, TheRingKeepsTheLastFifteenInOrderAndSpecialCodesReadAsTwoBytes)
   push_key(0x3BFF);
   push_key(0xE9);  // a code page 437 character above 127 stays one byte
   EXPECT_EQ(drain(), std::string("\xFF\x6B\xFF\x3B\xE9", 5));
-}
-
-TEST_F(Keyboard, KeyHitFlagSetByPushClearedByPopTakeAndReset) {
   push_key('x');
   EXPECT_EQ(take_key_hit(), 1);
   EXPECT_EQ(take_key_hit(), 0);
