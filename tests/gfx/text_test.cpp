@@ -102,10 +102,9 @@ TEST_F(TextTest, PrintPaintsWholeCellsAndMovesTheCursorDown) {
   expect_pixels(
       {{7, 7, kWhite}, {16, 0, kWhite}, {12, 3, kBlack}, {17, 0, kBlack}, {24, 0, 0xFF332211u}});
   const std::vector<TextCell>& cells = screen->text_cells[0];
-  EXPECT_EQ(cells[2].code, 0xFE);
-  EXPECT_EQ(cells[2].foreground, kWhite);
-  EXPECT_EQ(cells[2].background, kBlack);
-  EXPECT_EQ(cells[3].code, 32);
+  EXPECT_EQ((std::vector<uint32_t>{cells[2].code, cells[2].foreground, cells[2].background,
+                                   cells[3].code}),
+            (std::vector<uint32_t>{0xFE, kWhite, kBlack, 32}));
   // The next text starts at column 0 of row 1.
   print_text("\xDB", false);
   expect_pixels({{0, 8, kWhite}, {7, 15, kWhite}, {8, 8, 0xFF332211u}});
@@ -122,9 +121,8 @@ TEST_F(TextTest, PrintWrapsAtTheRightEdgeAndScrollsAtTheBottom) {
   reset_text_cursor();
   print_text("\xDB", false);
   for (int row = 0; row < 60; ++row) print_text("", true);  // pushes row 0 off the top
-  EXPECT_EQ(pixel(0, 0, 0), kWhite);                        // the wrapped row moved up
+  expect_pixels({{0, 0, kWhite}, {0, 472, kBlack}});        // the wrapped row moved up
   EXPECT_EQ(current_screen()->text_cells[0][0].code, 0xDB);
-  EXPECT_EQ(pixel(0, 0, 472), kBlack);
 }
 
 // The fonts are 8, 14 and 16 rows high with 0xDB the full block; after them the two-colour
