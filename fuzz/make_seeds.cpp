@@ -1,10 +1,18 @@
 // Writes the fuzzer's seed corpus: one small valid file of every layout the loader accepts.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "gfx/bmp_writer.h"
 
 namespace {
+
+bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
 
 uint32_t pattern(int x, int r) {
   return static_cast<uint32_t>(x * 0x3F1D27 + r * 0x1A2B3C + 0x55);

@@ -15,15 +15,13 @@
 namespace {
 
 TEST(VideoFormat, ChosenByTheExtensionInAnyCase) {
-  const std::pair<const char*, VideoFormat> rows[] = {{"out.mkv", VIDEO_FORMAT_MKV},
-                                                      {"dir/OUT.MKV", VIDEO_FORMAT_MKV},
-                                                      {"a.b.mp4", VIDEO_FORMAT_MP4},
-                                                      {"x.WebM", VIDEO_FORMAT_WEBM},
-                                                      {"out", VIDEO_FORMAT_NONE},
-                                                      {"out.", VIDEO_FORMAT_NONE},
-                                                      {"film.mkv/out", VIDEO_FORMAT_NONE},
-                                                      {"out.mkv.part", VIDEO_FORMAT_NONE},
-                                                      {"", VIDEO_FORMAT_NONE}};
+  // clang-format off
+  const std::pair<const char*, VideoFormat> rows[] = {
+      {"out.mkv", VIDEO_FORMAT_MKV}, {"dir/OUT.MKV", VIDEO_FORMAT_MKV},
+      {"a.b.mp4", VIDEO_FORMAT_MP4}, {"x.WebM", VIDEO_FORMAT_WEBM}, {"out", VIDEO_FORMAT_NONE},
+      {"out.", VIDEO_FORMAT_NONE}, {"film.mkv/out", VIDEO_FORMAT_NONE},
+      {"out.mkv.part", VIDEO_FORMAT_NONE}, {"", VIDEO_FORMAT_NONE}};
+  // clang-format on
   for (auto [name, format] : rows) EXPECT_EQ(video_format_for_name(name, false), format) << name;
   EXPECT_EQ(video_format_for_name("out.mkv", true), VIDEO_FORMAT_MKV_LOSSLESS);
 }

@@ -1,9 +1,7 @@
 #pragma once
 // Windows bitmap files byte by byte, odd layouts included, for tests and fuzz seeds.
 #include <cstdint>
-#include <cstdio>
 #include <functional>
-#include <string>
 #include <vector>
 
 struct BmpFileSpec {
@@ -69,11 +67,4 @@ inline std::vector<uint8_t> encode_bmp(const BmpFileSpec& f) {
   out.insert(out.end(), info.begin(), info.end());
   out.insert(out.end(), pixels.begin(), pixels.end());
   return out;
-}
-
-inline bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
 }

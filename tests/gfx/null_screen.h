@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <numeric>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -29,15 +30,20 @@ class NullScreen : public ::testing::Test {
   }
 
  public:
-  static uint32_t& pixel_at(int page, int x, int y) {
+  static uint32_t& pixel(int page, int x, int y) {
     Screen* s = current_screen();
     return reinterpret_cast<uint32_t*>(s->pages[size_t(page)] + ptrdiff_t(y) * s->pitch)[x];
   }
-  static uint32_t pixel(int page, int x, int y) { return pixel_at(page, x, y); }
-  static void set_pixel(int page, int x, int y, uint32_t value) { pixel_at(page, x, y) = value; }
-  // Each of the points of page 0 holds the colour.
+  // Page 0 black again, as the mode set left it.
+  static void clear_page() {
+    for (int y = 0; y < 480; ++y) std::fill_n(&pixel(0, 0, y), 640, 0xFF000000u);
+  }
+  // Each of the points of page 0 holds the colour, or each point (x, y, colour) its own.
   static void expect_pixels(uint32_t colour, std::initializer_list<std::pair<int, int>> points) {
     for (auto [x, y] : points) EXPECT_EQ(pixel(0, x, y), colour) << "at " << x << "," << y;
+  }
+  static void expect_pixels(std::initializer_list<std::tuple<int, int, uint32_t>> points) {
+    for (auto [x, y, colour] : points) EXPECT_EQ(pixel(0, x, y), colour) << "at " << x << "," << y;
   }
   static int dirty_count() {
     const auto& d = current_screen()->dirty_lines;

@@ -97,7 +97,7 @@ TEST_F(Screen640, ShowingAnotherPageMarksAllOfIt) {
 
 TEST_F(Screen640, CopyPageMarksOnlyWhenItTookTheLock) {
   set_pages(0, 1);
-  set_pixel(0, 639, 479, 0xFF123456u);
+  pixel(0, 639, 479) = 0xFF123456u;
   EXPECT_EQ(copy_page(0, 0), 0);
   EXPECT_EQ(copy_page(0, 2), 1);
   EXPECT_EQ(pixel(1, 639, 479), 0xFF000000u);

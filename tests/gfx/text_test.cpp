@@ -55,8 +55,7 @@ TEST_F(TextTest, GlyphsAreClippedAtThePageEdges) {
   }
   // Spelled out once: at x = -3 row 3 (0x0F) shows only its column 3, at x = 0.
   draw_text(nullptr, -3, 0, kScroller, glyph, 0);
-  EXPECT_EQ(pixel(0, 0, 3), kWhite);
-  EXPECT_EQ(pixel(0, 1, 3), kBlack);
+  expect_pixels({{0, 3, kWhite}, {1, 3, kBlack}});
 }
 
 TEST_F(TextTest, MarksOnlyTheDrawnRowsOfTheShownPage) {
@@ -86,9 +85,8 @@ TEST_F(TextTest, ColoursBlanksAndMissingText) {
     for (int x = 50; x < 74; ++x) ASSERT_EQ(pixel(0, x, y), kBlack) << x << "," << y;
   // An opaque colour is stored as it is, a translucent one blended over the page.
   draw_text(nullptr, 0, 0, 0, "\xDB", 0xFF204060);
-  EXPECT_EQ(pixel(0, 3, 3), 0xFF204060u);
   draw_text(nullptr, 8, 0, 0, "\xDB", 0x80FFFFFF);
-  EXPECT_EQ(pixel(0, 11, 3) & 0x00FFFFFF, 0x007F7F7Fu);
+  expect_pixels({{3, 3, 0xFF204060u}, {11, 3, 0xBF7F7F7Fu}});
   EXPECT_EQ(
       draw_text(nullptr, 0, 0, kScroller, nullptr, 3, 0, nullptr, 0, nullptr, nullptr, nullptr), 1);
   shutdown_screen();
@@ -98,21 +96,18 @@ TEST_F(TextTest, ColoursBlanksAndMissingText) {
 TEST_F(TextTest, PrintPaintsWholeCellsAndMovesTheCursorDown) {
   Screen* screen = current_screen();
   for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 100; ++x) set_pixel(0, x, y, 0xFF332211);
+    for (int x = 0; x < 100; ++x) pixel(0, x, y) = 0xFF332211;
   print_text("\xDB \xFE", true);  // clear bits and blanks in the background colour
   // The triangle's first row lights its first column only; past the third cell nothing changed.
-  expect_pixels(kWhite, {{7, 7}, {16, 0}});
-  expect_pixels(kBlack, {{12, 3}, {17, 0}});
-  EXPECT_EQ(pixel(0, 24, 0), 0xFF332211u);
+  expect_pixels(
+      {{7, 7, kWhite}, {16, 0, kWhite}, {12, 3, kBlack}, {17, 0, kBlack}, {24, 0, 0xFF332211u}});
   const std::vector<TextCell>& cells = screen->text_cells[0];
-  EXPECT_EQ(cells[2].code, 0xFE);
-  EXPECT_EQ(cells[2].foreground, kWhite);
-  EXPECT_EQ(cells[2].background, kBlack);
-  EXPECT_EQ(cells[3].code, 32);
+  EXPECT_EQ((std::vector<uint32_t>{cells[2].code, cells[2].foreground, cells[2].background,
+                                   cells[3].code}),
+            (std::vector<uint32_t>{0xFE, kWhite, kBlack, 32}));
   // The next text starts at column 0 of row 1.
   print_text("\xDB", false);
-  expect_pixels(kWhite, {{0, 8}, {7, 15}});
-  EXPECT_EQ(pixel(0, 8, 8), 0xFF332211u);
+  expect_pixels({{0, 8, kWhite}, {7, 15, kWhite}, {8, 8, 0xFF332211u}});
   EXPECT_EQ(cells[80].code, 0xDB);
   // copy_page carries the cells along with the pixels.
   copy_page(0, 1);
@@ -126,9 +121,8 @@ TEST_F(TextTest, PrintWrapsAtTheRightEdgeAndScrollsAtTheBottom) {
   reset_text_cursor();
   print_text("\xDB", false);
   for (int row = 0; row < 60; ++row) print_text("", true);  // pushes row 0 off the top
-  EXPECT_EQ(pixel(0, 0, 0), kWhite);                        // the wrapped row moved up
+  expect_pixels({{0, 0, kWhite}, {0, 472, kBlack}});        // the wrapped row moved up
   EXPECT_EQ(current_screen()->text_cells[0][0].code, 0xDB);
-  EXPECT_EQ(pixel(0, 0, 472), kBlack);
 }
 
 // The fonts are 8, 14 and 16 rows high with 0xDB the full block; after them the two-colour

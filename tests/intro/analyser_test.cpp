@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "gfx/null_screen.h"
-#include "gfx/primitives.h"
 #include "intro/sequencer.h"
 #include "music/music.h"
 
@@ -19,9 +18,6 @@ namespace {
 
 class Analyser : public NullScreen {
  protected:
-  static void clear_page() {
-    draw_line(nullptr, 0.0f, 0.0f, 640.0f, 480.0f, 0xFF000000, LINE_KIND_FILLED_BOX, 0xFFFF, 0);
-  }
   // Level bars over x 0..8 and 632..639 down to rows left and right; spectrum bar i over x
   // 4i+64..4i+66 from its top down, green at alpha 64 (0x3F on black).
   static void expect_bars(int left, int right, const std::map<int, int>& spectrum_tops) {

@@ -1,11 +1,12 @@
 #pragma once
-// A fresh folder per test for the data file tests, and the check that a name is refused.
+// A fresh folder per test for the data and output file tests, and the check that a name is refused.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/data_file.h"
@@ -35,20 +36,17 @@ class DataFile : public ::testing::Test {
   void write(const char* name, const std::string& bytes) const {
     std::ofstream(native(path(name)), std::ios::binary) << bytes;
   }
-  struct Refusal {
-    std::string name;
-    const char* why;
-  };
-  static void expect_refused(const std::vector<Refusal>& cases) {
-    for (const Refusal& c : cases) {
+  // Each name is refused for its reason, by both ways of reading.
+  static void expect_refused(const std::vector<std::pair<std::string, const char*>>& cases) {
+    for (const auto& [name, reason] : cases) {
       std::vector<char> bytes{'x'};
       std::string why;
-      EXPECT_FALSE(read_data_file(c.name.c_str(), 1u << 20, bytes, &why)) << c.name;
-      EXPECT_EQ(why, c.why) << c.name;
+      EXPECT_FALSE(read_data_file(name.c_str(), 1u << 20, bytes, &why)) << name;
+      EXPECT_EQ(why, reason) << name;
       EXPECT_TRUE(bytes.empty());
       why.clear();
-      EXPECT_EQ(open_data_file(c.name.c_str(), 1u << 20, &why), nullptr) << c.name;
-      EXPECT_EQ(why, c.why) << c.name;
+      EXPECT_EQ(open_data_file(name.c_str(), 1u << 20, &why), nullptr) << name;
+      EXPECT_EQ(why, reason) << name;
     }
   }
   std::filesystem::path dir_;

@@ -95,7 +95,8 @@ TEST(TranslateKey, OnlyAltF4GivesTheCloseCodeAndModifierKeysAloneGiveNothing) {
   }
 }
 
-TEST_F(Keyboard, TheRingKeepsTheLastFifteenInOrderAndSpecialCodesReadAsTwoBytes) {
+// The key-hit flag is set by a push, cleared by a pop, a take or a reset.
+TEST_F(Keyboard, TheRingKeepsTheLastFifteenInOrderSpecialCodesReadAsTwoBytesAndSetTheKeyHitFlag) {
   EXPECT_EQ(read_key(), "");
   for (int i = 1; i <= 15; ++i) push_key(i);
   for (int i = 1; i <= 15; ++i) EXPECT_EQ(pop_key(), i);
@@ -107,9 +108,6 @@ TEST_F(Keyboard, TheRingKeepsTheLastFifteenInOrderAndSpecialCodesReadAsTwoBytes)
   push_key(0x3BFF);
   push_key(0xE9);  // a code page 437 character above 127 stays one byte
   EXPECT_EQ(drain(), std::string("\xFF\x6B\xFF\x3B\xE9", 5));
-}
-
-TEST_F(Keyboard, KeyHitFlagSetByPushClearedByPopTakeAndReset) {
   push_key('x');
   EXPECT_EQ(take_key_hit(), 1);
   EXPECT_EQ(take_key_hit(), 0);
@@ -127,74 +125,57 @@ struct Press {
   SDL_Scancode scancode;
   SDL_Keycode sym;
   int modifiers = 0;
-  bool repeat = false;
-  const char* text = nullptr;  // the text event that follows, if any
+  Uint8 repeat = 0;
+  const char* text = "";  // the text event that follows, if any
 };
 
 // Each auto-repeat of a held key queues its code again; system keys queue nothing, ever.
 TEST_F(Keyboard, KeyEventsQueueTheirCodesOncePerPressAndRepeat) {
   const SDL_Scancode f4 = SDL_SCANCODE_F4, alt = SDL_SCANCODE_LALT, up = SDL_SCANCODE_UP,
-                     esc = SDL_SCANCODE_ESCAPE, f10 = SDL_SCANCODE_F10;
+                     esc = SDL_SCANCODE_ESCAPE, f10 = SDL_SCANCODE_F10, x = SDL_SCANCODE_X;
+  // clang-format off
   const struct {
     const char* what;
     std::vector<Press> presses;
     std::string codes;
-  } rows[] = {{"special keys push their codes",
-               {{SDL_SCANCODE_TAB, SDLK_TAB, KMOD_RSHIFT | KMOD_CAPS},
-                {SDL_SCANCODE_F12, SDLK_F12, KMOD_RCTRL},
-                {up, SDLK_UP},
-                {SDL_SCANCODE_LEFT, SDLK_LEFT, KMOD_LCTRL},
-                {SDL_SCANCODE_KP_7, SDLK_KP_7}},
-               std::string("\xFF\x0F\xFF\x8A\xFF\x48\xFF\x73\xFF\x47", 10)},
-              {"with Num Lock the keypad types through the text event",
-               {{SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM}},
-               ""},
-              {"letters come from the text event in code page 437",
-               {{SDL_SCANCODE_A, SDLK_a, 0, false, "a\xC3\xA9"}},
-               "a\x82"},
-              {"control characters come from the key press",
-               {{esc, SDLK_ESCAPE},
-                {SDL_SCANCODE_RETURN, SDLK_RETURN},
-                {SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE},
-                {SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL},
-                {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER}},
-               "\x1B\x0D\x08\x03\x0D"},
-              {"held keys repeat their codes",
-               {{up, SDLK_UP},
-                {up, SDLK_UP, 0, true},
-                {esc, SDLK_ESCAPE},
-                {esc, SDLK_ESCAPE, 0, true},
-                {SDL_SCANCODE_X, SDLK_x, 0, false, "x"},
-                {SDL_SCANCODE_X, SDLK_x, 0, true, "x"}},
-               std::string("\xFF\x48\xFF\x48\x1B\x1Bxx", 8)},
-              {"Alt, Alt+F4 held and repeating, F10 and Alt+letters queue nothing",
-               {{alt, SDLK_LALT, KMOD_LALT},
-                {alt, SDLK_LALT, KMOD_LALT, true},
-                {f4, SDLK_F4, KMOD_LALT},
-                {f4, SDLK_F4, KMOD_LALT, true},
-                {f4, SDLK_F4, KMOD_RALT | KMOD_NUM, true},
-                {f10, SDLK_F10},
-                {f10, SDLK_F10, 0, true},
-                {SDL_SCANCODE_Q, SDLK_q, KMOD_LALT, true, "q"}},
-               ""}};
+  } rows[] = {
+      {"special keys push their codes",
+       {{SDL_SCANCODE_TAB, SDLK_TAB, KMOD_RSHIFT | KMOD_CAPS}, {up, SDLK_UP},
+        {SDL_SCANCODE_F12, SDLK_F12, KMOD_RCTRL}, {SDL_SCANCODE_LEFT, SDLK_LEFT, KMOD_LCTRL},
+        {SDL_SCANCODE_KP_7, SDLK_KP_7}},
+       std::string("\xFF\x0F\xFF\x48\xFF\x8A\xFF\x73\xFF\x47", 10)},
+      {"with Num Lock the keypad types through the text event",
+       {{SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM}}, ""},
+      {"letters come from the text event in code page 437",
+       {{SDL_SCANCODE_A, SDLK_a, 0, false, "a\xC3\xA9"}}, "a\x82"},
+      {"control characters come from the key press",
+       {{esc, SDLK_ESCAPE}, {SDL_SCANCODE_RETURN, SDLK_RETURN},
+        {SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE}, {SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL},
+        {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER}},
+       "\x1B\x0D\x08\x03\x0D"},
+      {"held keys repeat their codes",
+       {{up, SDLK_UP}, {up, SDLK_UP, 0, true}, {esc, SDLK_ESCAPE}, {esc, SDLK_ESCAPE, 0, true},
+        {x, SDLK_x, 0, false, "x"}, {x, SDLK_x, 0, true, "x"}},
+       std::string("\xFF\x48\xFF\x48\x1B\x1Bxx", 8)},
+      {"Alt, Alt+F4 held and repeating, F10 and Alt+letters queue nothing",
+       {{alt, SDLK_LALT, KMOD_LALT}, {alt, SDLK_LALT, KMOD_LALT, true}, {f4, SDLK_F4, KMOD_LALT},
+        {f4, SDLK_F4, KMOD_LALT, true}, {f4, SDLK_F4, KMOD_RALT | KMOD_NUM, true}, {f10, SDLK_F10},
+        {f10, SDLK_F10, 0, true}, {SDL_SCANCODE_Q, SDLK_q, KMOD_LALT, true, "q"}},
+       ""}};
+  // clang-format on
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     reset_keyboard();
     for (const Press& press : row.presses) {
-      SDL_KeyboardEvent event{};
-      event.type = SDL_KEYDOWN;
-      event.state = SDL_PRESSED;
-      event.repeat = press.repeat ? 1 : 0;
-      event.keysym.scancode = press.scancode;
-      event.keysym.sym = press.sym;
-      event.keysym.mod = static_cast<Uint16>(press.modifiers);
-      queue_key_press(event);
-      if (press.text != nullptr) {
-        SDL_TextInputEvent text{};
-        text.type = SDL_TEXTINPUT;
-        std::strncpy(text.text, press.text, sizeof text.text - 1);
-        queue_text_input(text, press.modifiers);
-      }
+      SDL_KeyboardEvent key{};
+      key.type = SDL_KEYDOWN, key.state = SDL_PRESSED, key.repeat = press.repeat;
+      key.keysym.scancode = press.scancode, key.keysym.sym = press.sym;
+      key.keysym.mod = static_cast<Uint16>(press.modifiers);
+      queue_key_press(key);
+      SDL_TextInputEvent text{};
+      text.type = SDL_TEXTINPUT;
+      std::strncpy(text.text, press.text, sizeof text.text - 1);
+      if (*press.text) queue_text_input(text, press.modifiers);
     }
     EXPECT_EQ(take_key_hit(), row.codes.empty() ? 0 : 1);
     EXPECT_EQ(drain(), row.codes);
@@ -206,15 +187,12 @@ TEST_F(Keyboard, KeyEventsQueueTheirCodesOncePerPressAndRepeat) {
 // ASCII passes; the upper half's first and last bytes and two- and three-byte sequences are
 // looked up; missing characters and bad text (cut, overlong) become question marks.
 TEST(CodePage437, TypedTextIsConvertedFromUtf8) {
-  const std::pair<const char*, const char*> rows[] = {{"Hello, 1!", "Hello, 1!"},
-                                                      {"\xC3\x87\xC2\xA0", "\x80\xFF"},
-                                                      {"\xC3\xA4\xC3\xB6\xC3\xBC", "\x84\x94\x81"},
-                                                      {"\xE2\x82\xA7", "\x9E"},
-                                                      {"\xE2\x82\xAC", "?"},
-                                                      {"\xF0\x9F\x98\x80", "?"},
-                                                      {"a\xC3z", "a?z"},
-                                                      {"\xC0\xAF", "?"},
-                                                      {"\xFF", "?"}};
+  // clang-format off
+  const std::pair<const char*, const char*> rows[] = {
+      {"Hello, 1!", "Hello, 1!"}, {"\xC3\x87\xC2\xA0", "\x80\xFF"}, {"\xE2\x82\xA7", "\x9E"},
+      {"\xC3\xA4\xC3\xB6\xC3\xBC", "\x84\x94\x81"}, {"\xE2\x82\xAC", "?"}, {"\xFF", "?"},
+      {"\xF0\x9F\x98\x80", "?"}, {"a\xC3z", "a?z"}, {"\xC0\xAF", "?"}};
+  // clang-format on
   for (const auto& [utf8, bytes] : rows) EXPECT_EQ(utf8_to_code_page_437(utf8), bytes) << utf8;
 }
 

@@ -20,19 +20,17 @@ int fake_take_hit() {
 }
 
 TEST(SleepSlices, LongWaitsGoInSlicesThatAKeyHitEnds) {
+  // clang-format off
   const struct {
     int ms, hit_on_check;
     std::vector<int> pauses;
     int checks;
   } cases[] = {
-      {175, 0, {50, 50, 50, 25}, 3},
-      {100, 0, {50, 50}, 1},
-      {120, 1, {}, 1},   // a key hit before a long wait ends it at once
-      {99, 1, {99}, 0},  // a short wait sleeps once and leaves the flag alone
-      {0, 1, {}, 0},     // nothing to wait
-      {-5, 1, {}, 0},
-      {-1, 3, {50, 50}, 3},  // -1 waits for a key
-  };
+      // A key hit before a long wait ends it at once, a short one sleeps once and leaves the flag
+      // alone; nothing to wait at 0 or below, but -1 waits for a key.
+      {175, 0, {50, 50, 50, 25}, 3}, {100, 0, {50, 50}, 1}, {120, 1, {}, 1}, {99, 1, {99}, 0},
+      {0, 1, {}, 0}, {-5, 1, {}, 0}, {-1, 3, {50, 50}, 3}};
+  // clang-format on
   for (const auto& c : cases) {
     pauses.clear();
     hit_checks = 0;

@@ -1,10 +1,12 @@
-// The capture's output file: refusals, its temporary file, reads, seeks and commit.
-#include "platform/output_file.h"
-
+// Where POSIX systems differ: data files that are no regular files, the window system's
+// connection waking the window thread, the session bus, and the capture's output file.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,39 +14,93 @@
 #include <string>
 #include <tuple>
 
+#include "platform/data_file_fixture.h"
+#include "platform/frame_handoff.h"
+#include "platform/output_file.h"
+#include "platform/session_bus.h"
+
 namespace {
 
+using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class OutputFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string at(const std::string& name) const { return (dir / name).string(); }
-  size_t count() const {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {}));
-  }
-  const fs::path dir = fs::temp_directory_path() / ("output_file_test_" + std::to_string(getpid()));
-};
+// Opening either would block or have a side effect.
+TEST_F(DataFile, RefusesFifosAndDevices) {
+  ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+  expect_refused({{path("fifo"), "is not a regular file"}, {"/dev/null", "is not a regular file"}});
+}
 
+TEST_F(DataFile, RefusesAnUnreadableFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  write("locked", "abc");
+  ASSERT_EQ(chmod(path("locked").c_str(), 0), 0);
+  std::vector<char> bytes;
+  std::string why;
+  EXPECT_FALSE(read_data_file(path("locked").c_str(), 100, bytes, &why));
+  EXPECT_EQ(why, "Permission denied");
+}
+
+// The window system's connection wakes the window thread as a finished frame does.
+TEST(FrameHandoff, WakesForInputOnTheConnection) {
+  FrameHandoff handoff;
+  ASSERT_TRUE(handoff_open(handoff, 30ms));
+  int input[2];
+  ASSERT_EQ(pipe(input), 0);
+  EXPECT_EQ(handoff_wait(handoff, input[0], 10), WAKE_CEILING);
+  ASSERT_EQ(write(input[1], "x", 1), 1);
+  EXPECT_EQ(handoff_wait(handoff, input[0], 1000), WAKE_INPUT);
+  handoff_frame_finished(handoff);
+  EXPECT_EQ(handoff_wait(handoff, input[0], 1000), WAKE_INPUT | WAKE_FRAME);
+  close(input[0]);
+  close(input[1]);
+  handoff_close(handoff);
+}
+
+// The address set, else the user's bus socket (its path escaped), else autolaunch disabled; the
+// runtime directory has a space in its name.
+TEST(SessionBus, AnAddressSetOrTheUsersBusSocketElseAutolaunchDisabled) {
+  EXPECT_EQ(session_bus_address("unix:path=/run/user/1000/bus", "/nonexistent"),
+            "unix:path=/run/user/1000/bus");
+  EXPECT_EQ(session_bus_address("", nullptr), "disabled:");
+  EXPECT_EQ(session_bus_address(nullptr, "relative/dir"), "disabled:");
+  char pattern[] = "/tmp/bus dir.XXXXXX";
+  const std::string dir = mkdtemp(pattern), bus = dir + "/bus";
+  EXPECT_EQ(session_bus_address(nullptr, dir.c_str()), "disabled:");
+  std::ofstream(bus) << "not a socket";
+  EXPECT_EQ(session_bus_address(nullptr, dir.c_str()), "disabled:");
+  unlink(bus.c_str());
+  const int socket_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", bus.c_str());
+  EXPECT_EQ(bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(session_bus_address(nullptr, dir.c_str()),
+            "unix:path=/tmp/bus%20dir" + dir.substr(sizeof "/tmp/bus dir" - 1) + "/bus");
+  close(socket_fd);
+  unlink(bus.c_str());
+  rmdir(dir.c_str());
+}
+
+// The capture's output file in a fresh folder: refusals, its temporary file, reads, seeks, commit.
+class OutputFileTest : public DataFile {
+ protected:
+  std::string at(const std::string& name) const { return path(name.c_str()); }
+  size_t count() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+  }
+};
 TEST_F(OutputFileTest, TargetsRefusedBeforeAnythingIsCreated) {
   std::ofstream(at("file")) << "x";
   std::ofstream(at("old.mkv")) << "old";
   fs::create_directory(at("dir.mkv"));
   fs::create_symlink(at("nowhere"), at("link.mkv"));
   // Target, whether replacing is allowed, a part of the refusal or "" for none.
+  // A link, even dangling, is something there.
   const std::tuple<std::string, bool, const char*> rows[] = {
-      {"new.mkv", false, ""},
-      {"missing/new.mkv", true, "cannot write in"},
-      {"file/new.mkv", true, "not a folder"},
-      {"dir.mkv", true, "is a folder"},
-      {"old.mkv", false, "--force"},
-      {"old.mkv", true, ""},
-      {"link.mkv", false, "--force"},  // a link, even dangling, is something there
-      {"link.mkv", true, ""}};
+      {"new.mkv", false, ""},           {"missing/new.mkv", true, "cannot write in"},
+      {"dir.mkv", true, "is a folder"}, {"file/new.mkv", true, "not a folder"},
+      {"old.mkv", false, "--force"},    {"old.mkv", true, ""},
+      {"link.mkv", false, "--force"},   {"link.mkv", true, ""}};
   for (const auto& [target, replace, part] : rows) {
     const std::string problem = output_target_problem(at(target), replace);
     EXPECT_TRUE(*part ? problem.find(part) != std::string::npos : problem.empty())
