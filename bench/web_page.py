@@ -13,7 +13,7 @@ import os
 import statistics
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 from browser import CHROMIUM, chromium  # noqa: E402
 
 GZIPPED_LIMIT = 1_200_000
