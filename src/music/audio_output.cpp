@@ -1,21 +1,11 @@
 #include "music/audio_output.h"
 
 #include <algorithm>
-#include <chrono>
 #include <mutex>
 
 #include "music/audible_position.h"
 #include "platform/sound_device.h"
-
-namespace {
-
-int64_t now_ns() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
+#include "support/steady_clock.h"
 
 struct AudioOutput {
   SoundDevice* device = nullptr;
@@ -30,7 +20,7 @@ namespace {
 
 void fill_device_buffer(void* context, float* stereo, int frames) {
   auto* output = static_cast<AudioOutput*>(context);
-  const int64_t stamp = now_ns();
+  const int64_t stamp = steady_now_ns();
   for (int done = 0; done < frames;) {
     const int run = std::min(frames - done, RING_FRAMES / 2);
     render_module(output->player, stereo + done * 2, run);
@@ -57,7 +47,7 @@ AudioOutput* open_audio_output(ModulePlayer* player, std::string& why) {
   output->block_frames = sound_device_block_frames(output->device);
   {
     std::lock_guard<std::mutex> guard(output->clock_lock);
-    output->callback_ns = now_ns();
+    output->callback_ns = steady_now_ns();
   }
   set_sound_device_playing(output->device, true);
   return output;
@@ -78,6 +68,6 @@ int64_t audible_output_frame(AudioOutput* output) {
     rendered = output->rendered_frames;
     stamp = output->callback_ns;
   }
-  const double since = static_cast<double>(now_ns() - stamp) * 1e-9;
+  const double since = static_cast<double>(steady_now_ns() - stamp) * 1e-9;
   return audible_frame(rendered, since, output->block_frames, PLAYER_RATE);
 }

@@ -5,34 +5,24 @@
 
 #include <emscripten.h>
 
-#include <chrono>
+#include "support/steady_clock.h"
 
 void name_this_thread(const char*) {}
 
 void raise_this_thread(bool) {}
-
-namespace {
-
-int64_t steady_ns() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
 
 void pause_this_thread_until(int64_t deadline_ns) {
   // Whole milliseconds, rounded up: the browser's timers count no finer. They also fire up to a
   // millisecond early (their clock is read when the event loop turns), and waking early would
   // start a frame before its deadline: so pause again until it has passed. A deadline already
   // passed still yields once.
-  int64_t left_ns = deadline_ns - steady_ns();
+  int64_t left_ns = deadline_ns - steady_now_ns();
   do {
     emscripten_sleep(static_cast<unsigned>(left_ns > 0 ? (left_ns + 999999) / 1000000 : 0));
-    left_ns = deadline_ns - steady_ns();
+    left_ns = deadline_ns - steady_now_ns();
   } while (left_ns > 0);
 }
 
 void pause_this_thread(int ms) {
-  pause_this_thread_until(steady_ns() + int64_t{ms > 0 ? ms : 0} * 1000000);
+  pause_this_thread_until(steady_now_ns() + int64_t{ms > 0 ? ms : 0} * 1000000);
 }

@@ -6,7 +6,6 @@
 #include <SDL2/SDL.h>
 #include <emscripten.h>
 
-#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "platform/retrace_pacer.h"
 #include "platform/sdl/window.h"
 #include "platform/this_thread.h"
+#include "support/steady_clock.h"
 
 // The browser's own pacing, in step with the display; without it (a worker, node) a 60 Hz timer.
 // The runtime ends a program that has returned only after a callback of its own, a timer's, so
@@ -150,10 +150,7 @@ void web_await_retrace() {
     retrace_passed = true;
     return;
   }
-  const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                          .count();
-  pause_this_thread_until(next_retrace_ns(pacer, now));
+  pause_this_thread_until(next_retrace_ns(pacer, steady_now_ns()));
   retrace_passed = true;
 }
 

@@ -4,7 +4,7 @@
 // After windows.h, whose types it uses.
 #include <timeapi.h>
 
-#include <chrono>
+#include "support/steady_clock.h"
 
 namespace {
 
@@ -15,13 +15,6 @@ void use_fine_timer() {
   static const bool asked = timeBeginPeriod(1) == TIMERR_NOERROR;
   (void)asked;
 }
-
-int64_t now_ns() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 }  // namespace
 
 void name_this_thread(const char* name) {
@@ -49,7 +42,8 @@ void pause_this_thread_until(int64_t deadline_ns) {
   use_fine_timer();
   // Whole milliseconds asleep, then the last fraction yielding: a tick can run over by nearly a
   // millisecond, which a retrace deadline cannot spare.
-  for (int64_t left = deadline_ns - now_ns(); left > 0; left = deadline_ns - now_ns()) {
+  for (int64_t left = deadline_ns - steady_now_ns(); left > 0;
+       left = deadline_ns - steady_now_ns()) {
     const int64_t whole_ms = left / 1000000 - 1;
     if (whole_ms > 0) {
       Sleep(static_cast<DWORD>(whole_ms));
