@@ -14,6 +14,18 @@ struct DisplayView {
   int pitch;  // bytes from one line to the next
 };
 
+// The first and last flagged lines of the view, which a back end presents as one span; false
+// when none is flagged.
+inline bool dirty_span(const DisplayView& view, int& first, int& last) {
+  first = last = -1;
+  for (int y = 0; y < view.height; ++y) {
+    if (!view.dirty_lines[y]) continue;
+    if (first < 0) first = y;
+    last = y;
+  }
+  return first >= 0;
+}
+
 // The flags of set_screen_mode that reach the back end's start, one bit each. -1 (all bits)
 // asks for the window-less back end.
 constexpr int SCREEN_FULLSCREEN = 0x01;

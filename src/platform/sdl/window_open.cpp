@@ -140,13 +140,9 @@ void take_dirty_lines(Window& w) {
   const DisplayView& view = *window_settings.view;
   const auto* page = reinterpret_cast<const uint8_t*>(*view.visible_page);
   if (page == nullptr) return;
-  int first = -1, last = -1;
-  for (int y = 0; y < window_settings.height; ++y) {
-    if (!view.dirty_lines[y]) continue;
-    if (first < 0) first = y;
-    last = y;
-  }
-  if (first < 0 || !receive_lines(w.output, page, view.pitch, first, last)) return;
+  int first, last;
+  if (!dirty_span(view, first, last) || !receive_lines(w.output, page, view.pitch, first, last))
+    return;
   std::memset(view.dirty_lines + first, 0, static_cast<size_t>(last - first + 1));
 }
 }  // namespace

@@ -69,13 +69,8 @@ void show_changed_lines() {
   const DisplayView& view = *window_settings.view;
   const uint32_t* page = *view.visible_page;
   if (page == nullptr) return;
-  int first = -1, last = -1;
-  for (int y = 0; y < view.height; ++y) {
-    if (!view.dirty_lines[y]) continue;
-    if (first < 0) first = y;
-    last = y;
-  }
-  if (first < 0) return;
+  int first, last;
+  if (!dirty_span(view, first, last)) return;
   const auto width = static_cast<size_t>(view.width);
   canvas_pixels.resize(width * static_cast<size_t>(view.height));
   for (int y = first; y <= last; ++y) {
